@@ -1,0 +1,42 @@
+#pragma once
+
+#include "LineReader.h"
+#include "model/EntryTree.h"
+
+#include <istream>
+#include <ostream>
+#include <string_view>
+
+// How one line of a book is taken, after its leading blanks are removed.
+enum class LineKind { Ignored, Comment, Group, EndGroup, Separator, Address };
+
+// Blanks are the single-byte space and TAB to CR (0x09 to 0x0D), nothing else.
+inline bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+std::string_view TrimLeadingBlanks(std::string_view text);
+// Classifies a line whose leading blanks are already removed.
+LineKind ClassifyLine(std::string_view line);
+// The entry a trimmed Group, EndGroup, Separator or Address line stands for (unlinked).
+EntryNode* MakeEntry(std::string_view line, LineKind kind);
+
+// Builds a tree line by line; ReadBook feeds it every line of the stream.
+class BookBuilder {
+public:
+    explicit BookBuilder(EntryTree& tree) : tree_(tree) {}
+    void AddLine(std::string_view rawLine);
+
+private:
+    void CloseGroup();
+    void Append(EntryNode* entry);
+
+    EntryTree& tree_;
+    EntryNode* anchor_ = nullptr;
+    EntryNode* lastTopLevel_ = nullptr; // lets top-level appends skip walking the chain
+    bool intoGroup_ = false;
+};
+
+// Fills an empty tree from the stream. Throws BookIoError on a read failure; what was read
+// before it stays in the tree.
+void ReadBook(std::istream& archive, EntryTree& tree);
+// Writes the whole tree with CR LF line ends; an empty tree writes nothing.
+// Throws BookIoError when the stream fails.
+void WriteBook(std::ostream& archive, const EntryTree& tree);

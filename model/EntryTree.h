@@ -1,0 +1,40 @@
+#pragma once
+
+#include "EntryNode.h"
+
+// The book in memory: chains of siblings, groups nesting to any depth.
+// The operations keep the link invariants given their preconditions and report nothing.
+// Every walk over nesting is iterative, so arbitrarily deep books are safe.
+class EntryTree {
+public:
+    EntryTree() = default;
+    ~EntryTree() { Clear(); }
+    EntryTree(const EntryTree&) = delete;
+    EntryTree& operator=(const EntryTree&) = delete;
+
+    // Links an unlinked node at the end of anchor's chain, or as the last child of anchor
+    // when intoGroup is set, or at the end of the top level when anchor is null.
+    EntryNode* AppendEntry(EntryNode* node, EntryNode* anchor, bool intoGroup);
+    // Links an unlinked node directly after anchor (never into it).
+    EntryNode* InsertAfter(EntryNode* node, EntryNode* anchor);
+    EntryNode* InsertCopyAfter(const EntryNode& templ, EntryNode* anchor);
+    // Relinks node with its subtree: to the head of the top level (null target), as first
+    // child of a group target, or directly after any other target.
+    void MoveEntry(EntryNode* node, EntryNode* target);
+    // Exchanges the contents (kind, name, addresses, children) of two siblings in place.
+    void SwapEntries(EntryNode* a, EntryNode* b);
+    void RemoveEntry(EntryNode* node);
+    void FreeChildren(EntryNode* group);
+    void Clear();
+    // A new heap node with the source's links, kind, name and addresses; no children copied.
+    static EntryNode* CopyEntry(const EntryNode& source);
+
+    EntryNode* first = nullptr;
+
+private:
+    EntryNode* LastTopLevel() const;
+    void Unlink(EntryNode* node);
+    void LinkAfter(EntryNode* node, EntryNode* anchor);
+    static void FreeChain(EntryNode*& head);
+    static void TakeContent(EntryNode* to, const EntryNode& from);
+};
