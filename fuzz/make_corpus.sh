@@ -1,0 +1,58 @@
+#!/bin/sh
+# Writes the seed corpus with printf so every CP932 byte and line end is exact.
+# Run from anywhere; the files land in fuzz/corpus next to this script.
+set -eu
+out="$(dirname "$0")/corpus"
+mkdir -p "$out"
+
+# CP932 bytes of the names used below.
+NAME='\226\274\221\117'   # 名前
+SOFT='\203\134'           # ソ (second byte is a backslash)
+HYOU='\225\134'           # 表 (second byte is a backslash)
+YAMADA='\216\122\223\143' # 山田
+TARO='\221\276\230\131'   # 太郎
+FWSPACE='\201\100'        # full-width space, never a blank
+
+# The worked example of the format, CR LF line ends.
+printf "#memo\r\nGROUP ${NAME}1\r\n  ${NAME}2: addr1,addr2\r\n  SEPARATOR\r\n  GROUP ${NAME}3\r\n  END GROUP\r\n  ${NAME}4: addr3, addr4\r\nEND GROUP\r\n\r\n${NAME}5:\r\naddr5\r\n" \
+    >"$out/worked_example_crlf.tlw"
+
+# CR-only line ends, no line end after the last line.
+printf "GROUP ${YAMADA}\r  ${YAMADA}${TARO}: taro@example.jp,03-1234-5678\r  SEPARATOR\rEND GROUP\r${SOFT}${HYOU}: a,b" \
+    >"$out/cr_only.tlw"
+
+# LF-only line ends, TAB indentation, a blank-only line and a final line end.
+printf "GROUP friends\n\tGROUP school\n\t\talice: alice@example.com\n\t\t \n\tEND GROUP\n\tbob: +81-90-1111-2222, bob@example.org,\nEND GROUP\n" \
+    >"$out/lf_only.tlw"
+
+# Deep nesting, left open at the end of the file.
+{
+    i=0
+    while [ $i -lt 40 ]; do
+        printf 'GROUP level%d\r\n' $i
+        i=$((i + 1))
+    done
+    printf "deep: d@example.com\r\nEND GROUP\r\nafter: a@example.com\r\n"
+} >"$out/deep_nesting.tlw"
+
+# END GROUP with no open group: as the first line, at the top level, with trailing text.
+printf "END GROUP\r\nfirst: 1\r\nEND GROUP trailing text\r\nGROUP g\r\nEND GROUP\r\nEND GROUP\r\nEND GROUP\r\nlast: 2\r\n" \
+    >"$out/stray_end_group.tlw"
+
+# Keywords in odd forms: lower case, two spaces, glued names, VT/FF blanks, full-width space.
+printf "group lower\r\nEND  GROUP\r\nGROUPglued\r\nGROUP\r\nSEPARATORjunk\r\nEND GROUPjunk\r\n \t#comment\r\na#b: c\r\n\013\014GROUP vtff\r\n${FWSPACE}GROUP wide\r\n:\r\n::,,\r\n  name  :   x , y,,\r\nSEPARATO\r\nEND GROU\r\nGROU\r\n" \
+    >"$out/odd_keywords.tlw"
+
+# Every kind of line end mixed: LF CR counts as two, CR CR leaves an empty line between.
+printf "a: 1\r\nb: 2\n\rc: 3\r\rd: 4\n\ne: 5\r" >"$out/mixed_line_ends.tlw"
+
+# One line of several hundred bytes.
+{
+    printf "${YAMADA}: "
+    i=0
+    while [ $i -lt 60 ]; do
+        printf 'user%02d@example.com,' $i
+        i=$((i + 1))
+    done
+    printf "end\r\n"
+} >"$out/long_line.tlw"

@@ -1,0 +1,15 @@
+# Shared by run.sh and test.sh: package lists and an incremental configure-and-build step.
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev)
+RUN_PACKAGES=(fonts-noto-cjk)
+TEST_PACKAGES=(libbenchmark-dev clang libclang-rt-14-dev)
+
+# build DIR [cmake args...]: configures once, then lets Ninja rebuild only what changed.
+build() {
+    local dir=$1
+    shift
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake -G Ninja -S "$ROOT" -B "$dir" "$@" >/dev/null
+    fi
+    cmake --build "$dir" -j "$(nproc)"
+}

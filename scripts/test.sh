@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the normal build, the
+# AddressSanitizer + UndefinedBehaviorSanitizer build, and a bounded fuzzing run.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+"$ROOT/scripts/deps.sh" "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+
+build "$ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELLWICK_BENCH=ON
+ctest --test-dir "$ROOT/build" --output-on-failure -j 2
+
+build "$ROOT/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTELLWICK_SANITIZE=ON
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir "$ROOT/build-asan" --output-on-failure -j 2
+
+CC=clang CXX=clang++ build "$ROOT/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELLWICK_FUZZ=ON
+"$ROOT/fuzz/run.sh" "$ROOT/build-fuzz" "${FUZZ_SECONDS:-60}"

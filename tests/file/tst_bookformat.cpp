@@ -1,0 +1,218 @@
+#include "file/BookFormat.h"
+
+#include <QtTest>
+
+#include <sstream>
+#include <streambuf>
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+std::string Normalize(const std::string& bytes) {
+    std::istringstream in(bytes);
+    EntryTree tree;
+    ReadBook(in, tree);
+    std::ostringstream out;
+    WriteBook(out, tree);
+    return out.str();
+}
+
+void Read(const std::string& bytes, EntryTree& tree) {
+    std::istringstream in(bytes);
+    ReadBook(in, tree);
+}
+
+Strings SplitLines(const std::string& bytes, std::size_t chunk) {
+    std::istringstream in(bytes);
+    LineReader reader(in, chunk);
+    Strings lines;
+    std::string_view line;
+    while (reader.Next(line))
+        lines.emplace_back(line);
+    return lines;
+}
+
+// A stream buffer that hands out its bytes and then fails, as a disk read error would.
+class FailingReadBuf : public std::streambuf {
+public:
+    explicit FailingReadBuf(std::string head) : head_(std::move(head)) {
+        setg(head_.data(), head_.data(), head_.data() + head_.size());
+    }
+
+protected:
+    int_type underflow() override { throw std::runtime_error("EIO"); }
+
+private:
+    std::string head_;
+};
+
+// Accepts a few bytes and then refuses the rest, as a full disk would.
+class FullDiskBuf : public std::streambuf {
+public:
+    explicit FullDiskBuf(std::size_t room) : room_(room) {}
+    std::string written;
+
+protected:
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        auto take = std::min<std::streamsize>(n, static_cast<std::streamsize>(room_));
+        written.append(s, static_cast<std::size_t>(take));
+        room_ -= static_cast<std::size_t>(take);
+        return take;
+    }
+    int_type overflow(int_type) override { return traits_type::eof(); }
+
+private:
+    std::size_t room_;
+};
+
+const std::string kName1 = "\x96\xbc\x91\x4f"; // 名前
+
+} // namespace
+
+class TestBookFormat : public QObject {
+    Q_OBJECT
+
+private slots:
+    void workedExampleByteForByte() {
+        const std::string n = kName1;
+        const std::string file = "#memo\r\nGROUP " + n + "1\r\n  " + n + "2: addr1,addr2\r\n" +
+                                 "  SEPARATOR\r\n  GROUP " + n + "3\r\n  END GROUP\r\n  " + n +
+                                 "4: addr3, addr4\r\nEND GROUP\r\n\r\n" + n + "5:\r\naddr5\r\n";
+        EntryTree tree;
+        Read(file, tree);
+        const EntryNode* g1 = tree.first;
+        QCOMPARE(g1->name, n + "1");
+        const EntryNode* a2 = g1->firstChild;
+        QCOMPARE(a2->addresses, (Strings{"addr1", "addr2"}));
+        QCOMPARE(a2->next->name, std::string(kSeparatorName));
+        const EntryNode* g3 = a2->next->next;
+        QVERIFY(g3->IsGroup() && !g3->firstChild);
+        QCOMPARE(g3->next->addresses, (Strings{"addr3", " addr4"}));
+        QCOMPARE(g1->next->addresses, (Strings{""}));
+        QCOMPARE(g1->next->next->name, std::string());
+        QCOMPARE(g1->next->next->addresses, (Strings{"addr5"}));
+
+        const std::string expected = file.substr(7, file.find("\r\n\r\n") - 5) + n + "5: \r\n" +
+                                     ": addr5\r\n";
+        std::ostringstream out;
+        WriteBook(out, tree);
+        QCOMPARE(out.str(), expected);
+    }
+
+    void lineEndsAndChunkBoundaries() {
+        const std::string crlf = "a\r\nbb\r\n\r\nccc";
+        const Strings expected{"a", "bb", "", "ccc"};
+        for (std::size_t chunk : {1, 2, 3, 5, 65536}) {
+            QCOMPARE(SplitLines(crlf, chunk), expected);
+            QCOMPARE(SplitLines("a\rbb\r\rccc\r", chunk), expected);
+            QCOMPARE(SplitLines("a\nbb\n\nccc\n", chunk), expected);
+            QCOMPARE(SplitLines("a\r\nbb\r\r\nccc\n", chunk), expected);
+        }
+        QCOMPARE(SplitLines("", 4), Strings{});
+        QCOMPARE(SplitLines("\n\r", 4), (Strings{"", ""}));
+        const std::string longLine(300000, 'x');
+        QCOMPARE(SplitLines(longLine + "\ry", 4096), (Strings{longLine, "y"}));
+    }
+
+    void lineKinds_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("lower-case keyword") << QByteArray("group x") << QByteArray(": group x");
+        QTest::newRow("END  GROUP") << QByteArray("END  GROUP") << QByteArray(": END  GROUP");
+        QTest::newRow("bare GROUP") << QByteArray("GROUP") << QByteArray("GROUP \r\nEND GROUP");
+        QTest::newRow("GROUP glued") << QByteArray("GROUPabc") << QByteArray("GROUP abc\r\nEND GROUP");
+        QTest::newRow("GROUP blanks") << QByteArray("GROUP \t abc ") << QByteArray("GROUP abc \r\nEND GROUP");
+        QTest::newRow("SEPARATOR text") << QByteArray("SEPARATORxyz") << QByteArray("SEPARATOR");
+        QTest::newRow("short keyword") << QByteArray("SEPARATO") << QByteArray(": SEPARATO");
+        QTest::newRow("hash inside") << QByteArray("a#b: c") << QByteArray("a#b: c");
+        QTest::newRow("indented comment") << QByteArray(" \t#x") << QByteArray("");
+        QTest::newRow("blank bytes") << QByteArray("\t\v\f  n: a") << QByteArray("n: a");
+        QTest::newRow("full-width space kept") << QByteArray("\x81\x40n: a") << QByteArray("\x81\x40n: a");
+        QTest::newRow("address pieces") << QByteArray("n  :  a, b,,c ") << QByteArray("n  : a, b,,c ");
+        QTest::newRow("colon only") << QByteArray(":") << QByteArray(": ");
+        QTest::newRow("second colon") << QByteArray("n:a:b") << QByteArray("n: a:b");
+        QTest::newRow("NUL byte") << QByteArray("n\0x: y", 6) << QByteArray("n\0x: y", 6);
+    }
+    void lineKinds() {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, written);
+        const std::string expected = written.isEmpty() ? "" : written.toStdString() + "\r\n";
+        QCOMPARE(Normalize(line.toStdString() + "\r\n"), expected);
+    }
+
+    void nestingAndEndGroupPlacement() {
+        // stray END GROUPs at the top, a group closed at the top level, two groups left open
+        const std::string in = "END GROUP\r\nGROUP a\r\nx: 1\r\nEND GROUP\r\nEND GROUP\r\n"
+                               "y: 2\r\n\tGROUP b\r\nGROUP c\r\nz: 3\r\n";
+        QCOMPARE(Normalize(in), std::string("GROUP a\r\n  x: 1\r\nEND GROUP\r\ny: 2\r\nGROUP b\r\n"
+                                            "  GROUP c\r\n    z: 3\r\n  END GROUP\r\nEND GROUP\r\n"));
+        // an inner group that is the last child, followed by more at the outer level
+        const std::string inner = "GROUP o\r\nGROUP i\r\nEND GROUP\r\nEND GROUP\r\nafter: x\r\n";
+        QCOMPARE(Normalize(inner), std::string("GROUP o\r\n  GROUP i\r\n  END GROUP\r\nEND GROUP\r\n"
+                                               "after: x\r\n"));
+        QCOMPARE(Normalize(""), std::string());
+        QCOMPARE(Normalize("# only\r\n\r\n   \r\n"), std::string());
+    }
+
+    void writerSpecialEntries() {
+        EntryTree tree;
+        auto* bare = new EntryNode;
+        bare->name = "none";
+        tree.AppendEntry(bare, nullptr, false);
+        auto* sep = new EntryNode;
+        sep->kind = EntryKind::Separator;
+        sep->name = "ignored";
+        tree.AppendEntry(sep, bare, false);
+        std::ostringstream out;
+        WriteBook(out, tree);
+        QCOMPARE(out.str(), std::string("none: \r\nSEPARATOR\r\n"));
+    }
+
+    void alternatingEndGroupKeepsFileOrder() {
+        std::string in;
+        for (int i = 0; i < 200000; ++i)
+            in += std::to_string(i) + "\r\nEND GROUP\r\n";
+        EntryTree tree;
+        Read(in, tree);
+        int count = 0;
+        for (const EntryNode* e = tree.first; e; e = e->next, ++count) {
+            if (e->addresses.front() != std::to_string(count) || e->parent)
+                QFAIL(qPrintable(QString("wrong entry at %1").arg(count)));
+        }
+        QCOMPARE(count, 200000);
+    }
+
+    void deepBooks() {
+        std::string deep;
+        for (int i = 0; i < 1000000; ++i)
+            deep += "GROUP\n";
+        {
+            EntryTree tree;
+            Read(deep, tree); // freed by the destructor, iteratively
+            QVERIFY(tree.first && tree.first->firstChild);
+        }
+        std::string expected;
+        for (int d = 0; d < 3000; ++d)
+            expected += std::string(2 * d, ' ') + "GROUP \r\n";
+        for (int d = 2999; d >= 0; --d)
+            expected += std::string(2 * d, ' ') + "END GROUP\r\n";
+        QCOMPARE(Normalize(deep.substr(0, 3000 * 6)), expected);
+    }
+
+    void streamFailuresAreRaised() {
+        FailingReadBuf readBuf("a: 1\r\nb: 2\r\n");
+        std::istream in(&readBuf);
+        EntryTree tree;
+        QVERIFY_THROWS_EXCEPTION(BookIoError, ReadBook(in, tree));
+
+        EntryTree book;
+        Read("a: 1\r\nb: 2\r\n", book);
+        FullDiskBuf full(5);
+        std::ostream out(&full);
+        QVERIFY_THROWS_EXCEPTION(BookIoError, WriteBook(out, book));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestBookFormat)
+#include "tst_bookformat.moc"
