@@ -2,6 +2,8 @@
 
 #include "EntryNode.h"
 
+#include <utility>
+
 // The book in memory: chains of siblings, groups nesting to any depth.
 // The operations keep the link invariants given their preconditions and report nothing.
 // Every walk over nesting is iterative, so arbitrarily deep books are safe.
@@ -26,6 +28,8 @@ public:
     void RemoveEntry(EntryNode* node);
     void FreeChildren(EntryNode* group);
     void Clear();
+    // Exchanges the whole books of two trees; lets a reader fill a fresh tree first.
+    void Swap(EntryTree& other) noexcept { std::swap(first, other.first); }
     // A new heap node with the source's links, kind, name and addresses; no children copied.
     static EntryNode* CopyEntry(const EntryNode& source);
 

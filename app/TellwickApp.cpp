@@ -1,0 +1,169 @@
+#include "TellwickApp.h"
+
+#include "AboutDlg.h"
+#include "MainFrame.h"
+#include "MainMenus.h"
+#include "ShellServer.h"
+#include "doc/TellwickDoc.h"
+#include "framework/CommandRouter.h"
+#include "framework/DocumentManager.h"
+#include "framework/Prompter.h"
+#include "framework/StandardCommands.h"
+#include "app/Artwork.h"
+#include "views/TlwListView.h"
+#include "views/TlwTreeView.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace {
+
+const QString kRecentSection = QStringLiteral("Recent File List");
+const QString kSettingsSection = QStringLiteral("Settings");
+const QString kPreviewPagesKey = QStringLiteral("PreviewPages");
+
+DocumentTemplate AddressBookTemplate() {
+    return {QStringLiteral("アドレス帳"), QStringLiteral("アドレス帳 (*.tlw)"),
+            QStringLiteral(".TLW"), QStringLiteral(".tlw")};
+}
+
+} // namespace
+
+CTellwickApp::CTellwickApp(Prompter& prompter, QString profilePath, QObject* parent)
+    : QObject(parent), prompter_(prompter), profilePath_(std::move(profilePath)) {}
+
+CTellwickApp::~CTellwickApp() {
+    // The panes are views of the document: they go before it does.
+    frame_.reset();
+}
+
+bool CTellwickApp::initInstance(const QStringList& arguments) {
+    loadProfile();
+    createDocumentAndFrame();
+    const CommandLineInfo info = parseCommandLine(arguments);
+    return runShellCommand(info);
+}
+
+void CTellwickApp::loadProfile() {
+    profile_.load(profilePath_);
+    recentFiles_.read(profile_);
+    previewPages_ = profile_.intValue(kSettingsSection, kPreviewPagesKey, 0);
+}
+
+void CTellwickApp::exitInstance() {
+    recentFiles_.write(profile_);
+    if (previewPages_ != 0)
+        profile_.setValue(kSettingsSection, kPreviewPagesKey, QString::number(previewPages_));
+    profile_.save(profilePath_);
+}
+
+void CTellwickApp::createDocumentAndFrame() {
+    document_ = std::make_unique<CTellwickDoc>();
+    documents_ = std::make_unique<DocumentManager>(*document_, prompter_, recentFiles_,
+                                                   AddressBookTemplate());
+    tree_ = new CTlwTreeView(*document_);
+    list_ = new CTlwListView(*document_);
+    frame_ = std::make_unique<CMainFrame>(tree_, list_);
+    frame_->setWindowIcon(Artwork::applicationIcon());
+    documents_->setDialogParent(frame_.get());
+    activePane_ = tree_;
+    router_ = new CommandRouter([this] { return commandChain(); }, frame_.get());
+    menus_ = new MainMenus(*frame_, *router_, recentFiles_);
+    registerCommands();
+
+    connect(document_.get(), &Document::titleChanged, frame_.get(),
+            &CMainFrame::setDocumentTitle);
+    frame_->setDocumentTitle(document_->title());
+    connect(documents_.get(), &DocumentManager::recentFilesChanged, menus_,
+            &MainMenus::refreshRecentFiles);
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget*, QWidget* now) { trackActivePane(now); });
+    connect(frame_.get(), &CMainFrame::filesDropped, this, &CTellwickApp::openDroppedFiles);
+    connect(frame_.get(), &CMainFrame::closeRequested, this,
+            [this](bool* accept) { *accept = documents_->saveModified(); });
+}
+
+void CTellwickApp::registerCommands() {
+    onCommand(ID_APP_ABOUT, [this] { showAbout(); });
+    onCommand(ID_FILE_NEW, [this] { documents_->fileNew(); });
+    onCommand(ID_FILE_OPEN, [this] { documents_->fileOpen(); });
+    onCommand(ID_APP_EXIT, [this] { frame_->close(); });
+    for (int i = 0; i < 16; ++i)
+        onCommand(ID_FILE_MRU_FILE1 + i, [this, i] { documents_->openRecentFile(i); });
+}
+
+// The active pane is the one that last had the focus; it answers commands first.
+void CTellwickApp::trackActivePane(QWidget* nowFocused) {
+    for (QWidget* w = nowFocused; w; w = w->parentWidget()) {
+        if (w == tree_ || w == list_) {
+            activePane_ = w;
+            return;
+        }
+    }
+}
+
+QList<CommandTarget*> CTellwickApp::commandChain() const {
+    QList<CommandTarget*> chain;
+    if (activePane_ == tree_)
+        chain << tree_;
+    else if (activePane_ == list_)
+        chain << list_;
+    chain << documents_.get() << frame_.get() << const_cast<CTellwickApp*>(this);
+    return chain;
+}
+
+bool CTellwickApp::runShellCommand(const CommandLineInfo& info) {
+    using Shell = CommandLineInfo::ShellCommand;
+    switch (info.shellCommand) {
+    case Shell::New:
+        if (!documents_->fileNew())
+            return false;
+        frame_->show();
+        return true;
+    case Shell::Open:
+        if (!documents_->openDocumentFile(info.fileName))
+            return false;
+        frame_->show();
+        return true;
+    case Shell::Print:
+    case Shell::PrintTo:
+        // The window stays hidden; the book is opened for the print job, then the program
+        // ends.
+        pendingPrint_ = info;
+        documents_->openDocumentFile(info.fileName);
+        return false;
+    case Shell::Dde:
+        return serveShellRequests();
+    }
+    return false;
+}
+
+bool CTellwickApp::serveShellRequests() {
+    QApplication::setQuitOnLastWindowClosed(false);
+    shellServer_ = new ShellServer(this);
+    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    connect(shellServer_, &ShellServer::requested, this, &CTellwickApp::onShellRequest);
+    return shellServer_->listen(name);
+}
+
+void CTellwickApp::onShellRequest(const ShellRequest& request) {
+    if (request.verb != ShellRequest::Verb::Open)
+        return; // printing is carried out by the print commands
+    if (documents_->openDocumentFile(request.arguments.value(0))) {
+        // The first request shows the window; closing it then ends the program.
+        QApplication::setQuitOnLastWindowClosed(true);
+        frame_->show();
+        frame_->activateWindow();
+    }
+}
+
+void CTellwickApp::openDroppedFiles(const QStringList& paths) {
+    for (const QString& path : paths)
+        documents_->openDocumentFile(path);
+}
+
+void CTellwickApp::showAbout() {
+    CAboutDlg about(frame_.get());
+    prompter_.runDialog(about);
+}

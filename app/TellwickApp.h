@@ -1,0 +1,81 @@
+#pragma once
+
+#include "CommandLine.h"
+#include "framework/CommandTarget.h"
+#include "framework/ProfileFile.h"
+#include "framework/RecentFileList.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+class CMainFrame;
+class CTellwickDoc;
+class CTlwListView;
+class CTlwTreeView;
+class CommandRouter;
+class DocumentManager;
+class MainMenus;
+class Prompter;
+class ShellServer;
+struct ShellRequest;
+
+// The application: restores the recent files, ties document, frame and panes together,
+// carries out the command line, and answers the application-level commands.
+class CTellwickApp : public QObject, public CommandTarget {
+    Q_OBJECT
+
+public:
+    CTellwickApp(Prompter& prompter, QString profilePath, QObject* parent = nullptr);
+    ~CTellwickApp() override;
+
+    // Start-up; false means the program ends at once (printing done, or a file that could
+    // not be opened).
+    bool initInstance(const QStringList& arguments);
+    // Writes the recent-file list back to the profile.
+    void exitInstance();
+
+    CMainFrame& frame() const { return *frame_; }
+    CTellwickDoc& document() const { return *document_; }
+    DocumentManager& documents() const { return *documents_; }
+    CommandRouter& router() const { return *router_; }
+    RecentFileList& recentFiles() { return recentFiles_; }
+    CTlwTreeView& treePane() const { return *tree_; }
+    CTlwListView& listPane() const { return *list_; }
+
+    // Whether start-up ended because the command line asked to print.
+    bool startedToPrint() const {
+        return pendingPrint_.shellCommand == CommandLineInfo::ShellCommand::Print ||
+               pendingPrint_.shellCommand == CommandLineInfo::ShellCommand::PrintTo;
+    }
+    // Opens each file in turn, each after the question about unsaved changes.
+    void openDroppedFiles(const QStringList& paths);
+
+private:
+    void loadProfile();
+    void createDocumentAndFrame();
+    void registerCommands();
+    void trackActivePane(QWidget* nowFocused);
+    QList<CommandTarget*> commandChain() const;
+    bool runShellCommand(const CommandLineInfo& info);
+    bool serveShellRequests();
+    void onShellRequest(const ShellRequest& request);
+    void showAbout();
+
+    Prompter& prompter_;
+    QString profilePath_;
+    ProfileFile profile_;
+    RecentFileList recentFiles_;
+    int previewPages_ = 0;
+    std::unique_ptr<CTellwickDoc> document_;
+    std::unique_ptr<DocumentManager> documents_;
+    std::unique_ptr<CMainFrame> frame_;
+    CTlwTreeView* tree_ = nullptr;
+    CTlwListView* list_ = nullptr;
+    CommandRouter* router_ = nullptr;
+    MainMenus* menus_ = nullptr;
+    ShellServer* shellServer_ = nullptr;
+    QPointer<QWidget> activePane_;
+    CommandLineInfo pendingPrint_;
+};

@@ -1,0 +1,24 @@
+#include "TellwickDoc.h"
+
+#include "file/BookFormat.h"
+
+CTellwickDoc::CTellwickDoc(QObject* parent) : Document(parent) {}
+
+CTellwickDoc::~CTellwickDoc() {
+    clipList.clear();
+    dragList.clear();
+    tree.Clear();
+}
+
+void CTellwickDoc::serialize(Archive& archive) {
+    if (archive.isLoading()) {
+        // Read into a fresh tree so that a failed read leaves the open book untouched.
+        EntryTree incoming;
+        ReadBook(archive.in(), incoming);
+        tree.Swap(incoming);
+    } else {
+        WriteBook(archive.out(), tree);
+    }
+}
+
+void CTellwickDoc::deleteContents() { tree.Clear(); }

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "framework/Document.h"
+#include "model/EntryTree.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <vector>
+
+class DragImage;
+
+// The one document: owns the book's entry tree and the drag state both panes share.
+class CTellwickDoc : public Document {
+    Q_OBJECT
+
+public:
+    explicit CTellwickDoc(QObject* parent = nullptr);
+    ~CTellwickDoc() override;
+
+    EntryTree tree;
+    DragImage* dragImage = nullptr;
+    bool dragging = false;
+    std::vector<EntryNode*> dragList; // not owned
+    std::vector<EntryNode*> clipList; // not owned; nothing fills it, so Paste stays disabled
+    QPointer<QWidget> dragWnd;
+
+protected:
+    void serialize(Archive& archive) override;
+    void deleteContents() override;
+};

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <istream>
+#include <ostream>
+
+// What a document's serialization reads from or writes to.
+class Archive {
+public:
+    explicit Archive(std::istream& in) : in_(&in) {}
+    explicit Archive(std::ostream& out) : out_(&out) {}
+    bool isLoading() const { return in_ != nullptr; }
+    std::istream& in() const { return *in_; }
+    std::ostream& out() const { return *out_; }
+
+private:
+    std::istream* in_ = nullptr;
+    std::ostream* out_ = nullptr;
+};
+
+// The outcome of opening or saving, with the errno value that caused a failure.
+struct FileResult {
+    enum class Status { Ok, OpenFailed, ReadFailed, CreateFailed, WriteFailed };
+    Status status = Status::Ok;
+    int error = 0;
+    bool ok() const { return status == Status::Ok; }
+};
+
+// Something that shows a document and is told when a new or opened book replaces the old.
+class DocumentView {
+public:
+    virtual ~DocumentView() = default;
+    virtual void onInitialUpdate() = 0;
+};
+
+// Size, change time and file identity, to notice another program rewriting the file.
+struct DiskStamp {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 mtimeNs = 0;
+    quint64 inode = 0;
+    bool operator==(const DiskStamp&) const = default;
+    static DiskStamp of(const QString& path);
+};
+
+// The document base: path, title, modified flag, and file handling that never leaves a
+// half-read book or a half-written file behind.
+class Document : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Document(QObject* parent = nullptr);
+
+    const QString& pathName() const { return pathName_; }
+    const QString& title() const { return title_; }
+    bool isModified() const { return modified_; }
+    void setModifiedFlag(bool modified = true);
+
+    // Empties the document, forgets its file and names it "Untitled".
+    virtual bool onNewDocument();
+    // Reads the file; on any failure the current contents stay untouched.
+    FileResult openDocument(const QString& path);
+    // Writes atomically; on any failure the file on disk and the contents stay as they were.
+    FileResult saveDocument(const QString& path);
+    // Whether the file was changed on disk since this document last read or wrote it.
+    bool fileChangedOnDisk() const;
+
+    void addView(DocumentView* view) { views_.append(view); }
+    void removeView(DocumentView* view) { views_.removeAll(view); }
+    void sendInitialUpdate();
+
+signals:
+    void modifiedChanged(bool modified);
+    void titleChanged(const QString& title);
+
+protected:
+    // Loading must leave the contents unchanged when it throws.
+    virtual void serialize(Archive& archive) = 0;
+    virtual void deleteContents() = 0;
+
+private:
+    void setPathName(const QString& path);
+    void setTitle(const QString& title);
+
+    QString pathName_;
+    QString title_;
+    bool modified_ = false;
+    DiskStamp stamp_;
+    QList<DocumentView*> views_;
+};

@@ -1,0 +1,187 @@
+#include "DocumentManager.h"
+
+#include "FileErrors.h"
+#include "RecentFileList.h"
+#include "StandardCommands.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cerrno>
+
+namespace {
+
+const QString kOpenFailed = QStringLiteral("ﾄﾞｷｭﾒﾝﾄのｵｰﾌﾟﾝに失敗しました。");
+const QString kSaveFailed = QStringLiteral("ﾄﾞｷｭﾒﾝﾄの保存に失敗しました。");
+const QString kInvalidName = QStringLiteral("無効なﾌｧｲﾙ名です。");
+
+bool IsBadName(int error) {
+    return error == ENOENT || error == ENOTDIR || error == ENAMETOOLONG || error == EINVAL;
+}
+
+QString Details(const QString& headline, const QString& path, int error) {
+    return headline + QStringLiteral("\n\n") + path + '\n' + DescribeErrno(error);
+}
+
+} // namespace
+
+DocumentManager::DocumentManager(Document& document, Prompter& prompter,
+                                 RecentFileList& recentFiles, DocumentTemplate docTemplate,
+                                 QObject* parent)
+    : QObject(parent), document_(document), prompter_(prompter), recentFiles_(recentFiles),
+      template_(std::move(docTemplate)) {
+    onCommand(ID_FILE_SAVE, [this] { fileSave(); });
+}
+
+QList<FileFilter> DocumentManager::fileFilters() const {
+    // On Linux the pattern must spell out both cases to match "x.TLW" as well as "x.tlw".
+    QString anyCase = QStringLiteral("*");
+    for (QChar c : template_.filterExtension) {
+        anyCase += c.isLetter() ? QStringLiteral("[%1%2]").arg(c.toLower(), c.toUpper())
+                                : QString(c);
+    }
+    return {{template_.filterName, {anyCase}},
+            {QStringLiteral("すべてのﾌｧｲﾙ (*.*)"), {QStringLiteral("*")}}};
+}
+
+Prompter::Answer DocumentManager::ask(const QString& text, Prompter::Buttons buttons,
+                                      Prompter::Icon icon, Prompter::Answer defaultAnswer) {
+    return prompter_.ask(dialogParent_, QCoreApplication::applicationName(), text, buttons, icon,
+                         defaultAnswer);
+}
+
+bool DocumentManager::saveModified() {
+    if (!document_.isModified())
+        return true;
+    const QString text = QStringLiteral("%1 への変更を保存しますか？").arg(document_.title());
+    switch (ask(text, Prompter::Buttons::YesNoCancel, Prompter::Icon::Warning,
+                Prompter::Answer::Yes)) {
+    case Prompter::Answer::Yes:
+        return fileSave();
+    case Prompter::Answer::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool DocumentManager::fileNew() {
+    if (!saveModified())
+        return false;
+    if (!document_.onNewDocument())
+        return false;
+    document_.sendInitialUpdate();
+    return true;
+}
+
+bool DocumentManager::fileOpen() {
+    const QString path = prompter_.chooseOpenFile(dialogParent_, QStringLiteral("開く"),
+                                                  fileFilters());
+    return !path.isEmpty() && openDocumentFile(path);
+}
+
+bool DocumentManager::openDocumentFile(const QString& path) {
+    if (!saveModified())
+        return false;
+    return openWithoutAsking(path, false, -1);
+}
+
+bool DocumentManager::openRecentFile(int index) {
+    if (index < 0 || index >= recentFiles_.count())
+        return false;
+    if (!saveModified())
+        return false;
+    return openWithoutAsking(recentFiles_.path(index), true, index);
+}
+
+bool DocumentManager::openWithoutAsking(const QString& path, bool dropFromRecentOnFailure,
+                                        int recentIndex) {
+    const FileResult result = document_.openDocument(path);
+    if (!result.ok()) {
+        reportOpenFailure(path, result);
+        if (dropFromRecentOnFailure) {
+            recentFiles_.remove(recentIndex);
+            emit recentFilesChanged();
+        }
+        return false;
+    }
+    document_.sendInitialUpdate();
+    rememberRecent(document_.pathName());
+    return true;
+}
+
+bool DocumentManager::fileSave() {
+    if (document_.pathName().isEmpty())
+        return saveAs();
+    if (!confirmOverwriteChangedFile())
+        return false;
+    return saveTo(document_.pathName());
+}
+
+bool DocumentManager::confirmOverwriteChangedFile() {
+    if (!document_.fileChangedOnDisk())
+        return true;
+    const QString text = QStringLiteral("%1 は他のプログラムによって変更されています。\n"
+                                        "上書きして保存しますか？")
+                             .arg(document_.pathName());
+    return ask(text, Prompter::Buttons::YesNo, Prompter::Icon::Warning, Prompter::Answer::No) ==
+           Prompter::Answer::Yes;
+}
+
+QString DocumentManager::proposedSaveName() const {
+    QString name = document_.title();
+    const qsizetype cut = name.indexOf(QRegularExpression(QStringLiteral("[ #%;/\\\\]")));
+    if (cut >= 0)
+        name.truncate(cut);
+    return name + template_.filterExtension;
+}
+
+bool DocumentManager::saveAs() {
+    QString path = prompter_.chooseSaveFile(dialogParent_, QStringLiteral("名前を付けて保存"),
+                                            proposedSaveName(), fileFilters());
+    if (path.isEmpty())
+        return false;
+    if (QFileInfo(path).suffix().isEmpty()) {
+        path += template_.typedExtension;
+        // The dialog confirmed the name as typed; the extension may now hit another file.
+        if (!confirmOverwriteExisting(path))
+            return false;
+    }
+    return saveTo(path);
+}
+
+bool DocumentManager::confirmOverwriteExisting(const QString& path) {
+    if (!QFileInfo::exists(path))
+        return true;
+    const QString text = QStringLiteral("%1 は既に存在します。\n上書きしますか？").arg(path);
+    return ask(text, Prompter::Buttons::YesNo, Prompter::Icon::Warning, Prompter::Answer::No) ==
+           Prompter::Answer::Yes;
+}
+
+bool DocumentManager::saveTo(const QString& path) {
+    const FileResult result = document_.saveDocument(path);
+    if (!result.ok()) {
+        reportSaveFailure(path, result);
+        return false;
+    }
+    rememberRecent(document_.pathName());
+    return true;
+}
+
+void DocumentManager::reportOpenFailure(const QString& path, const FileResult& result) {
+    ask(Details(kOpenFailed, path, result.error), Prompter::Buttons::Ok, Prompter::Icon::Warning,
+        Prompter::Answer::Ok);
+}
+
+void DocumentManager::reportSaveFailure(const QString& path, const FileResult& result) {
+    const bool badName =
+        result.status == FileResult::Status::CreateFailed && IsBadName(result.error);
+    ask(Details(badName ? kInvalidName : kSaveFailed, path, result.error), Prompter::Buttons::Ok,
+        Prompter::Icon::Warning, Prompter::Answer::Ok);
+}
+
+void DocumentManager::rememberRecent(const QString& path) {
+    recentFiles_.add(path);
+    emit recentFilesChanged();
+}

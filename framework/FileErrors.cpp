@@ -1,0 +1,36 @@
+#include "FileErrors.h"
+
+#include <cerrno>
+#include <cstring>
+
+QString DescribeErrno(int error) {
+    switch (error) {
+    case ENOENT:
+        return QStringLiteral("ファイルまたはフォルダーが見つかりません。");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("アクセスが拒否されました。");
+    case EISDIR:
+        return QStringLiteral("フォルダーです。ファイルではありません。");
+    case ENOTDIR:
+        return QStringLiteral("パスの途中にフォルダーではないものがあります。");
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("ディスクの空き領域が不足しています。");
+    case EROFS:
+        return QStringLiteral("読み取り専用のファイル システムです。");
+    case EIO:
+        return QStringLiteral("ディスクの読み書き中にエラーが発生しました。");
+    case ENAMETOOLONG:
+        return QStringLiteral("ファイル名が長すぎます。");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("開いているファイルが多すぎます。");
+    case ENOMEM:
+        return QStringLiteral("メモリが不足しています。");
+    case 0:
+        return QStringLiteral("原因不明のエラーです。");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+}

@@ -1,0 +1,109 @@
+#include "Prompter.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+
+QMessageBox::StandardButton ToButton(Prompter::Answer answer) {
+    switch (answer) {
+    case Prompter::Answer::Ok:
+        return QMessageBox::Ok;
+    case Prompter::Answer::Cancel:
+        return QMessageBox::Cancel;
+    case Prompter::Answer::Yes:
+        return QMessageBox::Yes;
+    case Prompter::Answer::No:
+        return QMessageBox::No;
+    }
+    return QMessageBox::NoButton;
+}
+
+Prompter::Answer ToAnswer(int button) {
+    switch (button) {
+    case QMessageBox::Yes:
+        return Prompter::Answer::Yes;
+    case QMessageBox::No:
+        return Prompter::Answer::No;
+    case QMessageBox::Ok:
+        return Prompter::Answer::Ok;
+    default:
+        return Prompter::Answer::Cancel;
+    }
+}
+
+QMessageBox::Icon ToIcon(Prompter::Icon icon) {
+    switch (icon) {
+    case Prompter::Icon::Information:
+        return QMessageBox::Information;
+    case Prompter::Icon::Warning:
+        return QMessageBox::Warning;
+    case Prompter::Icon::Critical:
+        return QMessageBox::Critical;
+    case Prompter::Icon::Question:
+        return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons ToButtons(Prompter::Buttons buttons) {
+    switch (buttons) {
+    case Prompter::Buttons::Ok:
+        return QMessageBox::Ok;
+    case Prompter::Buttons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case Prompter::Buttons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+// The shown text keeps the label as written; the real patterns go in a second, hidden
+// group, so "*.tlw" can match any letter case without showing "[tT][lL][wW]".
+QStringList NameFilters(const QList<FileFilter>& filters) {
+    QStringList out;
+    for (const FileFilter& filter : filters)
+        out << filter.label + QStringLiteral(" (") + filter.patterns.join(' ') + ')';
+    return out;
+}
+
+QString ChooseFile(QFileDialog& dialog, const QList<FileFilter>& filters) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(NameFilters(filters));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+int Prompter::runDialog(QDialog& dialog) { return dialog.exec(); }
+
+Prompter::Answer WidgetPrompter::ask(QWidget* parent, const QString& caption,
+                                     const QString& text, Buttons buttons, Icon icon,
+                                     Answer defaultAnswer) {
+    QMessageBox box(ToIcon(icon), caption, text, ToButtons(buttons), parent);
+    box.setDefaultButton(ToButton(defaultAnswer));
+    if (buttons == Buttons::YesNo)
+        box.setEscapeButton(QMessageBox::No);
+    return ToAnswer(box.exec());
+}
+
+QString WidgetPrompter::chooseOpenFile(QWidget* parent, const QString& caption,
+                                       const QList<FileFilter>& filters) {
+    QFileDialog dialog(parent, caption);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return ChooseFile(dialog, filters);
+}
+
+QString WidgetPrompter::chooseSaveFile(QWidget* parent, const QString& caption,
+                                       const QString& proposedName,
+                                       const QList<FileFilter>& filters) {
+    QFileDialog dialog(parent, caption);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.selectFile(proposedName);
+    return ChooseFile(dialog, filters);
+}

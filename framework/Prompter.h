@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QDialog;
+class QWidget;
+
+// One entry of a file dialog's type list: the text shown and the patterns it stands for.
+struct FileFilter {
+    QString label;
+    QStringList patterns;
+};
+
+// Every modal question and file choice of the program goes through this seam, so that the
+// real boxes and dialogs can be answered by tests without timers or sleeps.
+class Prompter {
+public:
+    enum class Answer { Ok, Cancel, Yes, No };
+    enum class Buttons { Ok, YesNo, YesNoCancel };
+    enum class Icon { Information, Warning, Critical, Question };
+
+    virtual ~Prompter() = default;
+
+    virtual Answer ask(QWidget* parent, const QString& caption, const QString& text,
+                       Buttons buttons, Icon icon, Answer defaultAnswer) = 0;
+    // An empty result means the user cancelled.
+    virtual QString chooseOpenFile(QWidget* parent, const QString& caption,
+                                   const QList<FileFilter>& filters) = 0;
+    virtual QString chooseSaveFile(QWidget* parent, const QString& caption,
+                                   const QString& proposedName,
+                                   const QList<FileFilter>& filters) = 0;
+
+    // Runs a modal dialog of the program's own and returns its result code.
+    virtual int runDialog(QDialog& dialog);
+
+    void inform(QWidget* parent, const QString& caption, const QString& text, Icon icon) {
+        ask(parent, caption, text, Buttons::Ok, icon, Answer::Ok);
+    }
+};
+
+// The real thing: QMessageBox and Qt's own file dialog.
+class WidgetPrompter : public Prompter {
+public:
+    Answer ask(QWidget* parent, const QString& caption, const QString& text, Buttons buttons,
+               Icon icon, Answer defaultAnswer) override;
+    QString chooseOpenFile(QWidget* parent, const QString& caption,
+                           const QList<FileFilter>& filters) override;
+    QString chooseSaveFile(QWidget* parent, const QString& caption, const QString& proposedName,
+                           const QList<FileFilter>& filters) override;
+};

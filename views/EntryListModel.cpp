@@ -1,0 +1,89 @@
+#include "EntryListModel.h"
+
+#include "app/Artwork.h"
+#include "EntryText.h"
+#include "model/EntryNode.h"
+
+EntryListModel::EntryListModel(QObject* parent) : QAbstractTableModel(parent) {
+    for (int kind = 0; kind < 3; ++kind)
+        kindIcons_[kind] = Artwork::kindIcon(kind);
+}
+
+int EntryListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int EntryListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 2;
+}
+
+QVariant EntryListModel::data(const QModelIndex& index, int role) const {
+    const EntryNode* entry = entryAt(index.row());
+    if (!entry)
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole) {
+        if (index.column() == NameColumn)
+            return DisplayText(entry->name);
+        return AddressText(*entry);
+    }
+    if (role == Qt::DecorationRole && index.column() == NameColumn) {
+        const auto kind = static_cast<int>(entry->kind);
+        return kind < 3 ? kindIcons_[kind] : QVariant();
+    }
+    return {};
+}
+
+QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    return section == NameColumn ? QStringLiteral("名前") : QStringLiteral("アドレス");
+}
+
+Qt::ItemFlags EntryListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == NameColumn)
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+void EntryListModel::showChain(EntryNode* head) {
+    beginResetModel();
+    rows_.clear();
+    for (EntryNode* entry = head; entry; entry = entry->next)
+        rows_.push_back(entry);
+    endResetModel();
+}
+
+void EntryListModel::clear() { showChain(nullptr); }
+
+void EntryListModel::insertEntry(int row, EntryNode* entry) {
+    row = std::clamp(row, 0, rowCount());
+    beginInsertRows({}, row, row);
+    rows_.insert(rows_.begin() + row, entry);
+    endInsertRows();
+}
+
+void EntryListModel::removeEntry(int row) {
+    if (row < 0 || row >= rowCount())
+        return;
+    beginRemoveRows({}, row, row);
+    rows_.erase(rows_.begin() + row);
+    endRemoveRows();
+}
+
+void EntryListModel::setEntry(int row, EntryNode* entry) {
+    if (row < 0 || row >= rowCount())
+        return;
+    rows_[static_cast<std::size_t>(row)] = entry;
+    entryChanged(row);
+}
+
+EntryNode* EntryListModel::entryAt(int row) const {
+    if (row < 0 || row >= rowCount())
+        return nullptr;
+    return rows_[static_cast<std::size_t>(row)];
+}
+
+void EntryListModel::entryChanged(int row) {
+    emit dataChanged(index(row, 0), index(row, 1));
+}

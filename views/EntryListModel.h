@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QIcon>
+
+#include <vector>
+
+struct EntryNode;
+
+// The rows of the entry list: each row holds only its entry's pointer; label, image and
+// address text are read from the entry when shown, so a million rows cost a vector.
+class EntryListModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    enum Column { NameColumn = 0, AddressColumn = 1 };
+
+    explicit EntryListModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // Replaces every row with one row per entry of the chain starting at head.
+    void showChain(EntryNode* head);
+    void clear();
+    void insertEntry(int row, EntryNode* entry);
+    void removeEntry(int row);
+    void setEntry(int row, EntryNode* entry);
+    // Null for a row that does not exist.
+    EntryNode* entryAt(int row) const;
+    // Tells the views that a row's entry changed its text.
+    void entryChanged(int row);
+
+private:
+    std::vector<EntryNode*> rows_;
+    QIcon kindIcons_[3];
+};

@@ -1,0 +1,65 @@
+#include "TlwListView.h"
+
+#include "EntryListModel.h"
+#include "PaneMessages.h"
+#include "doc/TellwickDoc.h"
+#include "framework/StandardCommands.h"
+
+#include <QHeaderView>
+
+CTlwListView::CTlwListView(CTellwickDoc& document, QWidget* parent)
+    : QTreeView(parent), document_(document), rows_(new EntryListModel(this)) {
+    setObjectName(QStringLiteral("entryList"));
+    setModel(rows_);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setSortingEnabled(false);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    setIconSize(QSize(16, 16));
+    header()->setStretchLastSection(false);
+    header()->resizeSection(0, 200);
+    header()->resizeSection(1, 300);
+    document_.addView(this);
+    registerCommands();
+}
+
+CTlwListView::~CTlwListView() { document_.removeView(this); }
+
+void CTlwListView::registerCommands() {
+    onCommandState(ID_FILE_SAVE, [this](CommandState& s) { s.enabled = document_.isModified(); });
+    onCommandState(ID_EDIT_CUT, [](CommandState& s) { s.enabled = false; });
+    onCommandState(ID_EDIT_COPY, [](CommandState& s) { s.enabled = false; });
+    onCommandState(ID_EDIT_PASTE,
+                   [this](CommandState& s) { s.enabled = !document_.clipList.empty(); });
+}
+
+// A new or opened book has freed the entries the rows pointed at: show its top level
+// rather than keep those rows until the tree names a group.
+void CTlwListView::onInitialUpdate() { showGroup(nullptr); }
+
+int CTlwListView::currentRow() const {
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+bool CTlwListView::event(QEvent* event) {
+    if (event->type() == PaneMessageEvent::type()) {
+        auto& message = static_cast<PaneMessageEvent&>(*event);
+        if (message.message == UM_SHOWGROUP)
+            showGroup(message.entry());
+        message.result = 0;
+        return true;
+    }
+    return QTreeView::event(event);
+}
+
+void CTlwListView::showGroup(EntryNode* group) {
+    rows_->showChain(group ? group->firstChild : document_.tree.first);
+    // No row is focused or selected afterwards, so there is no current row.
+    selectionModel()->clear();
+    dropRow_ = -1;
+}

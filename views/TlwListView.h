@@ -1,0 +1,37 @@
+#pragma once
+
+#include "framework/CommandTarget.h"
+#include "framework/Document.h"
+
+#include <QTreeView>
+
+class CTellwickDoc;
+class EntryListModel;
+class PaneMessageEvent;
+struct EntryNode;
+
+// The right pane: the entries of one group, one row per entry in chain order, with the
+// columns "名前" and "アドレス". It shows whatever the last UM_SHOWGROUP named.
+class CTlwListView : public QTreeView, public DocumentView, public CommandTarget {
+    Q_OBJECT
+
+public:
+    explicit CTlwListView(CTellwickDoc& document, QWidget* parent = nullptr);
+    ~CTlwListView() override;
+
+    void onInitialUpdate() override;
+    EntryListModel& rows() const { return *rows_; }
+    // The first row holding the focus, or -1: the entry every one-entry command works on.
+    int currentRow() const;
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void registerCommands();
+    void showGroup(EntryNode* group);
+
+    CTellwickDoc& document_;
+    EntryListModel* rows_;
+    int dropRow_ = -1;
+};

@@ -1,0 +1,247 @@
+#include "TlwTreeView.h"
+
+#include "app/Artwork.h"
+#include "EntryText.h"
+#include "ItemTrees.h"
+#include "PaneMessages.h"
+#include "framework/StandardCommands.h"
+#include "doc/TellwickDoc.h"
+
+#include <QCoreApplication>
+#include <QHeaderView>
+
+#include <vector>
+
+namespace {
+
+QIcon TwoStateIcon(Artwork::TreeImage normal, Artwork::TreeImage selected) {
+    QIcon icon(Artwork::treeImage(normal));
+    icon.addPixmap(Artwork::treeImage(selected), QIcon::Selected);
+    return icon;
+}
+
+const QIcon& RootIcon() {
+    static const QIcon icon =
+        TwoStateIcon(Artwork::TreeImage::BookClosed, Artwork::TreeImage::BookOpen);
+    return icon;
+}
+
+const QIcon& GroupIcon() {
+    static const QIcon icon =
+        TwoStateIcon(Artwork::TreeImage::FolderClosed, Artwork::TreeImage::FolderOpen);
+    return icon;
+}
+
+enum ItemPlace { IntoOrAfter = 0, LastChild = 1, After = 2 };
+
+} // namespace
+
+CTlwTreeView::CTlwTreeView(CTellwickDoc& document, QWidget* parent)
+    : QTreeWidget(parent), document_(document) {
+    setObjectName(QStringLiteral("groupTree"));
+    setColumnCount(1);
+    header()->hide();
+    setIconSize(QSize(18, 16));
+    setRootIsDecorated(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    connect(this, &QTreeWidget::currentItemChanged, this, &CTlwTreeView::onSelectionChanged);
+    document_.addView(this);
+    registerCommands();
+}
+
+CTlwTreeView::~CTlwTreeView() {
+    document_.removeView(this);
+    deleteAllItems();
+}
+
+void CTlwTreeView::registerCommands() {
+    onCommandState(ID_FILE_SAVE, [this](CommandState& s) { s.enabled = document_.isModified(); });
+    onCommandState(ID_EDIT_CUT, [](CommandState& s) { s.enabled = false; });
+    onCommandState(ID_EDIT_COPY, [](CommandState& s) { s.enabled = false; });
+    onCommandState(ID_EDIT_PASTE,
+                   [this](CommandState& s) { s.enabled = !document_.clipList.empty(); });
+}
+
+EntryNode* CTlwTreeView::entryOf(const QTreeWidgetItem* item) {
+    if (!item)
+        return nullptr;
+    return static_cast<EntryNode*>(item->data(0, Qt::UserRole).value<void*>());
+}
+
+void CTlwTreeView::deleteAllItems() {
+    const QSignalBlocker quiet(this); // no selection posts for items on their way out
+    while (topLevelItemCount() > 0)
+        DeleteItemTree(topLevelItem(0));
+}
+
+QTreeWidgetItem* CTlwTreeView::makeGroupItem(EntryNode* group) const {
+    auto* item = new QTreeWidgetItem(QStringList{DisplayText(group->name)});
+    item->setIcon(0, GroupIcon());
+    item->setData(0, Qt::UserRole, QVariant::fromValue(static_cast<void*>(group)));
+    item->setFlags(item->flags() | Qt::ItemIsEditable);
+    return item;
+}
+
+// Builds the items of every group in the chain and below it, walking with an explicit
+// stack; the items are made detached and attached at the end, which keeps deep books cheap.
+void CTlwTreeView::insertGroupItems(EntryNode* chain, QTreeWidgetItem* parentItem) const {
+    struct Level {
+        EntryNode* entry;
+        QTreeWidgetItem* item;
+    };
+    std::vector<QTreeWidgetItem*> built;
+    std::vector<Level> stack{{chain, nullptr}};
+    while (!stack.empty()) {
+        Level& level = stack.back();
+        EntryNode* entry = level.entry;
+        if (!entry) {
+            stack.pop_back();
+            continue;
+        }
+        level.entry = entry->next;
+        if (!entry->IsGroup())
+            continue;
+        QTreeWidgetItem* item = makeGroupItem(entry);
+        if (level.item)
+            level.item->addChild(item);
+        else
+            built.push_back(item);
+        stack.push_back({entry->firstChild, item});
+    }
+    for (QTreeWidgetItem* item : built)
+        parentItem->addChild(item);
+}
+
+void CTlwTreeView::onInitialUpdate() {
+    deleteAllItems();
+    // The root item is made for an empty book too, so a group inserted later shows.
+    auto* root = new QTreeWidgetItem(QStringList{document_.title()});
+    root->setIcon(0, RootIcon());
+    root->setData(0, Qt::UserRole, QVariant::fromValue(static_cast<void*>(nullptr)));
+    root->setFlags(root->flags() & ~Qt::ItemIsEditable);
+    insertGroupItems(document_.tree.first, root);
+    {
+        const QSignalBlocker quiet(this);
+        addTopLevelItem(root);
+    }
+    root->setExpanded(true);
+}
+
+QTreeWidgetItem* CTlwTreeView::findGroupItem(const EntryNode* entry) const {
+    std::vector<QTreeWidgetItem*> pending;
+    for (int i = topLevelItemCount() - 1; i >= 0; --i)
+        pending.push_back(topLevelItem(i));
+    while (!pending.empty()) {
+        QTreeWidgetItem* item = pending.back();
+        pending.pop_back();
+        if (entryOf(item) == entry && item->parent())
+            return item;
+        for (int i = item->childCount() - 1; i >= 0; --i)
+            pending.push_back(item->child(i));
+    }
+    return nullptr;
+}
+
+void CTlwTreeView::onSelectionChanged() {
+    QTreeWidgetItem* item = currentItem();
+    if (item)
+        postToFrame(UM_SHOWGROUP, entryOf(item));
+}
+
+void CTlwTreeView::postToFrame(int message, EntryNode* entry) {
+    QCoreApplication::postEvent(window(), new PaneMessageEvent(message, entry));
+}
+
+bool CTlwTreeView::event(QEvent* event) {
+    if (event->type() == PaneMessageEvent::type()) {
+        handlePaneMessage(static_cast<PaneMessageEvent&>(*event));
+        return true;
+    }
+    return QTreeWidget::event(event);
+}
+
+void CTlwTreeView::handlePaneMessage(PaneMessageEvent& message) {
+    switch (message.message) {
+    case UM_REFRESHGROUP:
+        refreshGroup(message.entry());
+        break;
+    case UM_RENAMEGROUP:
+        renameGroup(message.entry());
+        break;
+    case UM_DELETEGROUP:
+        DeleteItemTree(findGroupItem(message.entry()));
+        break;
+    case UM_SELECTGROUP:
+        selectGroup(message.entry());
+        break;
+    case UM_MOVEGROUPAFTER:
+    case UM_MOVEGROUPINTO:
+        moveGroupItem(message);
+        break;
+    default:
+        break;
+    }
+    message.result = 0;
+}
+
+void CTlwTreeView::refreshGroup(EntryNode* entry) {
+    if (!entry)
+        return;
+    EntryNode* group = entry->parent;
+    QTreeWidgetItem* item = group ? findGroupItem(group) : rootItem();
+    if (!item)
+        return;
+    while (item->childCount() > 0)
+        DeleteItemTree(item->child(item->childCount() - 1));
+    insertGroupItems(group ? group->firstChild : document_.tree.first, item);
+}
+
+void CTlwTreeView::renameGroup(EntryNode* entry) {
+    if (QTreeWidgetItem* item = findGroupItem(entry))
+        item->setText(0, DisplayText(entry->name));
+}
+
+void CTlwTreeView::selectGroup(EntryNode* entry) {
+    if (QTreeWidgetItem* item = findGroupItem(entry)) {
+        setCurrentItem(item);
+        scrollToItem(item);
+    }
+}
+
+void CTlwTreeView::moveGroupItem(const PaneMessageEvent& message) {
+    const GroupMoveRequest* request = message.moveRequest();
+    if (!request)
+        return;
+    QTreeWidgetItem* moved = findGroupItem(request->moved);
+    QTreeWidgetItem* anchor = findGroupItem(request->anchor);
+    if (!moved || !anchor)
+        return;
+    copyItemTree(moved, anchor, message.message == UM_MOVEGROUPAFTER ? After : IntoOrAfter);
+    DeleteItemTree(moved);
+}
+
+// Re-creates source with its subtree at a place relative to anchor; the subtree moves over
+// whole, and the new item comes back collapsed. The emptied source is the caller's to delete.
+QTreeWidgetItem* CTlwTreeView::copyItemTree(QTreeWidgetItem* source, QTreeWidgetItem* anchor,
+                                            int place) {
+    auto* copy = new QTreeWidgetItem(QStringList{source->text(0)});
+    copy->setIcon(0, source->icon(0));
+    copy->setData(0, Qt::UserRole, source->data(0, Qt::UserRole));
+    copy->setFlags(source->flags());
+    QTreeWidgetItem* anchorParent = anchor->parent();
+    const EntryNode* anchorEntry = entryOf(anchor);
+    const bool afterAnchor =
+        place == After || (place == IntoOrAfter && anchorParent && !anchorEntry->IsGroup());
+    if (afterAnchor && anchorParent)
+        anchorParent->insertChild(anchorParent->indexOfChild(anchor) + 1, copy);
+    else if (afterAnchor)
+        insertTopLevelItem(indexOfTopLevelItem(anchor) + 1, copy);
+    else if (place == LastChild)
+        anchor->addChild(copy);
+    else
+        anchor->insertChild(0, copy);
+    const QList<QTreeWidgetItem*> children = source->takeChildren();
+    copy->addChildren(children);
+    return copy;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "framework/CommandTarget.h"
+#include "framework/Document.h"
+
+#include <QTreeWidget>
+
+class CTellwickDoc;
+class PaneMessageEvent;
+struct EntryNode;
+
+// The left pane: the book's groups as a tree under one root item standing for the book.
+// Each group item's data is its EntryNode; the root item's is null.
+class CTlwTreeView : public QTreeWidget, public DocumentView, public CommandTarget {
+    Q_OBJECT
+
+public:
+    explicit CTlwTreeView(CTellwickDoc& document, QWidget* parent = nullptr);
+    ~CTlwTreeView() override;
+
+    void onInitialUpdate() override;
+
+    static EntryNode* entryOf(const QTreeWidgetItem* item);
+    QTreeWidgetItem* rootItem() const { return topLevelItem(0); }
+    QTreeWidgetItem* findGroupItem(const EntryNode* entry) const;
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void registerCommands();
+    void deleteAllItems();
+    QTreeWidgetItem* makeGroupItem(EntryNode* group) const;
+    void insertGroupItems(EntryNode* chain, QTreeWidgetItem* parentItem) const;
+    void onSelectionChanged();
+    void postToFrame(int message, EntryNode* entry);
+    void handlePaneMessage(PaneMessageEvent& message);
+    void refreshGroup(EntryNode* entry);
+    void renameGroup(EntryNode* entry);
+    void selectGroup(EntryNode* entry);
+    void moveGroupItem(const PaneMessageEvent& message);
+    QTreeWidgetItem* copyItemTree(QTreeWidgetItem* source, QTreeWidgetItem* anchor, int place);
+
+    CTellwickDoc& document_;
+};
