@@ -1,6 +1,6 @@
 #include "AboutDlg.h"
 
-#include "app/Artwork.h"
+#include "views/Artwork.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

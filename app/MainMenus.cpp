@@ -5,7 +5,7 @@
 #include "framework/CommandRouter.h"
 #include "framework/RecentFileList.h"
 #include "framework/StandardCommands.h"
-#include "app/Artwork.h"
+#include "views/Artwork.h"
 #include "views/Commands.h"
 
 #include <QAction>

@@ -9,7 +9,7 @@
 #include "framework/DocumentManager.h"
 #include "framework/Prompter.h"
 #include "framework/StandardCommands.h"
-#include "app/Artwork.h"
+#include "views/Artwork.h"
 #include "views/TlwListView.h"
 #include "views/TlwTreeView.h"
 

@@ -7,15 +7,27 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 }
 
 void SplitAddresses(std::string_view part, std::vector<std::string>& addresses) {
-    std::size_t pieces = 1;
-    for (char c : part)
-        pieces += (c == ',');
-    addresses.reserve(pieces);
+    // Cut first and copy afterwards, so the vector is sized once; most lines have only a few
+    // addresses, which fit the fixed array.
+    constexpr std::size_t kInline = 8;
+    std::string_view inlinePieces[kInline];
+    std::vector<std::string_view> morePieces;
+    std::size_t count = 0;
+    auto keep = [&](std::string_view piece) {
+        if (count < kInline)
+            inlinePieces[count] = piece;
+        else
+            morePieces.push_back(piece);
+        ++count;
+    };
     for (std::size_t comma; (comma = part.find(',')) != std::string_view::npos;) {
-        addresses.emplace_back(part.substr(0, comma));
+        keep(part.substr(0, comma));
         part.remove_prefix(comma + 1);
     }
-    addresses.emplace_back(part);
+    keep(part);
+    addresses.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        addresses.emplace_back(i < kInline ? inlinePieces[i] : morePieces[i - kInline]);
 }
 
 } // namespace
@@ -30,14 +42,25 @@ std::string_view TrimLeadingBlanks(std::string_view text) {
 LineKind ClassifyLine(std::string_view line) {
     if (line.empty())
         return LineKind::Ignored;
-    if (line.front() == '#')
+    // Most lines are address lines; one look at the first byte settles nearly all of them.
+    switch (line.front()) {
+    case '#':
         return LineKind::Comment;
-    if (StartsWith(line, "GROUP"))
-        return LineKind::Group;
-    if (StartsWith(line, "END GROUP"))
-        return LineKind::EndGroup;
-    if (StartsWith(line, "SEPARATOR"))
-        return LineKind::Separator;
+    case 'G':
+        if (StartsWith(line, "GROUP"))
+            return LineKind::Group;
+        break;
+    case 'E':
+        if (StartsWith(line, "END GROUP"))
+            return LineKind::EndGroup;
+        break;
+    case 'S':
+        if (StartsWith(line, "SEPARATOR"))
+            return LineKind::Separator;
+        break;
+    default:
+        break;
+    }
     return LineKind::Address;
 }
 

@@ -1,39 +1,60 @@
 #include "BookFormat.h"
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
 #include <string>
 
 namespace {
 
-// Collects output in a large buffer so the stream sees few, big writes.
+// Collects output in a fixed buffer so the stream sees few, big writes; appends that fit are
+// a bounds check and a memcpy, inlined at every call.
 class ChunkedOutput {
 public:
-    explicit ChunkedOutput(std::ostream& out) : out_(out) { buffer_.reserve(kChunk + 256); }
+    explicit ChunkedOutput(std::ostream& out) : out_(out), buffer_(new char[kChunk]) {}
 
     void Append(std::string_view bytes) {
-        buffer_.append(bytes);
-        if (buffer_.size() >= kChunk)
-            Flush();
+        if (bytes.size() <= kChunk - used_) {
+            std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+            used_ += bytes.size();
+        } else {
+            AppendLong(bytes);
+        }
     }
     void AppendIndent(std::size_t depth) {
-        // Deep books have long indentation; keep appending in bounded pieces.
-        static const std::string kSpaces(256, ' ');
         for (std::size_t left = 2 * depth; left > 0;) {
-            std::size_t piece = std::min(left, kSpaces.size());
-            Append(std::string_view(kSpaces).substr(0, piece));
+            if (used_ == kChunk)
+                Flush();
+            std::size_t piece = std::min(left, kChunk - used_);
+            std::memset(buffer_.get() + used_, ' ', piece);
+            used_ += piece;
             left -= piece;
         }
     }
     void Flush() {
-        out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+        out_.write(buffer_.get(), static_cast<std::streamsize>(used_));
         if (!out_)
             throw BookIoError("write error");
-        buffer_.clear();
+        used_ = 0;
     }
 
 private:
+    void AppendLong(std::string_view bytes) {
+        Flush();
+        if (bytes.size() >= kChunk) {
+            out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+            if (!out_)
+                throw BookIoError("write error");
+            return;
+        }
+        std::memcpy(buffer_.get(), bytes.data(), bytes.size());
+        used_ = bytes.size();
+    }
+
     static constexpr std::size_t kChunk = 1 << 16;
     std::ostream& out_;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
 };
 
 void WriteEntryLine(ChunkedOutput& out, const EntryNode& entry, std::size_t depth) {

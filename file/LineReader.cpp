@@ -1,6 +1,7 @@
 #include "LineReader.h"
 
 #include <algorithm>
+#include <cstring>
 
 LineReader::LineReader(std::istream& in, std::size_t chunkSize)
     : in_(in), buffer_(std::max<std::size_t>(chunkSize, 1)) {}
@@ -12,6 +13,7 @@ bool LineReader::Refill() {
     if (in_.bad())
         throw BookIoError("read error");
     pos_ = 0;
+    nextCr_ = nextLf_ = nullptr;
     end_ = static_cast<std::size_t>(in_.gcount());
     if (end_ == 0) {
         atEnd_ = true;
@@ -20,12 +22,22 @@ bool LineReader::Refill() {
     return true;
 }
 
-static const char* FindLineEnd(const char* from, const char* to) {
-    for (const char* p = from; p != to; ++p) {
-        if (*p == '\n' || *p == '\r')
-            return p;
+// The first CR or LF in [from, to), or to. Each byte value is searched with memchr and the
+// hit is kept until the lines pass it, so a chunk that has no CR (or no LF) is scanned once,
+// not once per line.
+const char* LineReader::FindLineEnd(const char* from, const char* to) {
+    auto size = static_cast<std::size_t>(to - from);
+    if (!nextCr_ || nextCr_ < from) {
+        nextCr_ = static_cast<const char*>(std::memchr(from, '\r', size));
+        if (!nextCr_)
+            nextCr_ = to;
     }
-    return to;
+    if (!nextLf_ || nextLf_ < from) {
+        nextLf_ = static_cast<const char*>(std::memchr(from, '\n', size));
+        if (!nextLf_)
+            nextLf_ = to;
+    }
+    return std::min(nextCr_, nextLf_);
 }
 
 bool LineReader::Next(std::string_view& line) {

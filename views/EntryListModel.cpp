@@ -1,6 +1,6 @@
 #include "EntryListModel.h"
 
-#include "app/Artwork.h"
+#include "Artwork.h"
 #include "EntryText.h"
 #include "model/EntryNode.h"
 

@@ -1,6 +1,6 @@
 #include "TlwTreeView.h"
 
-#include "app/Artwork.h"
+#include "Artwork.h"
 #include "EntryText.h"
 #include "ItemTrees.h"
 #include "PaneMessages.h"

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Conversions between the book's bytes (CP932) and UTF-8, for the places where text meets
+// the screen or the keyboard. The user-defined area 0xF040-0xF9FC maps to U+E000-U+E757.
+
+// Never fails: a byte that starts no valid character (an undefined byte, a lead byte with a
+// bad trail byte, a lead byte at the very end) becomes U+FFFD, and decoding resumes at the
+// following byte.
+std::string Cp932ToUtf8(std::string_view bytes);
+
+// nullopt when the input is not valid UTF-8 or holds a character CP932 cannot store; nothing
+// is ever replaced by "?" or dropped. Unicode variants of JIS characters (U+301C WAVE DASH,
+// U+2212 MINUS SIGN and the like) are taken as the full-width forms CP932 stores for them,
+// but no non-ASCII character is ever turned into ASCII (U+00A5 YEN SIGN is refused rather
+// than stored as a backslash).
+std::optional<std::string> Utf8ToCp932(std::string_view utf8);

@@ -1,0 +1,378 @@
+#include "app/MainFrame.h"
+#include "app/MouseRelay.h"
+#include "app/TellwickApp.h"
+#include "doc/TellwickDoc.h"
+#include "file/BookFormat.h"
+#include "framework/CommandRouter.h"
+#include "framework/DocumentManager.h"
+#include "framework/StandardCommands.h"
+#include "tests/support/ScriptedPrompter.h"
+#include "views/EntryListModel.h"
+#include "views/PaneMessages.h"
+#include "views/TlwListView.h"
+#include "views/TlwTreeView.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sstream>
+
+namespace {
+
+// 家族 and 仕事 in CP932, so the files are the program's real encoding.
+const QByteArray kFamily("\x89\xc6\x91\xb0");
+const QByteArray kWork("\x8e\x64\x8e\x96");
+
+const QByteArray kBook = "GROUP " + kFamily + "\r\n  taro: t@example.jp,090\r\n  GROUP inner\r\n"
+                         "  END GROUP\r\nEND GROUP\r\nGROUP " + kWork + "\r\nEND GROUP\r\n"
+                         "SEPARATOR\r\ndentist: 0120\r\n";
+
+QByteArray WrittenBook(const CTellwickDoc& doc) {
+    std::ostringstream out;
+    WriteBook(out, doc.tree);
+    return QByteArray::fromStdString(out.str());
+}
+
+QStringList RowNames(const CTlwListView& list) {
+    QStringList names;
+    for (int row = 0; row < list.rows().rowCount(); ++row)
+        names << list.rows().index(row, 0).data().toString();
+    return names;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    ScriptedPrompter* prompter_ = nullptr;
+    std::unique_ptr<CTellwickApp> app_;
+
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    QString profilePath() const { return path(QStringLiteral("config/tellwick.INI")); }
+
+    QString writeFile(const QString& name, const QByteArray& bytes) {
+        QFile file(path(name));
+        [&] { QVERIFY(file.open(QIODevice::WriteOnly)); }();
+        file.write(bytes);
+        return file.fileName();
+    }
+
+    CTellwickApp& start(const QStringList& args, bool expectRunning = true) {
+        delete prompter_;
+        prompter_ = new ScriptedPrompter;
+        app_ = std::make_unique<CTellwickApp>(*prompter_, profilePath());
+        const bool running = app_->initInstance(args);
+        [&] { QCOMPARE(running, expectRunning); }();
+        return *app_;
+    }
+
+    void makeActive() {
+        app_->frame().show();
+        QApplication::setActiveWindow(&app_->frame());
+        QVERIFY(QTest::qWaitForWindowActive(&app_->frame()));
+    }
+
+    void editBook() {
+        auto* entry = new EntryNode;
+        entry->name = "added";
+        app_->document().tree.AppendEntry(entry, nullptr, false);
+        app_->document().setModifiedFlag(true);
+    }
+
+private slots:
+    void init() { QVERIFY(dir_.isValid()); }
+    void cleanup() {
+        app_.reset();
+        delete prompter_;
+        prompter_ = nullptr;
+    }
+
+    void startsWithAnUntitledBook() {
+        CTellwickApp& app = start({});
+        QCOMPARE(app.document().title(), QStringLiteral("Untitled"));
+        QCOMPARE(app.frame().windowTitle(), QStringLiteral("Untitled - アドレス帳"));
+        QVERIFY(!app.document().isModified());
+        // The root item exists for an empty book, so groups inserted later have a parent.
+        QCOMPARE(app.treePane().topLevelItemCount(), 1);
+        QCOMPARE(app.treePane().rootItem()->text(0), QStringLiteral("Untitled"));
+        QCOMPARE(app.treePane().rootItem()->childCount(), 0);
+        QCOMPARE(app.listPane().rows().rowCount(), 0);
+
+        QMenu* file = app.frame().menuBar()->findChild<QMenu*>();
+        QVERIFY(file);
+        QStringList enabledTexts, allTexts;
+        for (QAction* action : file->actions()) {
+            if (!action->isVisible() || action->isSeparator())
+                continue;
+            allTexts << action->text();
+            if (action->isEnabled())
+                enabledTexts << action->text();
+        }
+        QVERIFY(allTexts.contains(QStringLiteral("最新のﾌｧｲﾙ")));
+        QVERIFY(!enabledTexts.contains(QStringLiteral("最新のﾌｧｲﾙ")));
+    }
+
+    void opensABookAndBrowsesItsGroups() {
+        const QString book = writeFile(QStringLiteral("family book.tlw"), kBook);
+        CTellwickApp& app = start({book});
+        makeActive();
+        QCOMPARE(app.frame().windowTitle(), QStringLiteral("family book.tlw - アドレス帳"));
+        QTreeWidgetItem* root = app.treePane().rootItem();
+        QCOMPARE(root->text(0), QStringLiteral("family book.tlw"));
+        QCOMPARE(root->childCount(), 2);
+        QCOMPARE(root->child(0)->text(0), QStringLiteral("家族"));
+        QCOMPARE(root->child(0)->child(0)->text(0), QStringLiteral("inner"));
+        // After opening, the list shows the top level of the new book.
+        QCOMPARE(RowNames(app.listPane()), (QStringList{"家族", "仕事", "セパレータ", "dentist"}));
+
+        CTlwTreeView& tree = app.treePane();
+        const QRect rect = tree.visualItemRect(root->child(0));
+        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, rect.center());
+        QTRY_COMPARE(RowNames(app.listPane()), (QStringList{"taro", "inner"}));
+        QCOMPARE(app.listPane().rows().index(0, 1).data().toString(),
+                 QStringLiteral("t@example.jp 090 "));
+
+        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.visualItemRect(root).center());
+        QTRY_COMPARE(app.listPane().rows().rowCount(), 4);
+    }
+
+    void saveFollowsTheModifiedFlag() {
+        const QString book = writeFile(QStringLiteral("b.tlw"), kBook);
+        CTellwickApp& app = start({book});
+        makeActive();
+        CommandRouter& router = app.router();
+        QVERIFY(!router.stateOf(ID_FILE_SAVE).enabled);
+        // Even when the shortcut gets through, a disabled command does not run.
+        QVERIFY(!router.execute(ID_FILE_SAVE));
+        QTest::keyClick(&app.frame(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(prompter_->shown.isEmpty());
+
+        editBook();
+        router.updateAll();
+        QVERIFY(router.action(ID_FILE_SAVE)->isEnabled());
+        QTest::keyClick(&app.frame(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(!app.document().isModified());
+        QFile saved(book);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), kBook + "added: \r\n");
+        router.updateAll();
+        QVERIFY(!router.action(ID_FILE_SAVE)->isEnabled());
+    }
+
+    void theSaveQuestionGuardsNewAndClose() {
+        const QString book = writeFile(QStringLiteral("b.tlw"), kBook);
+        CTellwickApp& app = start({book});
+        makeActive();
+        editBook();
+        app.router().updateAll();
+
+        prompter_->answers = {Prompter::Answer::Cancel};
+        QTest::keyClick(&app.frame(), Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(prompter_->texts(), QStringList{"b.tlw への変更を保存しますか？"});
+        QCOMPARE(app.document().title(), QStringLiteral("b.tlw"));
+        QVERIFY(app.document().isModified());
+
+        prompter_->answers = {Prompter::Answer::No};
+        QTest::keyClick(&app.frame(), Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(app.document().title(), QStringLiteral("Untitled"));
+        QVERIFY(!app.document().tree.first);
+        QVERIFY(!app.document().isModified());
+        QCOMPARE(app.listPane().rows().rowCount(), 0); // no rows left on freed entries
+        QCOMPARE(app.treePane().rootItem()->childCount(), 0);
+
+        // Yes on an untitled book goes through the save dialog; no extension typed: .tlw.
+        editBook();
+        prompter_->answers = {Prompter::Answer::Yes};
+        prompter_->saveChoices = {path(QStringLiteral("typed"))};
+        app.frame().close();
+        QVERIFY(!app.frame().isVisible());
+        QCOMPARE(prompter_->proposedNames, QStringList{"Untitled.TLW"});
+        QCOMPARE(prompter_->dialogCaptions.last(), QStringLiteral("名前を付けて保存"));
+        QVERIFY(QFileInfo::exists(path(QStringLiteral("typed.tlw"))));
+    }
+
+    void aCancelledOrFailedSaveKeepsTheWindowOpen() {
+        CTellwickApp& app = start({});
+        makeActive();
+        editBook();
+        prompter_->answers = {Prompter::Answer::Yes};
+        app.frame().close(); // the save dialog is cancelled
+        QVERIFY(app.frame().isVisible());
+
+        prompter_->answers = {Prompter::Answer::Yes};
+        prompter_->saveChoices = {path(QStringLiteral("no/such/dir/x.tlw"))};
+        app.frame().close();
+        QVERIFY(app.frame().isVisible());
+        QVERIFY(prompter_->texts().last().startsWith(QStringLiteral("無効なﾌｧｲﾙ名です。")));
+        QVERIFY(app.document().isModified());
+    }
+
+    void aFailedOpenKeepsTheOpenBook() {
+        const QString book = writeFile(QStringLiteral("b.tlw"), kBook);
+        CTellwickApp& app = start({book});
+        const QStringList rowsBefore = RowNames(app.listPane());
+        prompter_->openChoices = {dir_.path(), path(QStringLiteral("missing.tlw"))};
+        QVERIFY(!app.documents().fileOpen());
+        QVERIFY(!app.documents().fileOpen());
+        QCOMPARE(prompter_->shown.size(), 2);
+        for (const QString& text : prompter_->texts())
+            QVERIFY(text.startsWith(QStringLiteral("ﾄﾞｷｭﾒﾝﾄのｵｰﾌﾟﾝに失敗しました。")));
+        QCOMPARE(app.document().title(), QStringLiteral("b.tlw"));
+        QCOMPARE(WrittenBook(app.document()), kBook);
+        QCOMPARE(RowNames(app.listPane()), rowsBefore);
+        QCOMPARE(app.treePane().rootItem()->childCount(), 2);
+        QCOMPARE(prompter_->dialogCaptions.first(), QStringLiteral("開く"));
+        const QList<FileFilter> filters = prompter_->dialogFilters.first();
+        QCOMPARE(filters.at(0).label, QStringLiteral("アドレス帳 (*.tlw)"));
+        QCOMPARE(filters.at(1).label, QStringLiteral("すべてのﾌｧｲﾙ (*.*)"));
+        // The book filter matches the extension in any letter case.
+        QVERIFY(QDir::match(filters.at(0).patterns, QStringLiteral("X.TlW")));
+        QVERIFY(!QDir::match(filters.at(0).patterns, QStringLiteral("X.txt")));
+    }
+
+    void aZeroByteFileIsAnEmptyBook() {
+        const QString empty = writeFile(QStringLiteral("empty.tlw"), {});
+        CTellwickApp& app = start({empty});
+        QVERIFY(!app.document().tree.first);
+        QCOMPARE(app.document().title(), QStringLiteral("empty.tlw"));
+        QCOMPARE(app.treePane().topLevelItemCount(), 1);
+    }
+
+    void recentFilesAreKeptInTheProfile() {
+        const QString spaced = writeFile(QStringLiteral("a b&c 名前.tlw"), kBook);
+        const QString plain = writeFile(QStringLiteral("plain.tlw"), kBook);
+        CTellwickApp& app = start({spaced});
+        QVERIFY(app.documents().openDocumentFile(plain));
+        app.exitInstance();
+        QFile profile(profilePath());
+        QVERIFY(profile.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(profile.readAll());
+        QCOMPARE(text, QStringLiteral("[Recent File List]\nFile1=%1\nFile2=%2\n").arg(plain, spaced));
+
+        // Read back at the next start; the menu shows them most recent first.
+        CTellwickApp& again = start({});
+        QCOMPARE(again.recentFiles().count(), 2);
+        QAction* first = again.router().action(ID_FILE_MRU_FILE1);
+        QVERIFY(first);
+        QVERIFY(first->text().startsWith(QStringLiteral("&1 ")));
+        QVERIFY(again.router().action(ID_FILE_MRU_FILE1 + 1)->text().contains(QStringLiteral("&&")));
+
+        // A recent file that has gone is reported and dropped.
+        QFile::remove(plain);
+        QVERIFY(!again.router().execute(ID_FILE_MRU_FILE1) || true);
+        QCOMPARE(prompter_->shown.size(), 1);
+        QCOMPARE(again.recentFiles().count(), 1);
+        QCOMPARE(again.recentFiles().path(0), spaced);
+    }
+
+    void commandLineSwitchesAndParameters() {
+        const QString book = writeFile(QStringLiteral("cl.tlw"), kBook);
+        const QString other = writeFile(QStringLiteral("other.tlw"), "x: 1\r\n");
+        // An upper-case P is no print switch: the file opens as usual.
+        CTellwickApp& upper = start({QStringLiteral("/P"), book});
+        QCOMPARE(upper.document().pathName(), book);
+        QVERIFY(upper.frame().isVisible());
+        // An absolute path is a parameter; the second file is ignored.
+        CTellwickApp& two = start({book, other});
+        QCOMPARE(two.document().pathName(), book);
+        // A file that cannot be opened ends start-up after the report.
+        start({path(QStringLiteral("nothing.tlw"))}, false);
+        QCOMPARE(prompter_->shown.size(), 1);
+        // Printing keeps the window hidden and ends start-up.
+        CTellwickApp& print = start({QStringLiteral("-p"), book}, false);
+        QVERIFY(!print.frame().isVisible());
+        QVERIFY(print.startedToPrint());
+    }
+
+    void paneMessagesGoThroughTheFrame() {
+        const QString book = writeFile(QStringLiteral("m.tlw"), kBook);
+        CTellwickApp& app = start({book});
+        makeActive();
+        app.treePane().setFocus();
+        EntryNode* family = app.document().tree.first;
+        PaneMessageEvent show(UM_SHOWGROUP, family);
+        show.result = 42;
+        QCoreApplication::sendEvent(&app.frame(), &show);
+        QCOMPARE(show.result, qintptr(0));
+        QCOMPARE(RowNames(app.listPane()), (QStringList{"taro", "inner"}));
+
+        EntryNode* inner = family->firstChild->next;
+        inner->name = "renamed";
+        PaneMessageEvent rename(UM_RENAMEGROUP, inner);
+        QCoreApplication::sendEvent(&app.frame(), &rename);
+        QCOMPARE(app.treePane().rootItem()->child(0)->child(0)->text(0), QStringLiteral("renamed"));
+        // An address has no tree item: nothing happens.
+        PaneMessageEvent deleteAddress(UM_DELETEGROUP, family->firstChild);
+        QCoreApplication::sendEvent(&app.frame(), &deleteAddress);
+        QCOMPARE(app.treePane().rootItem()->child(0)->childCount(), 1);
+    }
+
+    void theMouseRelayPicksAPaneByXAlone() {
+        CTellwickApp& app = start({});
+        makeActive();
+        CMainFrame& frame = app.frame();
+        QWidget* left = frame.pane(0);
+        QWidget* right = frame.pane(1);
+        const QPoint edge = left->mapToGlobal(QPoint(left->width(), 5));
+        RelayTarget onEdge = PickRelayTarget(edge, left, right);
+        QCOMPARE(onEdge.pane, right);
+        QVERIFY(onEdge.local.x() < 0); // the splitter handle lies left of the right pane
+        QCOMPARE(PickRelayTarget(edge - QPoint(1, 0), left, right).pane, left);
+        const QPoint below = left->mapToGlobal(QPoint(10, left->height() + 500));
+        RelayTarget outside = PickRelayTarget(below, left, right);
+        QCOMPARE(outside.pane, left);
+        QCOMPARE(outside.local, QPoint(10, left->height() + 500));
+        // The left pane starts at a quarter of the client width.
+        QCOMPARE(left->width(), frame.centralWidget()->width() / 4);
+    }
+
+    void droppedFilesOpenOneAfterAnother() {
+        const QString a = writeFile(QStringLiteral("a.tlw"), kBook);
+        const QString b = writeFile(QStringLiteral("b.tlw"), "x: 1\r\n");
+        CTellwickApp& app = start({});
+        makeActive();
+        editBook();
+        prompter_->answers = {Prompter::Answer::No};
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)});
+        // As from the window system: the drop goes where the drag was accepted on entering.
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(&app.frame(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(&app.frame(), &drop);
+        QCOMPARE(app.document().pathName(), b);
+        QCOMPARE(prompter_->shown.size(), 1); // only the edited book asked
+    }
+
+    void theAboutBoxRuns() {
+        CTellwickApp& app = start({});
+        QVERIFY(app.router().execute(ID_APP_ABOUT));
+        QCOMPARE(prompter_->dialogsRun, QStringList{"aboutDialog"});
+    }
+
+    void aDeeplyNestedBookOpensShowsAndCloses() {
+        QByteArray deep;
+        for (int i = 0; i < 100000; ++i)
+            deep += "GROUP g\r\n";
+        CTellwickApp& app = start({writeFile(QStringLiteral("deep.tlw"), deep)});
+        makeActive();
+        QTreeWidgetItem* item = app.treePane().rootItem()->child(0);
+        QVERIFY(item);
+        app.treePane().setCurrentItem(item);
+        QTRY_COMPARE(app.listPane().rows().rowCount(), 1);
+        QVERIFY(app.documents().fileNew());
+        QCOMPARE(app.treePane().rootItem()->childCount(), 0);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

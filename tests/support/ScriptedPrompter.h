@@ -1,0 +1,57 @@
+#pragma once
+
+#include "framework/Prompter.h"
+
+#include <QDialog>
+
+#include <QStringList>
+
+// Answers the program's boxes and file dialogs from a script and records what was asked,
+// so tests drive the real code paths without any modal loop.
+class ScriptedPrompter : public Prompter {
+public:
+    struct Shown {
+        QString caption;
+        QString text;
+        Buttons buttons;
+    };
+
+    QList<Answer> answers;       // for ask(); a box with an empty queue gets its default
+    QList<QString> openChoices;  // for the open dialog; empty means cancelled
+    QList<QString> saveChoices;  // for the save dialog
+    QList<Shown> shown;
+    QStringList proposedNames;    // what the save dialog proposed
+    QList<QList<FileFilter>> dialogFilters;
+    QStringList dialogCaptions;
+    QStringList dialogsRun;       // object names of the program's own dialogs
+
+    Answer ask(QWidget*, const QString& caption, const QString& text, Buttons buttons, Icon,
+               Answer defaultAnswer) override {
+        shown.append({caption, text, buttons});
+        return answers.isEmpty() ? defaultAnswer : answers.takeFirst();
+    }
+    QString chooseOpenFile(QWidget*, const QString& caption,
+                           const QList<FileFilter>& filters) override {
+        dialogCaptions << caption;
+        dialogFilters << filters;
+        return openChoices.isEmpty() ? QString() : openChoices.takeFirst();
+    }
+    QString chooseSaveFile(QWidget*, const QString& caption, const QString& proposedName,
+                           const QList<FileFilter>& filters) override {
+        dialogCaptions << caption;
+        dialogFilters << filters;
+        proposedNames << proposedName;
+        return saveChoices.isEmpty() ? QString() : saveChoices.takeFirst();
+    }
+    int runDialog(QDialog& dialog) override {
+        dialogsRun << dialog.objectName();
+        return QDialog::Accepted;
+    }
+
+    QStringList texts() const {
+        QStringList out;
+        for (const Shown& box : shown)
+            out << box.text;
+        return out;
+    }
+};

@@ -1,0 +1,329 @@
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+#include <sys/stat.h>
+
+namespace {
+
+const QString kTool = QStringLiteral(TELLWICK_BOOK_PATH);
+
+// "名前" in CP932 and a digit, as in the worked example below.
+QByteArray Name(char digit) {
+    return QByteArray("\x96\xBC\x91\x4F") + digit;
+}
+
+QByteArray Lines(const QByteArrayList& lines, const QByteArray& lineEnd) {
+    return lines.join(lineEnd) + lineEnd;
+}
+
+const QByteArrayList kExample = {"#memo",
+                                 "GROUP " + Name('1'),
+                                 "  " + Name('2') + ": addr1,addr2",
+                                 "  SEPARATOR",
+                                 "  GROUP " + Name('3'),
+                                 "  END GROUP",
+                                 "  " + Name('4') + ": addr3, addr4",
+                                 "END GROUP",
+                                 "",
+                                 Name('5') + ":",
+                                 "addr5"};
+const QByteArray kExampleSaved =
+    Lines(kExample.mid(1, 7) + QByteArrayList{Name('5') + ": ", ": addr5"}, "\r\n");
+
+struct Result {
+    int exitCode = -1; // also for a crash or a hang
+    QByteArray out;
+    QByteArray err;
+};
+
+Result Run(const QStringList& arguments, const QString& outputFile = {},
+           const QString& program = kTool) {
+    QProcess process;
+    if (!outputFile.isEmpty())
+        process.setStandardOutputFile(outputFile);
+    process.start(program, arguments);
+    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+struct stat StatOf(const QString& path) {
+    struct stat info {};
+    ::stat(QFile::encodeName(path).constData(), &info);
+    return info;
+}
+
+QStringList Listing(const QString& directory) {
+    return QDir(directory).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+} // namespace
+
+class TestTellwickBook : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void normalizeWritesWhatASaveWrites_data();
+    void normalizeWritesWhatASaveWrites();
+    void normalizeReplacesOutputAtomically();
+    void normalizeFailureLeavesOutputAlone();
+    void checkCountsAndListsChangedLines();
+    void checkFindsNothingInASavedBook();
+    void checkIsLinearOnLargeDeepBooks();
+    void treeShowsDecodedStructure();
+    void treeOfDeepBookNeedsLittleStack();
+    void errorsAreOneLineAndStatusTwo_data();
+    void errorsAreOneLineAndStatusTwo();
+    void unreadableFileIsReported();
+    void helpAndVersion();
+
+private:
+    QString Path(const QString& name) const { return dir_->filePath(name); }
+    QString Book(const QByteArray& bytes, const QString& name = "book.tlw") const {
+        QFile file(Path(name));
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
+                   ? file.fileName()
+                   : QString();
+    }
+
+    QTemporaryDir root_;               // for paths named in data functions
+    std::optional<QTemporaryDir> dir_; // fresh for every test
+};
+
+void TestTellwickBook::init() {
+    dir_.emplace();
+    QVERIFY(root_.isValid() && dir_->isValid());
+}
+
+void TestTellwickBook::normalizeWritesWhatASaveWrites_data() {
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("saved");
+    QTest::newRow("worked example") << Lines(kExample, "\r\n") << kExampleSaved;
+    QTest::newRow("LF only") << Lines(kExample, "\n") << kExampleSaved;
+    QTest::newRow("CR only") << Lines(kExample, "\r") << kExampleSaved;
+    QTest::newRow("no final line end") << Lines(kExample, "\n").chopped(1) << kExampleSaved;
+    QTest::newRow("comments only") << QByteArray("# a\r\n\r\n  # b") << QByteArray();
+}
+
+void TestTellwickBook::normalizeWritesWhatASaveWrites() {
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, saved);
+    const Result result = Run({"normalize", Book(input)});
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, saved);
+}
+
+void TestTellwickBook::normalizeReplacesOutputAtomically() {
+    const QString input = Book(Lines(kExample, "\n"));
+    const QString output = Book("old contents", "out.tlw");
+    QVERIFY(::chmod(QFile::encodeName(output).constData(), 0640) == 0);
+    const ino_t oldInode = StatOf(output).st_ino;
+
+    const Result result = Run({"normalize", input, "-o", output});
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QByteArray());
+    QCOMPARE(ReadFile(output), kExampleSaved);
+    QCOMPARE(StatOf(output).st_mode & 07777, mode_t(0640));
+    QVERIFY2(StatOf(output).st_ino != oldInode, "rewritten in place, not renamed over");
+    QCOMPARE(Listing(dir_->path()), QStringList({"book.tlw", "out.tlw"}));
+
+    // The input may be the output too.
+    QCOMPARE(Run({"normalize", "-o", input, input}).exitCode, 0);
+    QCOMPARE(ReadFile(input), kExampleSaved);
+}
+
+void TestTellwickBook::normalizeFailureLeavesOutputAlone() {
+    const QString input = Book(Lines(kExample, "\r\n"));
+    // The rename over a non-empty directory fails only after the book is written.
+    const QString blocked = Path("blocked");
+    QVERIFY(QDir().mkpath(blocked + "/inside"));
+    const QStringList before = Listing(dir_->path());
+    Result result = Run({"normalize", input, "-o", blocked});
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.err,
+             "tellwick-book: cannot write '" + blocked.toUtf8() + "': Is a directory\n");
+    QCOMPARE(Listing(dir_->path()), before);
+
+    const QString missingDir = Path("nowhere/out.tlw");
+    result = Run({"normalize", input, "-o", missingDir});
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.err, "tellwick-book: cannot write '" + missingDir.toUtf8() +
+                             "': No such file or directory\n");
+
+    result = Run({"normalize", input}, "/dev/full");
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.err, QByteArray("tellwick-book: cannot write standard output: No space left "
+                                    "on device\n"));
+}
+
+void TestTellwickBook::checkCountsAndListsChangedLines() {
+    const QByteArray book = Lines({"GROUPabc",        // 1: no space after GROUP
+                                   "GROUP   spaced",  // 2: blanks after GROUP
+                                   "\tGROUP\ttabbed", // 3: indentation is fine, the TAB not
+                                   "name:  two",      // 4: two blanks before the address
+                                   "name:\ttab",      // 5: a TAB before the address
+                                   "name:x",          // 6: fine, the space is only added
+                                   "name:   ",        // 7: fine, only blanks at the end
+                                   "group lower",     // 8: keyword in lower case, no ':'
+                                   "SEPARATOR  ",     // 9: fine, only blanks after it
+                                   "SEPARATORx",      // 10: text after SEPARATOR
+                                   "END GROUP  ",     // 11: fine, closes "tabbed"
+                                   "END GROUPjunk",   // 12: text after END GROUP
+                                   "",                // 13: blank
+                                   "END GROUP",       // 14: closes "abc"
+                                   "END GROUP x",     // 15: stray
+                                   "  # note",        // 16: comment
+                                   "GROUP ",          // 17: fine, empty name; left open
+                                   "    GROUP open",  // 18: fine but left open
+                                   "q: a,  b"},       // 19: fine, later blanks are kept
+                                  "\r\n");
+    const Result result = Run({"check", Book(book)});
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QByteArray("groups: 5\n"
+                                    "addresses: 6\n"
+                                    "separators: 2\n"
+                                    "deepest nesting: 3\n"
+                                    "line 1: no space between GROUP and the name; one is added\n"
+                                    "line 2: blanks between GROUP and the name become one space\n"
+                                    "line 3: blanks between GROUP and the name become one space\n"
+                                    "line 4: blanks before the first address become one space\n"
+                                    "line 5: blanks before the first address become one space\n"
+                                    "line 8: no ':', read as an address with an empty name "
+                                    "(saved with ': ' in front)\n"
+                                    "line 10: text after SEPARATOR is dropped\n"
+                                    "line 12: text after END GROUP is dropped\n"
+                                    "line 15: END GROUP with no open group is dropped\n"
+                                    "line 16: comment, dropped on save\n"
+                                    "line 17: group not closed; END GROUP will be added\n"
+                                    "line 18: group not closed; END GROUP will be added\n"));
+}
+
+// What a save writes reads back unchanged: check lists none of its lines, counts stay.
+void TestTellwickBook::checkFindsNothingInASavedBook() {
+    const QByteArray book =
+        Lines({"GROUPa", "b:  c", "GROUP\t", "x y", "SEPARATOR!", "END GROUP", "END GROUP x",
+               "END GROUP", "GROUP d", "# c", "  GROUP e", "f:", "g:h,  i"},
+              "\n");
+    const Result original = Run({"check", Book(book)});
+    const Result saved = Run({"normalize", Book(book)});
+    const Result again = Run({"check", Book(saved.out, "saved.tlw")});
+    QCOMPARE(again.exitCode, 0);
+    QVERIFY(original.out.contains("line "));
+    QCOMPARE(again.out, original.out.left(original.out.indexOf("line ")));
+}
+
+void TestTellwickBook::checkIsLinearOnLargeDeepBooks() {
+    const int depth = 100000;
+    const QByteArray book = QByteArray("GROUP g\n").repeated(depth) +
+                            QByteArray("END GROUP\n").repeated(depth - 2) + "x\n";
+    QElapsedTimer timer;
+    timer.start();
+    const Result result = Run({"check", Book(book)});
+    const qint64 elapsed = timer.elapsed();
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QByteArray("groups: 100000\n"
+                                    "addresses: 1\n"
+                                    "separators: 0\n"
+                                    "deepest nesting: 99999\n"
+                                    "line 1: group not closed; END GROUP will be added\n"
+                                    "line 2: group not closed; END GROUP will be added\n"
+                                    "line 199999: no ':', read as an address with an empty "
+                                    "name (saved with ': ' in front)\n"));
+    QVERIFY2(elapsed < 20000, QByteArray::number(elapsed));
+}
+
+void TestTellwickBook::treeShowsDecodedStructure() {
+    const QByteArray book = Lines({"GROUP " + Name('1'),
+                                   "  \x96\xBC\x96: a\xFF"
+                                   "b,\x81",
+                                   "  SEPARATOR", "  GROUP \xB1", "  END GROUP", "END GROUP",
+                                   "say \"hi\"\\: c:\\tmp", "tab\t:\x01"},
+                                  "\r\n");
+    const Result result = Run({"tree", Book(book)});
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(result.out),
+             QString::fromUtf8("group \"名前1\"\n"
+                               "  address \"名\uFFFD\": \"a\uFFFDb\", \"\uFFFD\"\n"
+                               "  separator\n"
+                               "  group \"ｱ\"\n"
+                               "address \"say \\\"hi\\\"\\\\\": \"c:\\\\tmp\"\n"
+                               "address \"tab\\x09\": \"\\x01\"\n"));
+}
+
+// A stack of 256 KiB holds no recursion over 25,000 levels.
+void TestTellwickBook::treeOfDeepBookNeedsLittleStack() {
+    const QString book = Book(QByteArray("GROUP g\n").repeated(25000) + "a: b\n");
+    const Result result = Run({"-c", "ulimit -s 256 && exec \"$0\" tree \"$1\"", kTool, book},
+                              QProcess::nullDevice(), "/bin/sh");
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.exitCode, 0);
+}
+
+void TestTellwickBook::errorsAreOneLineAndStatusTwo_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+    const QString missing = root_.filePath("missing.tlw");
+    QTest::newRow("missing file") << QStringList{"check", missing}
+                                  << "cannot open '" + missing + "': No such file or directory";
+    QTest::newRow("directory") << QStringList{"tree", root_.path()}
+                               << "cannot read '" + root_.path() + "': Is a directory";
+    QTest::newRow("unknown command")
+        << QStringList{"sort", "x.tlw"} << "unknown command 'sort' (try --help)";
+    QTest::newRow("-o without value")
+        << QStringList{"normalize", "x.tlw", "-o"} << "option -o needs a value (try --help)";
+    QTest::newRow("missing FILE") << QStringList{"tree"}
+                                  << "missing FILE after 'tree' (try --help)";
+    QTest::newRow("extra argument")
+        << QStringList{"check", "x.tlw", "y.tlw"} << "unexpected argument 'y.tlw' (try --help)";
+}
+
+void TestTellwickBook::errorsAreOneLineAndStatusTwo() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    const Result result = Run(arguments);
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.out, QByteArray());
+    QCOMPARE(QString::fromUtf8(result.err), "tellwick-book: " + message + "\n");
+}
+
+// Root reads anything, so the tool runs as nobody here.
+void TestTellwickBook::unreadableFileIsReported() {
+    const QString setpriv = QStandardPaths::findExecutable("setpriv");
+    if (setpriv.isEmpty() || ::geteuid() != 0)
+        QSKIP("needs root and setpriv to run the tool as an unprivileged user");
+    const QString book = Book("a: b\n");
+    QVERIFY(::chmod(QFile::encodeName(dir_->path()).constData(), 0755) == 0);
+    QVERIFY(::chmod(QFile::encodeName(book).constData(), 0200) == 0);
+    const Result result = Run(
+        {"--reuid=65534", "--regid=65534", "--clear-groups", kTool, "check", book}, {}, setpriv);
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(QString::fromUtf8(result.err),
+             "tellwick-book: cannot open '" + book + "': Permission denied\n");
+}
+
+void TestTellwickBook::helpAndVersion() {
+    const Result help = Run({"check", "--help"});
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY(help.out.startsWith("Usage: tellwick-book normalize FILE [-o OUT]\n"));
+    const Result version = Run({"--version"});
+    QCOMPARE(version.exitCode, 0);
+    QCOMPARE(version.out, QByteArray("tellwick-book 1.0\n"));
+}
+
+QTEST_GUILESS_MAIN(TestTellwickBook)
+#include "tst_tellwickbook.moc"

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+enum class Command { Help, Version, Normalize, Check, Tree };
+
+struct Arguments {
+    Command command = Command::Help;
+    std::string file;
+    std::optional<std::string> output; // normalize -o
+};
+
+// Parses the command line (without the program name); throws ToolError when it is wrong.
+Arguments ParseArguments(int count, const char* const* values);

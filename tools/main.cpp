@@ -1,0 +1,122 @@
+// tellwick-book: reads an address book and writes it back as a save would, reports what a
+// save would change, or shows its structure.
+
+#include "Arguments.h"
+#include "AtomicWrite.h"
+#include "BookFile.h"
+#include "Check.h"
+#include "ToolError.h"
+#include "TreeDump.h"
+#include "file/BookFormat.h"
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+
+namespace {
+
+constexpr char kUsage[] = R"(Usage: tellwick-book normalize FILE [-o OUT]
+       tellwick-book check FILE
+       tellwick-book tree FILE
+       tellwick-book --help | --version
+
+FILE is an address book (.tlw): CP932 text, one entry a line.
+
+normalize  Writes the book exactly as a save would write it, to standard output, or
+           to OUT, which is replaced only once the whole book is written and keeps
+           its permission bits.
+check      Prints the number of groups, addresses and separators and the deepest
+           nesting: the number of groups around an entry, 0 for top-level entries
+           (and for an empty book), 1 for entries of a top-level group. Then lists
+           as "line N: reason" every line whose content a save would not write
+           back unchanged: comments, text after SEPARATOR or END GROUP, an END
+           GROUP with no open group, a GROUP line not written "GROUP name", an
+           address line without ':' or with blanks lost before its first address,
+           and the GROUP line of every group left open at the end. Blank lines,
+           indentation and blanks ending a line are not content.
+tree       Prints the structure as UTF-8, one entry a line, indented two spaces
+           per level:
+             group "NAME"
+             address "NAME": "ADDRESS", "ADDRESS"
+             separator
+           Names and addresses are decoded from CP932, bytes that are not CP932
+           shown as U+FFFD; '"', '\' and control characters are written \", \\
+           and \xHH.
+
+Exit status is 0 on success and 2 when FILE cannot be read, the output cannot be
+written or the arguments are wrong; one line on standard error says why.
+)";
+
+// Standard output failing (a full disk, a closed pipe) is an error like any other.
+void FinishStandardOutput() {
+    std::cout.flush();
+    if (!std::cout)
+        throw ToolError(std::string("cannot write standard output: ") +
+                        std::strerror(errno != 0 ? errno : EIO));
+}
+
+void Normalize(const Arguments& arguments) {
+    EntryTree tree;
+    LoadBook(arguments.file, tree);
+    if (arguments.output) {
+        WriteFileAtomically(*arguments.output,
+                            [&tree](std::ostream& out) { WriteBook(out, tree); });
+        return;
+    }
+    try {
+        WriteBook(std::cout, tree);
+    } catch (const BookIoError&) {
+        FinishStandardOutput();
+    }
+}
+
+void Check(const Arguments& arguments) {
+    CheckReport report =
+        ReadingBook(arguments.file, [](std::istream& in) { return CheckBook(in); });
+    PrintCheckReport(report, std::cout);
+}
+
+void Tree(const Arguments& arguments) {
+    EntryTree tree;
+    LoadBook(arguments.file, tree);
+    try {
+        DumpTree(tree, std::cout);
+    } catch (const BookIoError&) {
+        FinishStandardOutput();
+    }
+}
+
+void Run(const Arguments& arguments) {
+    switch (arguments.command) {
+    case Command::Help:
+        std::cout << kUsage;
+        break;
+    case Command::Version:
+        std::cout << "tellwick-book 1.0\n";
+        break;
+    case Command::Normalize:
+        Normalize(arguments);
+        break;
+    case Command::Check:
+        Check(arguments);
+        break;
+    case Command::Tree:
+        Tree(arguments);
+        break;
+    }
+    FinishStandardOutput();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        Run(ParseArguments(argc - 1, argv + 1));
+        return 0;
+    } catch (const ToolError& error) {
+        std::cerr << "tellwick-book: " << error.what() << '\n';
+    } catch (const std::bad_alloc&) {
+        std::cerr << "tellwick-book: out of memory\n";
+    }
+    return 2;
+}
