@@ -9,10 +9,13 @@
 #include <cerrno>
 #include <new>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-FileResult Failure(FileResult::Status status, int error) { return {status, error}; }
+FileResult Failure(FileResult::Status status, int error) {
+    return {status, error};
+}
 
 } // namespace
 
@@ -61,11 +64,15 @@ FileResult Document::openDocument(const QString& path) {
     errno = 0;
     if (!file.open(QIODevice::ReadOnly))
         return Failure(FileResult::Status::OpenFailed, errno);
+    return loadFromDevice(file, path);
+}
+
+FileResult Document::loadFromDevice(QIODevice& device, const QString& path) {
     const DiskStamp stamp = DiskStamp::of(path);
-    IODeviceStreamBuf buffer(file);
+    IODeviceStreamBuf buffer(device);
     std::istream in(&buffer);
     try {
-        if (!file.isSequential() && file.size() == 0) {
+        if (!device.isSequential() && device.size() == 0) {
             deleteContents();
         } else {
             Archive archive(in);
@@ -90,6 +97,19 @@ FileResult Document::saveDocument(const QString& path) {
     errno = 0;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return Failure(FileResult::Status::CreateFailed, errno);
+    // QSaveFile makes the new file the saver's, and merges what the saver may do into the
+    // owner's bits (root saving a 0444 file leaves 0644): take both from the file replaced.
+    struct stat existing {};
+    if (::stat(QFile::encodeName(path).constData(), &existing) == 0) {
+        if (::fchown(file.handle(), existing.st_uid, existing.st_gid) != 0) {
+            // Only root may give a file away; anyone else keeps owning what they save.
+        }
+        if (::fchmod(file.handle(), existing.st_mode & 0777) != 0) {
+            const int error = errno;
+            file.cancelWriting();
+            return Failure(FileResult::Status::CreateFailed, error);
+        }
+    }
     IODeviceStreamBuf buffer(file);
     std::ostream out(&buffer);
     int writeError = 0;

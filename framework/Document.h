@@ -7,6 +7,8 @@
 #include <istream>
 #include <ostream>
 
+class QIODevice;
+
 // What a document's serialization reads from or writes to.
 class Archive {
 public:
@@ -63,6 +65,9 @@ public:
     virtual bool onNewDocument();
     // Reads the file; on any failure the current contents stay untouched.
     FileResult openDocument(const QString& path);
+    // Reads the book from an open device as the file at path, with the same guarantee.
+    // openDocument reads through it; tests use it to feed devices that fail part way.
+    FileResult loadFromDevice(QIODevice& device, const QString& path);
     // Writes atomically; on any failure the file on disk and the contents stay as they were.
     FileResult saveDocument(const QString& path);
     // Whether the file was changed on disk since this document last read or wrote it.
