@@ -362,6 +362,38 @@ void BM_WriteBook(benchmark::State& state) {
     SetBytes(state, book.bytes.size());
 }
 
+// A save goes to a file: the floor hands the finished bytes to a new file in one call.
+std::filesystem::path WriteTarget() {
+    return std::filesystem::temp_directory_path() /
+           ("tellwick_bench_out_" + std::to_string(::getpid()) + ".tlw");
+}
+
+void BM_FileWriteFloor(benchmark::State& state) {
+    const BookData& book = Book();
+    const auto target = WriteTarget();
+    for (auto _ : state) {
+        std::ofstream out(target, std::ios::binary | std::ios::trunc);
+        out.write(book.bytes.data(), static_cast<std::streamsize>(book.bytes.size()));
+        out.close();
+    }
+    std::filesystem::remove(target);
+    SetBytes(state, book.bytes.size());
+}
+
+void BM_WriteBookToFile(benchmark::State& state) {
+    const BookData& book = Book();
+    const auto target = WriteTarget();
+    for (auto _ : state) {
+        std::ofstream out(target, std::ios::binary | std::ios::trunc);
+        WriteBook(out, book.tree);
+        out.close();
+    }
+    if (std::filesystem::file_size(target) != book.bytes.size())
+        state.SkipWithError("WriteBook wrote a different number of bytes");
+    std::filesystem::remove(target);
+    SetBytes(state, book.bytes.size());
+}
+
 void BM_FileFloor_ReadAndCountLines(benchmark::State& state) {
     const BookData& book = Book();
     for (auto _ : state) {
@@ -431,6 +463,8 @@ BENCHMARK(BM_ReadBook)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadBookAndFree)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteFloor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteBook)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FileWriteFloor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteBookToFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FileFloor_ReadAndCountLines)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FileFloor_ReadAllAndCountLines)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadBookFromFile)->Unit(benchmark::kMillisecond);

@@ -49,7 +49,8 @@ ratios = [
     ("file read / file floor (64 KiB)", "BM_ReadBookFromFile", "BM_FileFloor_ReadAndCountLines", 4),
     ("file read / file floor (whole)", "BM_ReadBookFromFile", "BM_FileFloor_ReadAllAndCountLines",
      4),
-    ("write / floor", "BM_WriteBook", "BM_WriteFloor", 3),
+    ("write / floor (memory)", "BM_WriteBook", "BM_WriteFloor", 3),
+    ("file write / file write floor", "BM_WriteBookToFile", "BM_FileWriteFloor", 3),
 ]
 for label, book, floor, target in ratios:
     if mbps(book) is None or mbps(floor) is None:

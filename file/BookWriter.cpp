@@ -31,6 +31,15 @@ public:
             left -= piece;
         }
     }
+    // Room for n bytes in one piece, flushing first if needed; null when n exceeds a chunk.
+    char* Reserve(std::size_t n) {
+        if (n > kChunk)
+            return nullptr;
+        if (n > kChunk - used_)
+            Flush();
+        return buffer_.get() + used_;
+    }
+    void Commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
     void Flush() {
         out_.write(buffer_.get(), static_cast<std::streamsize>(used_));
         if (!out_)
@@ -57,7 +66,39 @@ private:
     std::size_t used_ = 0;
 };
 
+char* Put(char* to, std::string_view bytes) {
+    std::memcpy(to, bytes.data(), bytes.size());
+    return to + bytes.size();
+}
+
+std::size_t AddressLineLength(const EntryNode& entry) {
+    std::size_t length = entry.name.size() + 2 + 2; // ": " and CR LF
+    for (const std::string& address : entry.addresses)
+        length += address.size() + 1;
+    return entry.addresses.empty() ? length : length - 1;
+}
+
+// Address lines are nearly every line of a book: one bounds check for the whole line.
+bool WriteAddressLineFast(ChunkedOutput& out, const EntryNode& entry, std::size_t depth) {
+    char* to = out.Reserve(2 * depth + AddressLineLength(entry));
+    if (!to)
+        return false;
+    std::memset(to, ' ', 2 * depth);
+    to = Put(to + 2 * depth, entry.name);
+    to = Put(to, ": ");
+    for (std::size_t i = 0; i < entry.addresses.size(); ++i) {
+        if (i > 0)
+            *to++ = ',';
+        to = Put(to, entry.addresses[i]);
+    }
+    out.Commit(Put(to, "\r\n"));
+    return true;
+}
+
 void WriteEntryLine(ChunkedOutput& out, const EntryNode& entry, std::size_t depth) {
+    const bool isAddress = entry.kind != EntryKind::Group && entry.kind != EntryKind::Separator;
+    if (isAddress && WriteAddressLineFast(out, entry, depth))
+        return;
     out.AppendIndent(depth);
     switch (entry.kind) {
     case EntryKind::Group:

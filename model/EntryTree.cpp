@@ -75,7 +75,11 @@ EntryNode* EntryTree::InsertAfter(EntryNode* node, EntryNode* anchor) {
 }
 
 EntryNode* EntryTree::InsertCopyAfter(const EntryNode& templ, EntryNode* anchor) {
-    return InsertAfter(CopyEntry(templ), anchor);
+    EntryNode* copy = CopyEntry(templ);
+    // The copy must enter unlinked: a template taken from the tree would otherwise hand its
+    // children and neighbours to the copy, and the tree would free them twice.
+    copy->parent = copy->firstChild = copy->next = copy->prev = nullptr;
+    return InsertAfter(copy, anchor);
 }
 
 void EntryTree::Unlink(EntryNode* node) {

@@ -1,6 +1,6 @@
 # Shared by run.sh and test.sh: package lists and an incremental configure-and-build step.
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev)
+BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev libx11-dev)
 RUN_PACKAGES=(fonts-noto-cjk)
 TEST_PACKAGES=(libbenchmark-dev clang libclang-rt-14-dev)
 

@@ -5,4 +5,4 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 "$ROOT/scripts/deps.sh" "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
 build "$ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-exec "$ROOT/build/tools/tellwick-book" tree "${1:-$ROOT/examples/sample.tlw}"
+exec "$ROOT/build/app/tellwick" "$@"

@@ -109,6 +109,11 @@ private slots:
         QCOMPARE(copy->addresses, (std::vector<std::string>{"a1", "", "a3"}));
         QCOMPARE(Describe(tree), std::string("g{child},n"));
 
+        // A template taken from the tree itself still makes an unlinked, childless copy.
+        EntryNode* twin = tree.InsertCopyAfter(*g, nullptr);
+        QCOMPARE(Describe(tree), std::string("g{child},n,g{}"));
+        QVERIFY(!twin->firstChild && !twin->next);
+
         EntryNode* raw = EntryTree::CopyEntry(*g);
         QCOMPARE(raw->firstChild, g->firstChild); // links copied, children shared, not cloned
         QCOMPARE(raw->name, g->name);
