@@ -14,7 +14,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     icon->setPixmap(Artwork::applicationIcon().pixmap(32, 32));
     auto* name = new QLabel(QStringLiteral("Tellwick Version 1.0"), this);
     name->setTextFormat(Qt::PlainText);
-    auto* copyright = new QLabel(QStringLiteral("Copyright (C) 2026 The Tellwick developers"), this);
+    auto* copyright =
+        new QLabel(QStringLiteral("Copyright (C) 2026 The Tellwick developers"), this);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);

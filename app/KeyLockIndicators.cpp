@@ -33,13 +33,12 @@ std::optional<bool> LockState(const char* indicatorName) {
 } // namespace
 
 KeyLockIndicators::KeyLockIndicators(QStatusBar* bar) : QObject(bar) {
-    panes_ = {{addPane(bar, QStringLiteral("ｶﾅ"), "kanaIndicator"), QStringLiteral("ｶﾅ"), "Kana"},
-              {addPane(bar, QStringLiteral("CAP"), "capsIndicator"), QStringLiteral("CAP"),
-               "Caps Lock"},
-              {addPane(bar, QStringLiteral("NUM"), "numIndicator"), QStringLiteral("NUM"),
-               "Num Lock"},
-              {addPane(bar, QStringLiteral("SCRL"), "scrollIndicator"), QStringLiteral("SCRL"),
-               "Scroll Lock"}};
+    panes_ = {
+        {addPane(bar, QStringLiteral("ｶﾅ"), "kanaIndicator"), QStringLiteral("ｶﾅ"), "Kana"},
+        {addPane(bar, QStringLiteral("CAP"), "capsIndicator"), QStringLiteral("CAP"), "Caps Lock"},
+        {addPane(bar, QStringLiteral("NUM"), "numIndicator"), QStringLiteral("NUM"), "Num Lock"},
+        {addPane(bar, QStringLiteral("SCRL"), "scrollIndicator"), QStringLiteral("SCRL"),
+         "Scroll Lock"}};
     refresh();
     // Lock keys pressed in other windows change the state too; a slow poll follows them.
     auto* poll = new QTimer(this);

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMimeData>
+#include <QScopedValueRollback>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -29,7 +30,9 @@ CMainFrame::CMainFrame(QWidget* leftPane, QWidget* rightPane, QWidget* parent)
     resize(800, 560);
 }
 
-QWidget* CMainFrame::pane(int column) const { return splitter_->widget(column); }
+QWidget* CMainFrame::pane(int column) const {
+    return splitter_->widget(column);
+}
 
 void CMainFrame::setDocumentTitle(const QString& title) {
     setWindowTitle(title + QStringLiteral(" - アドレス帳"));
@@ -88,6 +91,10 @@ bool CMainFrame::event(QEvent* event) {
 }
 
 void CMainFrame::relayMouse(QMouseEvent* event) {
+    // A pane that ignores the event lets it climb back to the frame: relay it once only.
+    if (relaying_)
+        return;
+    const QScopedValueRollback<bool> once(relaying_, true);
     const QPoint global = event->globalPosition().toPoint();
     const RelayTarget target = PickRelayTarget(global, pane(0), pane(1));
     QMouseEvent relayed(event->type(), QPointF(target.local), event->globalPosition(),

@@ -48,4 +48,5 @@ private:
     QToolBar* toolBar_ = nullptr;
     QLabel* messagePane_ = nullptr;
     bool panesSized_ = false;
+    bool relaying_ = false;
 };

@@ -14,8 +14,7 @@
 #include <QMenuBar>
 #include <QToolBar>
 
-MainMenus::MainMenus(CMainFrame& frame, CommandRouter& router,
-                     const RecentFileList& recentFiles)
+MainMenus::MainMenus(CMainFrame& frame, CommandRouter& router, const RecentFileList& recentFiles)
     : QObject(&frame), frame_(frame), router_(router), recentFiles_(recentFiles) {
     buildMenus();
     buildToolBar();

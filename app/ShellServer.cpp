@@ -91,7 +91,9 @@ ShellServer::ShellServer(QObject* parent) : QObject(parent), server_(new QLocalS
     connect(server_, &QLocalServer::newConnection, this, &ShellServer::acceptConnection);
 }
 
-bool ShellServer::listen(const QString& name) { return server_->listen(name); }
+bool ShellServer::listen(const QString& name) {
+    return server_->listen(name);
+}
 
 void ShellServer::acceptConnection() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {

@@ -72,8 +72,7 @@ void CTellwickApp::createDocumentAndFrame() {
     menus_ = new MainMenus(*frame_, *router_, recentFiles_);
     registerCommands();
 
-    connect(document_.get(), &Document::titleChanged, frame_.get(),
-            &CMainFrame::setDocumentTitle);
+    connect(document_.get(), &Document::titleChanged, frame_.get(), &CMainFrame::setDocumentTitle);
     frame_->setDocumentTitle(document_->title());
     connect(documents_.get(), &DocumentManager::recentFilesChanged, menus_,
             &MainMenus::refreshRecentFiles);

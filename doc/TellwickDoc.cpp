@@ -21,4 +21,6 @@ void CTellwickDoc::serialize(Archive& archive) {
     }
 }
 
-void CTellwickDoc::deleteContents() { tree.Clear(); }
+void CTellwickDoc::deleteContents() {
+    tree.Clear();
+}

@@ -11,7 +11,9 @@
 enum class LineKind { Ignored, Comment, Group, EndGroup, Separator, Address };
 
 // Blanks are the single-byte space and TAB to CR (0x09 to 0x0D), nothing else.
-inline bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool IsBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 std::string_view TrimLeadingBlanks(std::string_view text);
 // Classifies a line whose leading blanks are already removed.
 LineKind ClassifyLine(std::string_view line);

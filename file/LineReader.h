@@ -33,7 +33,7 @@ private:
     std::size_t end_ = 0;
     const char* nextCr_ = nullptr; // the chunk's next CR and LF as memchr last found them
     const char* nextLf_ = nullptr;
-    std::string spill_; // a line that crosses a chunk boundary
+    std::string spill_;   // a line that crosses a chunk boundary
     bool skipLf_ = false; // the previous line ended with CR: an LF right after it belongs to it
     bool atEnd_ = false;
     std::size_t lineNumber_ = 0;

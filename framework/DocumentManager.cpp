@@ -38,8 +38,8 @@ QList<FileFilter> DocumentManager::fileFilters() const {
     // On Linux the pattern must spell out both cases to match "x.TLW" as well as "x.tlw".
     QString anyCase = QStringLiteral("*");
     for (QChar c : template_.filterExtension) {
-        anyCase += c.isLetter() ? QStringLiteral("[%1%2]").arg(c.toLower(), c.toUpper())
-                                : QString(c);
+        anyCase +=
+            c.isLetter() ? QStringLiteral("[%1%2]").arg(c.toLower(), c.toUpper()) : QString(c);
     }
     return {{template_.filterName, {anyCase}},
             {QStringLiteral("すべてのﾌｧｲﾙ (*.*)"), {QStringLiteral("*")}}};
@@ -55,8 +55,8 @@ bool DocumentManager::saveModified() {
     if (!document_.isModified())
         return true;
     const QString text = QStringLiteral("%1 への変更を保存しますか？").arg(document_.title());
-    switch (ask(text, Prompter::Buttons::YesNoCancel, Prompter::Icon::Warning,
-                Prompter::Answer::Yes)) {
+    switch (
+        ask(text, Prompter::Buttons::YesNoCancel, Prompter::Icon::Warning, Prompter::Answer::Yes)) {
     case Prompter::Answer::Yes:
         return fileSave();
     case Prompter::Answer::No:
@@ -76,8 +76,8 @@ bool DocumentManager::fileNew() {
 }
 
 bool DocumentManager::fileOpen() {
-    const QString path = prompter_.chooseOpenFile(dialogParent_, QStringLiteral("開く"),
-                                                  fileFilters());
+    const QString path =
+        prompter_.chooseOpenFile(dialogParent_, QStringLiteral("開く"), fileFilters());
     return !path.isEmpty() && openDocumentFile(path);
 }
 

@@ -12,10 +12,10 @@ class RecentFileList;
 
 // The strings the file commands take from the document type.
 struct DocumentTemplate {
-    QString windowTitle;      // shown after the document title in the caption
-    QString filterName;       // first entry of the open and save dialogs' type list
-    QString filterExtension;  // with "*", that entry's pattern; added to proposed names
-    QString typedExtension;   // appended to a name typed without an extension
+    QString windowTitle;     // shown after the document title in the caption
+    QString filterName;      // first entry of the open and save dialogs' type list
+    QString filterExtension; // with "*", that entry's pattern; added to proposed names
+    QString typedExtension;  // appended to a name typed without an extension
 };
 
 // New, Open, Save and the recent files for the one document, with the question about

@@ -78,11 +78,12 @@ QString ChooseFile(QFileDialog& dialog, const QList<FileFilter>& filters) {
 
 } // namespace
 
-int Prompter::runDialog(QDialog& dialog) { return dialog.exec(); }
+int Prompter::runDialog(QDialog& dialog) {
+    return dialog.exec();
+}
 
-Prompter::Answer WidgetPrompter::ask(QWidget* parent, const QString& caption,
-                                     const QString& text, Buttons buttons, Icon icon,
-                                     Answer defaultAnswer) {
+Prompter::Answer WidgetPrompter::ask(QWidget* parent, const QString& caption, const QString& text,
+                                     Buttons buttons, Icon icon, Answer defaultAnswer) {
     QMessageBox box(ToIcon(icon), caption, text, ToButtons(buttons), parent);
     box.setDefaultButton(ToButton(defaultAnswer));
     if (buttons == Buttons::YesNo)

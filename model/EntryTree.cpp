@@ -175,6 +175,10 @@ void EntryTree::FreeChain(EntryNode*& head) {
     }
 }
 
-void EntryTree::FreeChildren(EntryNode* group) { FreeChain(group->firstChild); }
+void EntryTree::FreeChildren(EntryNode* group) {
+    FreeChain(group->firstChild);
+}
 
-void EntryTree::Clear() { FreeChain(first); }
+void EntryTree::Clear() {
+    FreeChain(first);
+}

@@ -54,7 +54,9 @@ void EntryListModel::showChain(EntryNode* head) {
     endResetModel();
 }
 
-void EntryListModel::clear() { showChain(nullptr); }
+void EntryListModel::clear() {
+    showChain(nullptr);
+}
 
 void EntryListModel::insertEntry(int row, EntryNode* entry) {
     row = std::clamp(row, 0, rowCount());

@@ -27,7 +27,9 @@ CTlwListView::CTlwListView(CTellwickDoc& document, QWidget* parent)
     registerCommands();
 }
 
-CTlwListView::~CTlwListView() { document_.removeView(this); }
+CTlwListView::~CTlwListView() {
+    document_.removeView(this);
+}
 
 void CTlwListView::registerCommands() {
     onCommandState(ID_FILE_SAVE, [this](CommandState& s) { s.enabled = document_.isModified(); });
@@ -39,7 +41,9 @@ void CTlwListView::registerCommands() {
 
 // A new or opened book has freed the entries the rows pointed at: show its top level
 // rather than keep those rows until the tree names a group.
-void CTlwListView::onInitialUpdate() { showGroup(nullptr); }
+void CTlwListView::onInitialUpdate() {
+    showGroup(nullptr);
+}
 
 int CTlwListView::currentRow() const {
     const QModelIndex current = currentIndex();

@@ -4,8 +4,8 @@
 #include "EntryText.h"
 #include "ItemTrees.h"
 #include "PaneMessages.h"
-#include "framework/StandardCommands.h"
 #include "doc/TellwickDoc.h"
+#include "framework/StandardCommands.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -33,6 +33,11 @@ const QIcon& GroupIcon() {
 }
 
 enum ItemPlace { IntoOrAfter = 0, LastChild = 1, After = 2 };
+
+QEvent::Type ShowSelectedGroupEvent() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
 
 } // namespace
 
@@ -143,17 +148,32 @@ QTreeWidgetItem* CTlwTreeView::findGroupItem(const EntryNode* entry) const {
     return nullptr;
 }
 
+// The list is told later, from the event loop, as a posted message would tell it. The entry
+// is looked up only then: a pointer taken now could be freed by the time the message is
+// handled (a book opened in between), and a burst of changes shows the last one only.
 void CTlwTreeView::onSelectionChanged() {
-    QTreeWidgetItem* item = currentItem();
-    if (item)
-        postToFrame(UM_SHOWGROUP, entryOf(item));
+    if (showPending_)
+        return;
+    showPending_ = true;
+    QCoreApplication::postEvent(this, new QEvent(ShowSelectedGroupEvent()));
 }
 
-void CTlwTreeView::postToFrame(int message, EntryNode* entry) {
-    QCoreApplication::postEvent(window(), new PaneMessageEvent(message, entry));
+void CTlwTreeView::showSelectedGroupLater() {
+    showPending_ = false;
+    if (QTreeWidgetItem* item = currentItem())
+        sendToFrame(UM_SHOWGROUP, entryOf(item));
+}
+
+void CTlwTreeView::sendToFrame(int message, EntryNode* entry) {
+    PaneMessageEvent event(message, entry);
+    QCoreApplication::sendEvent(window(), &event);
 }
 
 bool CTlwTreeView::event(QEvent* event) {
+    if (event->type() == ShowSelectedGroupEvent()) {
+        showSelectedGroupLater();
+        return true;
+    }
     if (event->type() == PaneMessageEvent::type()) {
         handlePaneMessage(static_cast<PaneMessageEvent&>(*event));
         return true;

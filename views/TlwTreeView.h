@@ -33,7 +33,8 @@ private:
     QTreeWidgetItem* makeGroupItem(EntryNode* group) const;
     void insertGroupItems(EntryNode* chain, QTreeWidgetItem* parentItem) const;
     void onSelectionChanged();
-    void postToFrame(int message, EntryNode* entry);
+    void showSelectedGroupLater();
+    void sendToFrame(int message, EntryNode* entry);
     void handlePaneMessage(PaneMessageEvent& message);
     void refreshGroup(EntryNode* entry);
     void renameGroup(EntryNode* entry);
@@ -42,4 +43,5 @@ private:
     QTreeWidgetItem* copyItemTree(QTreeWidgetItem* source, QTreeWidgetItem* anchor, int place);
 
     CTellwickDoc& document_;
+    bool showPending_ = false;
 };

@@ -12,12 +12,18 @@
 #include "views/TlwListView.h"
 #include "views/TlwTreeView.h"
 
+#include "app/ShellServer.h"
+
 #include <QAction>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocalSocket>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QtTest>
 
 #include <sstream>
@@ -28,8 +34,11 @@ namespace {
 const QByteArray kFamily("\x89\xc6\x91\xb0");
 const QByteArray kWork("\x8e\x64\x8e\x96");
 
-const QByteArray kBook = "GROUP " + kFamily + "\r\n  taro: t@example.jp,090\r\n  GROUP inner\r\n"
-                         "  END GROUP\r\nEND GROUP\r\nGROUP " + kWork + "\r\nEND GROUP\r\n"
+const QByteArray kBook = "GROUP " + kFamily +
+                         "\r\n  taro: t@example.jp,090\r\n  GROUP inner\r\n"
+                         "  END GROUP\r\nEND GROUP\r\nGROUP " +
+                         kWork +
+                         "\r\nEND GROUP\r\n"
                          "SEPARATOR\r\ndentist: 0120\r\n";
 
 QByteArray WrittenBook(const CTellwickDoc& doc) {
@@ -255,7 +264,8 @@ private slots:
         QFile profile(profilePath());
         QVERIFY(profile.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(profile.readAll());
-        QCOMPARE(text, QStringLiteral("[Recent File List]\nFile1=%1\nFile2=%2\n").arg(plain, spaced));
+        QCOMPARE(text,
+                 QStringLiteral("[Recent File List]\nFile1=%1\nFile2=%2\n").arg(plain, spaced));
 
         // Read back at the next start; the menu shows them most recent first.
         CTellwickApp& again = start({});
@@ -263,7 +273,8 @@ private slots:
         QAction* first = again.router().action(ID_FILE_MRU_FILE1);
         QVERIFY(first);
         QVERIFY(first->text().startsWith(QStringLiteral("&1 ")));
-        QVERIFY(again.router().action(ID_FILE_MRU_FILE1 + 1)->text().contains(QStringLiteral("&&")));
+        QVERIFY(
+            again.router().action(ID_FILE_MRU_FILE1 + 1)->text().contains(QStringLiteral("&&")));
 
         // A recent file that has gone is reported and dropped.
         QFile::remove(plain);
@@ -357,6 +368,105 @@ private slots:
         CTellwickApp& app = start({});
         QVERIFY(app.router().execute(ID_APP_ABOUT));
         QCOMPARE(prompter_->dialogsRun, QStringList{"aboutDialog"});
+    }
+
+    void theWindowStartsInASaneState() {
+        CTellwickApp& app = start({});
+        makeActive();
+        CMainFrame& frame = app.frame();
+        QCOMPARE(frame.findChild<QLabel*>(QStringLiteral("messagePane"))->text(),
+                 QStringLiteral("ﾚﾃﾞｨ"));
+        for (const char* name :
+             {"kanaIndicator", "capsIndicator", "numIndicator", "scrollIndicator"})
+            QVERIFY2(frame.findChild<QLabel*>(QLatin1String(name)), name);
+        QHeaderView* header = app.listPane().header();
+        QCOMPARE(header->sectionSize(0), 200);
+        QCOMPARE(header->sectionSize(1), 300);
+        QCOMPARE(app.listPane().model()->headerData(0, Qt::Horizontal).toString(),
+                 QStringLiteral("名前"));
+        QCOMPARE(app.listPane().model()->headerData(1, Qt::Horizontal).toString(),
+                 QStringLiteral("アドレス"));
+        QCOMPARE(frame.pane(0), &app.treePane());
+        QVERIFY(app.treePane().hasFocus()); // the tree starts as the active pane
+        QVERIFY(frame.toolBar()->isVisible());
+        QVERIFY(app.router().execute(ID_VIEW_TOOLBAR));
+        QVERIFY(!frame.toolBar()->isVisible());
+        QCOMPARE(app.router().stateOf(ID_VIEW_TOOLBAR).checked, std::optional<bool>(false));
+    }
+
+    void aSelectionChangeBeforeANewBookNeverShowsFreedEntries() {
+        const QString book = writeFile(QStringLiteral("s.tlw"), kBook);
+        CTellwickApp& app = start({book});
+        makeActive();
+        // The selection's message is still queued when the book is replaced.
+        app.treePane().setCurrentItem(app.treePane().rootItem()->child(0));
+        QVERIFY(app.documents().fileNew());
+        QCoreApplication::processEvents();
+        QCOMPARE(app.listPane().rows().rowCount(), 0);
+    }
+
+    void saveAsksBeforeOverwritingAFileChangedElsewhere() {
+        const QString book = writeFile(QStringLiteral("c.tlw"), kBook);
+        CTellwickApp& app = start({book});
+        editBook();
+        const QByteArray theirs = "theirs: 1\r\n";
+        writeFile(QStringLiteral("c.tlw"), theirs);
+        {
+            QFile touched(book);
+            QVERIFY(touched.open(QIODevice::ReadWrite));
+            touched.setFileTime(QDateTime::currentDateTime().addSecs(5),
+                                QFileDevice::FileModificationTime);
+        }
+        prompter_->answers = {Prompter::Answer::No};
+        QVERIFY(!app.documents().fileSave());
+        QCOMPARE(prompter_->shown.size(), 1);
+        QVERIFY(prompter_->shown.first().text.contains(QStringLiteral("他のプログラム")));
+        QFile file(book);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), theirs);
+        file.close();
+        QVERIFY(app.document().isModified());
+        prompter_->answers = {Prompter::Answer::Yes};
+        QVERIFY(app.documents().fileSave());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), kBook + "added: \r\n");
+    }
+
+    void theFrameRelaysTheMouseWhileItHoldsIt() {
+        CTellwickApp& app = start({});
+        makeActive();
+        CMainFrame& frame = app.frame();
+        QWidget* right = frame.pane(1);
+        struct Recorder : QObject {
+            QList<QPoint> points;
+            bool eventFilter(QObject*, QEvent* event) override {
+                if (event->type() == QEvent::MouseMove)
+                    points << static_cast<QMouseEvent*>(event)->position().toPoint();
+                return false;
+            }
+        } recorder;
+        right->installEventFilter(&recorder);
+        frame.grabMouse();
+        const QPoint inRight = right->mapTo(&frame, QPoint(30, 40));
+        QMouseEvent move(QEvent::MouseMove, QPointF(inRight), QPointF(frame.mapToGlobal(inRight)),
+                         Qt::NoButton, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(&frame, &move);
+        frame.releaseMouse();
+        QCOMPARE(recorder.points, QList<QPoint>{QPoint(30, 40)});
+    }
+
+    void hiddenStartServesOpenRequests() {
+        const QString book = writeFile(QStringLiteral("d d.tlw"), kBook);
+        CTellwickApp& app = start({QStringLiteral("-dde")});
+        QVERIFY(!app.frame().isVisible());
+        QLocalSocket shell;
+        shell.connectToServer(
+            QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+        QVERIFY(shell.waitForConnected(2000));
+        shell.write(QStringLiteral("[open(\"%1\")]\n").arg(book).toUtf8());
+        QVERIFY(shell.waitForBytesWritten(2000));
+        QTRY_VERIFY(app.frame().isVisible());
+        QCOMPARE(app.document().pathName(), book);
     }
 
     void aDeeplyNestedBookOpensShowsAndCloses() {

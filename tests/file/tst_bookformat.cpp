@@ -93,8 +93,8 @@ private slots:
         QCOMPARE(g1->next->next->name, std::string());
         QCOMPARE(g1->next->next->addresses, (Strings{"addr5"}));
 
-        const std::string expected = file.substr(7, file.find("\r\n\r\n") - 5) + n + "5: \r\n" +
-                                     ": addr5\r\n";
+        const std::string expected =
+            file.substr(7, file.find("\r\n\r\n") - 5) + n + "5: \r\n" + ": addr5\r\n";
         std::ostringstream out;
         WriteBook(out, tree);
         QCOMPARE(out.str(), expected);
@@ -121,15 +121,19 @@ private slots:
         QTest::newRow("lower-case keyword") << QByteArray("group x") << QByteArray(": group x");
         QTest::newRow("END  GROUP") << QByteArray("END  GROUP") << QByteArray(": END  GROUP");
         QTest::newRow("bare GROUP") << QByteArray("GROUP") << QByteArray("GROUP \r\nEND GROUP");
-        QTest::newRow("GROUP glued") << QByteArray("GROUPabc") << QByteArray("GROUP abc\r\nEND GROUP");
-        QTest::newRow("GROUP blanks") << QByteArray("GROUP \t abc ") << QByteArray("GROUP abc \r\nEND GROUP");
+        QTest::newRow("GROUP glued")
+            << QByteArray("GROUPabc") << QByteArray("GROUP abc\r\nEND GROUP");
+        QTest::newRow("GROUP blanks")
+            << QByteArray("GROUP \t abc ") << QByteArray("GROUP abc \r\nEND GROUP");
         QTest::newRow("SEPARATOR text") << QByteArray("SEPARATORxyz") << QByteArray("SEPARATOR");
         QTest::newRow("short keyword") << QByteArray("SEPARATO") << QByteArray(": SEPARATO");
         QTest::newRow("hash inside") << QByteArray("a#b: c") << QByteArray("a#b: c");
         QTest::newRow("indented comment") << QByteArray(" \t#x") << QByteArray("");
         QTest::newRow("blank bytes") << QByteArray("\t\v\f  n: a") << QByteArray("n: a");
-        QTest::newRow("full-width space kept") << QByteArray("\x81\x40n: a") << QByteArray("\x81\x40n: a");
-        QTest::newRow("address pieces") << QByteArray("n  :  a, b,,c ") << QByteArray("n  : a, b,,c ");
+        QTest::newRow("full-width space kept")
+            << QByteArray("\x81\x40n: a") << QByteArray("\x81\x40n: a");
+        QTest::newRow("address pieces")
+            << QByteArray("n  :  a, b,,c ") << QByteArray("n  : a, b,,c ");
         QTest::newRow("colon only") << QByteArray(":") << QByteArray(": ");
         QTest::newRow("second colon") << QByteArray("n:a:b") << QByteArray("n: a:b");
         QTest::newRow("NUL byte") << QByteArray("n\0x: y", 6) << QByteArray("n\0x: y", 6);
@@ -145,12 +149,14 @@ private slots:
         // stray END GROUPs at the top, a group closed at the top level, two groups left open
         const std::string in = "END GROUP\r\nGROUP a\r\nx: 1\r\nEND GROUP\r\nEND GROUP\r\n"
                                "y: 2\r\n\tGROUP b\r\nGROUP c\r\nz: 3\r\n";
-        QCOMPARE(Normalize(in), std::string("GROUP a\r\n  x: 1\r\nEND GROUP\r\ny: 2\r\nGROUP b\r\n"
-                                            "  GROUP c\r\n    z: 3\r\n  END GROUP\r\nEND GROUP\r\n"));
+        QCOMPARE(Normalize(in),
+                 std::string("GROUP a\r\n  x: 1\r\nEND GROUP\r\ny: 2\r\nGROUP b\r\n"
+                             "  GROUP c\r\n    z: 3\r\n  END GROUP\r\nEND GROUP\r\n"));
         // an inner group that is the last child, followed by more at the outer level
         const std::string inner = "GROUP o\r\nGROUP i\r\nEND GROUP\r\nEND GROUP\r\nafter: x\r\n";
-        QCOMPARE(Normalize(inner), std::string("GROUP o\r\n  GROUP i\r\n  END GROUP\r\nEND GROUP\r\n"
-                                               "after: x\r\n"));
+        QCOMPARE(Normalize(inner),
+                 std::string("GROUP o\r\n  GROUP i\r\n  END GROUP\r\nEND GROUP\r\n"
+                             "after: x\r\n"));
         QCOMPARE(Normalize(""), std::string());
         QCOMPARE(Normalize("# only\r\n\r\n   \r\n"), std::string());
     }

@@ -13,7 +13,9 @@ EntryNode* Make(const std::string& name, EntryKind kind = EntryKind::Address) {
     node->kind = kind;
     return node;
 }
-EntryNode* Group(const std::string& name) { return Make(name, EntryKind::Group); }
+EntryNode* Group(const std::string& name) {
+    return Make(name, EntryKind::Group);
+}
 
 // The shape of the tree as text: "a,g{b,c},d"; also checks every link invariant on the way.
 std::string Describe(const EntryTree& tree) {
@@ -77,7 +79,7 @@ private slots:
         tree.AppendEntry(Make("x"), nullptr, false);
         EntryNode* b = tree.AppendEntry(Make("b"), g, true); // empty group: first child
         QCOMPARE(b->parent, g);
-        tree.AppendEntry(Make("c"), g, true); // after the last child
+        tree.AppendEntry(Make("c"), g, true);  // after the last child
         tree.AppendEntry(Make("d"), b, false); // end of b's chain, not right after b
         tree.AppendEntry(Make("y"), nullptr, false);
         QCOMPARE(Describe(tree), std::string("g{b,c,d},x,y"));
@@ -88,7 +90,7 @@ private slots:
         EntryNode* g = tree.AppendEntry(Group("g"), nullptr, false);
         EntryNode* a = tree.AppendEntry(Make("a"), g, true);
         EntryNode* z = tree.AppendEntry(Make("z"), g, false);
-        tree.InsertAfter(Make("b"), a); // middle of a chain
+        tree.InsertAfter(Make("b"), a);                // middle of a chain
         EntryNode* s = tree.InsertAfter(Make("s"), g); // a group anchor gets a sibling
         EntryNode* last = tree.InsertAfter(Make("e"), z);
         tree.InsertAfter(Make("t"), nullptr);
@@ -214,7 +216,6 @@ private slots:
         tree.Clear();
         QVERIFY(!tree.first);
     }
-
 };
 
 QTEST_APPLESS_MAIN(TestEntryTree)

@@ -16,14 +16,14 @@ public:
         Buttons buttons;
     };
 
-    QList<Answer> answers;       // for ask(); a box with an empty queue gets its default
-    QList<QString> openChoices;  // for the open dialog; empty means cancelled
-    QList<QString> saveChoices;  // for the save dialog
+    QList<Answer> answers;      // for ask(); a box with an empty queue gets its default
+    QList<QString> openChoices; // for the open dialog; empty means cancelled
+    QList<QString> saveChoices; // for the save dialog
     QList<Shown> shown;
-    QStringList proposedNames;    // what the save dialog proposed
+    QStringList proposedNames; // what the save dialog proposed
     QList<QList<FileFilter>> dialogFilters;
     QStringList dialogCaptions;
-    QStringList dialogsRun;       // object names of the program's own dialogs
+    QStringList dialogsRun; // object names of the program's own dialogs
 
     Answer ask(QWidget*, const QString& caption, const QString& text, Buttons buttons, Icon,
                Answer defaultAnswer) override {
