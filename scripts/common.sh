@@ -4,12 +4,11 @@ BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev libx11-dev)
 RUN_PACKAGES=(fonts-noto-cjk)
 TEST_PACKAGES=(libbenchmark-dev clang libclang-rt-14-dev)
 
-# build DIR [cmake args...]: configures once, then lets Ninja rebuild only what changed.
+# build DIR [cmake args...]: configures (a no-op when nothing changed), then lets Ninja
+# rebuild only what changed.
 build() {
     local dir=$1
     shift
-    if [ ! -f "$dir/build.ninja" ]; then
-        cmake -G Ninja -S "$ROOT" -B "$dir" "$@" >/dev/null
-    fi
+    cmake -G Ninja -S "$ROOT" -B "$dir" "$@" >/dev/null
     cmake --build "$dir" -j "$(nproc)"
 }
