@@ -3,12 +3,27 @@
 #include "framework/Prompter.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+namespace {
+
+// The window speaks Japanese whatever the locale, and so must Qt's own dialogs and buttons.
+void InstallJapaneseQtTexts(QApplication& app) {
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(translator);
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tellwick"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
     QGuiApplication::setDesktopFileName(QStringLiteral("tellwick"));
+    InstallJapaneseQtTexts(qapp);
 
     WidgetPrompter prompter;
     CTellwickApp app(prompter, ProfileFile::defaultPath());
