@@ -1,6 +1,7 @@
 #include "KeyLockIndicators.h"
 
 #include <QGuiApplication>
+#include <QHash>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTimer>
@@ -19,7 +20,12 @@ std::optional<bool> LockState(const char* indicatorName) {
     if (!x11 || !x11->display())
         return std::nullopt;
     Display* display = x11->display();
-    const Atom name = XInternAtom(display, indicatorName, True);
+    // Look each name up once: every lookup is a round trip to the X server.
+    static QHash<QByteArray, Atom> atoms;
+    auto found = atoms.find(indicatorName);
+    if (found == atoms.end())
+        found = atoms.insert(indicatorName, XInternAtom(display, indicatorName, True));
+    const Atom name = found.value();
     int on = 0;
     if (name == 0 || !XkbGetNamedIndicator(display, name, nullptr, &on, nullptr, nullptr))
         return std::nullopt;

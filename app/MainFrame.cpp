@@ -48,9 +48,9 @@ void CMainFrame::createToolBar() {
 void CMainFrame::createStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("statusBar"));
-    messagePane_ = new QLabel(QStringLiteral("ﾚﾃﾞｨ"), bar);
-    messagePane_->setObjectName(QStringLiteral("messagePane"));
-    bar->addWidget(messagePane_, 1);
+    auto* messagePane = new QLabel(QStringLiteral("ﾚﾃﾞｨ"), bar);
+    messagePane->setObjectName(QStringLiteral("messagePane"));
+    bar->addWidget(messagePane, 1);
     new KeyLockIndicators(bar);
 }
 

@@ -21,7 +21,6 @@ public:
 
     QWidget* pane(int column) const;
     QToolBar* toolBar() const { return toolBar_; }
-    QLabel* messagePane() const { return messagePane_; }
     void setDocumentTitle(const QString& title);
 
 signals:
@@ -46,7 +45,6 @@ private:
 
     QSplitter* splitter_;
     QToolBar* toolBar_ = nullptr;
-    QLabel* messagePane_ = nullptr;
     bool panesSized_ = false;
     bool relaying_ = false;
 };

@@ -88,7 +88,7 @@ void CTellwickApp::registerCommands() {
     onCommand(ID_FILE_NEW, [this] { documents_->fileNew(); });
     onCommand(ID_FILE_OPEN, [this] { documents_->fileOpen(); });
     onCommand(ID_APP_EXIT, [this] { frame_->close(); });
-    for (int i = 0; i < 16; ++i)
+    for (int i = 0; i < recentFiles_.maxSize(); ++i)
         onCommand(ID_FILE_MRU_FILE1 + i, [this, i] { documents_->openRecentFile(i); });
 }
 

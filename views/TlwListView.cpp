@@ -3,12 +3,11 @@
 #include "EntryListModel.h"
 #include "PaneMessages.h"
 #include "doc/TellwickDoc.h"
-#include "framework/StandardCommands.h"
 
 #include <QHeaderView>
 
 CTlwListView::CTlwListView(CTellwickDoc& document, QWidget* parent)
-    : QTreeView(parent), document_(document), rows_(new EntryListModel(this)) {
+    : QTreeView(parent), DocumentPane(document), rows_(new EntryListModel(this)) {
     setObjectName(QStringLiteral("entryList"));
     setModel(rows_);
     setRootIsDecorated(false);
@@ -23,20 +22,6 @@ CTlwListView::CTlwListView(CTellwickDoc& document, QWidget* parent)
     header()->setStretchLastSection(false);
     header()->resizeSection(0, 200);
     header()->resizeSection(1, 300);
-    document_.addView(this);
-    registerCommands();
-}
-
-CTlwListView::~CTlwListView() {
-    document_.removeView(this);
-}
-
-void CTlwListView::registerCommands() {
-    onCommandState(ID_FILE_SAVE, [this](CommandState& s) { s.enabled = document_.isModified(); });
-    onCommandState(ID_EDIT_CUT, [](CommandState& s) { s.enabled = false; });
-    onCommandState(ID_EDIT_COPY, [](CommandState& s) { s.enabled = false; });
-    onCommandState(ID_EDIT_PASTE,
-                   [this](CommandState& s) { s.enabled = !document_.clipList.empty(); });
 }
 
 // A new or opened book has freed the entries the rows pointed at: show its top level

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "framework/CommandTarget.h"
-#include "framework/Document.h"
+#include "DocumentPane.h"
 
 #include <QTreeView>
 
@@ -12,12 +11,11 @@ struct EntryNode;
 
 // The right pane: the entries of one group, one row per entry in chain order, with the
 // columns "名前" and "アドレス". It shows whatever the last UM_SHOWGROUP named.
-class CTlwListView : public QTreeView, public DocumentView, public CommandTarget {
+class CTlwListView : public QTreeView, public DocumentPane {
     Q_OBJECT
 
 public:
     explicit CTlwListView(CTellwickDoc& document, QWidget* parent = nullptr);
-    ~CTlwListView() override;
 
     void onInitialUpdate() override;
     EntryListModel& rows() const { return *rows_; }
@@ -28,10 +26,8 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    void registerCommands();
     void showGroup(EntryNode* group);
 
-    CTellwickDoc& document_;
     EntryListModel* rows_;
     int dropRow_ = -1;
 };

@@ -5,7 +5,6 @@
 #include "ItemTrees.h"
 #include "PaneMessages.h"
 #include "doc/TellwickDoc.h"
-#include "framework/StandardCommands.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -42,7 +41,7 @@ QEvent::Type ShowSelectedGroupEvent() {
 } // namespace
 
 CTlwTreeView::CTlwTreeView(CTellwickDoc& document, QWidget* parent)
-    : QTreeWidget(parent), document_(document) {
+    : QTreeWidget(parent), DocumentPane(document) {
     setObjectName(QStringLiteral("groupTree"));
     setColumnCount(1);
     header()->hide();
@@ -51,21 +50,10 @@ CTlwTreeView::CTlwTreeView(CTellwickDoc& document, QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     connect(this, &QTreeWidget::currentItemChanged, this, &CTlwTreeView::onSelectionChanged);
-    document_.addView(this);
-    registerCommands();
 }
 
 CTlwTreeView::~CTlwTreeView() {
-    document_.removeView(this);
     deleteAllItems();
-}
-
-void CTlwTreeView::registerCommands() {
-    onCommandState(ID_FILE_SAVE, [this](CommandState& s) { s.enabled = document_.isModified(); });
-    onCommandState(ID_EDIT_CUT, [](CommandState& s) { s.enabled = false; });
-    onCommandState(ID_EDIT_COPY, [](CommandState& s) { s.enabled = false; });
-    onCommandState(ID_EDIT_PASTE,
-                   [this](CommandState& s) { s.enabled = !document_.clipList.empty(); });
 }
 
 EntryNode* CTlwTreeView::entryOf(const QTreeWidgetItem* item) {

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "framework/CommandTarget.h"
-#include "framework/Document.h"
+#include "DocumentPane.h"
 
 #include <QTreeWidget>
 
@@ -11,7 +10,7 @@ struct EntryNode;
 
 // The left pane: the book's groups as a tree under one root item standing for the book.
 // Each group item's data is its EntryNode; the root item's is null.
-class CTlwTreeView : public QTreeWidget, public DocumentView, public CommandTarget {
+class CTlwTreeView : public QTreeWidget, public DocumentPane {
     Q_OBJECT
 
 public:
@@ -28,7 +27,6 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    void registerCommands();
     void deleteAllItems();
     QTreeWidgetItem* makeGroupItem(EntryNode* group) const;
     void insertGroupItems(EntryNode* chain, QTreeWidgetItem* parentItem) const;
@@ -42,6 +40,5 @@ private:
     void moveGroupItem(const PaneMessageEvent& message);
     QTreeWidgetItem* copyItemTree(QTreeWidgetItem* source, QTreeWidgetItem* anchor, int place);
 
-    CTellwickDoc& document_;
     bool showPending_ = false;
 };

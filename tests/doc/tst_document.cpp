@@ -327,6 +327,21 @@ QByteArray DropRoot() {
     return {};
 }
 
+// Runs one file operation on doc as nobody in a child and sends back its result and the
+// book's state afterwards.
+template <typename Operation> ChildOutcome RunAsNobody(const CTellwickDoc& doc, Operation op) {
+    return RunInChild([&](QByteArray& out) {
+        out = DropRoot();
+        if (!out.isEmpty())
+            return kSkipExit;
+        Report report;
+        report.result = op();
+        report.state = StateOf(doc);
+        out = Encode(report);
+        return 0;
+    });
+}
+
 bool WriteProcFile(const char* path, const QByteArray& text) {
     const int fd = ::open(path, O_WRONLY);
     if (fd < 0)
@@ -471,15 +486,7 @@ private slots:
 
         Report report;
         if (kind == "unreadable") {
-            const ChildOutcome child = RunInChild([&](QByteArray& out) {
-                out = DropRoot();
-                if (!out.isEmpty())
-                    return kSkipExit;
-                report.result = doc.openDocument(target);
-                report.state = StateOf(doc);
-                out = Encode(report);
-                return 0;
-            });
+            const ChildOutcome child = RunAsNobody(doc, [&] { return doc.openDocument(target); });
             if (child.kind == ChildOutcome::Skipped)
                 QSKIP(child.data.constData());
             QVERIFY2(child.kind == ChildOutcome::Done, child.data.constData());
@@ -696,16 +703,7 @@ private slots:
         const State before = StateOf(doc);
         const DiskState diskBefore = ScanDisk(dir_->path());
 
-        const ChildOutcome child = RunInChild([&](QByteArray& out) {
-            out = DropRoot();
-            if (!out.isEmpty())
-                return kSkipExit;
-            Report report;
-            report.result = doc.saveDocument(file);
-            report.state = StateOf(doc);
-            out = Encode(report);
-            return 0;
-        });
+        const ChildOutcome child = RunAsNobody(doc, [&] { return doc.saveDocument(file); });
         if (child.kind == ChildOutcome::Skipped)
             QSKIP(child.data.constData());
         QVERIFY2(child.kind == ChildOutcome::Done, child.data.constData());
