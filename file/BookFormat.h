@@ -3,6 +3,7 @@
 #include "LineReader.h"
 #include "model/EntryTree.h"
 
+#include <cstdint>
 #include <istream>
 #include <ostream>
 #include <string_view>
@@ -42,3 +43,6 @@ void ReadBook(std::istream& archive, EntryTree& tree);
 // Writes the whole tree with CR LF line ends; an empty tree writes nothing.
 // Throws BookIoError when the stream fails.
 void WriteBook(std::ostream& archive, const EntryTree& tree);
+// The exact number of bytes WriteBook writes for the tree, UINT64_MAX when that does not fit;
+// lets a caller see before writing whether the book fits where it goes.
+std::uint64_t BookOutputSize(const EntryTree& tree);

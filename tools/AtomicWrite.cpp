@@ -1,5 +1,6 @@
 #include "AtomicWrite.h"
 
+#include "OutputPath.h"
 #include "ToolError.h"
 #include "file/LineReader.h"
 
@@ -7,6 +8,7 @@
 #include <fcntl.h>
 #include <streambuf>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -82,11 +84,10 @@ public:
     }
 
 private:
+    // Short whatever the target is called: a name near the longest allowed has no room for
+    // more.
     static std::string TemplateFor(const std::string& target) {
-        std::size_t slash = target.rfind('/');
-        std::string directory = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-        std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-        return directory + "." + name + ".XXXXXX";
+        return FolderOf(target) + ".tlwXXXXXX";
     }
 
     std::string path_;
@@ -110,9 +111,9 @@ void Check(int error, const std::string& path) {
         throw FileError("write", path, error);
 }
 
-void WriteContents(TemporaryFile& file, const std::string& path,
+void WriteContents(int fd, const std::string& path,
                    const std::function<void(std::ostream&)>& write) {
-    FdStreamBuf buffer(file.Fd());
+    FdStreamBuf buffer(fd);
     std::ostream stream(&buffer);
     try {
         write(stream);
@@ -123,22 +124,68 @@ void WriteContents(TemporaryFile& file, const std::string& path,
     Check(stream ? 0 : (buffer.Error() != 0 ? buffer.Error() : EIO), path);
 }
 
-} // namespace
+// Refuses a book the file system has no room for before anything is created, so that a huge
+// one never fills the disk on its way to failing. The write still catches what this misses.
+void CheckFreeSpace(const std::string& folder, std::uint64_t size, const std::string& path) {
+    struct statvfs info;
+    // A file system that reports no size at all (some virtual ones) tells nothing here.
+    if (::statvfs(folder.empty() ? "." : folder.c_str(), &info) != 0 || info.f_blocks == 0 ||
+        info.f_frsize == 0)
+        return;
+    const std::uint64_t blocks = info.f_bavail;
+    const std::uint64_t blockSize = info.f_frsize;
+    if (blocks > UINT64_MAX / blockSize)
+        return; // more room than any size can ask for
+    if (size > blocks * blockSize)
+        throw FileError("write", path, ENOSPC);
+}
 
-void WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write) {
-    TemporaryFile file(path);
+void ReplaceFile(const std::string& target, const std::string& path,
+                 const std::function<void(std::ostream&)>& write) {
+    TemporaryFile file(target);
     Check(file.OpenError(), path);
-    Check(::fchmod(file.Fd(), PermissionsFor(path)) == 0 ? 0 : errno, path);
-    WriteContents(file, path, write);
+    Check(::fchmod(file.Fd(), PermissionsFor(target)) == 0 ? 0 : errno, path);
+    WriteContents(file.Fd(), path, write);
     Check(::fsync(file.Fd()) == 0 ? 0 : errno, path);
     Check(file.Close(), path);
-    Check(file.RenameTo(path), path);
+    Check(file.RenameTo(target), path);
     // Make the rename itself durable; the new file is in place whatever this gives.
-    std::size_t slash = path.rfind('/');
-    std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
+    const std::string folder = FolderOf(target);
+    int folderFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (folderFd >= 0) {
+        ::fsync(folderFd);
+        ::close(folderFd);
     }
+}
+
+// A device or FIFO takes the bytes as they come: there is no file to replace, and nothing
+// kept back to sync.
+void WriteInPlace(const std::string& target, const std::string& path,
+                  const std::function<void(std::ostream&)>& write) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    Check(fd < 0 ? errno : 0, path);
+    try {
+        WriteContents(fd, path, write);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    Check(::close(fd) == 0 ? 0 : errno, path);
+}
+
+} // namespace
+
+void WriteOutputFile(const std::string& path, std::uint64_t size,
+                     const std::function<void(std::ostream&)>& write) {
+    const std::string target = FollowLinks(path);
+    struct stat info;
+    const bool exists = ::stat(target.c_str(), &info) == 0;
+    if (exists && S_ISDIR(info.st_mode))
+        throw FileError("write", path, EISDIR);
+    if (exists && !S_ISREG(info.st_mode)) {
+        WriteInPlace(target, path, write);
+        return;
+    }
+    CheckFreeSpace(FolderOf(target), size, path);
+    ReplaceFile(target, path, write);
 }

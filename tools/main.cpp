@@ -23,8 +23,10 @@ constexpr char kUsage[] = R"(Usage: tellwick-book normalize FILE [-o OUT]
 FILE is an address book (.tlw): CP932 text, one entry a line.
 
 normalize  Writes the book exactly as a save would write it, to standard output, or
-           to OUT, which is replaced only once the whole book is written and keeps
-           its permission bits.
+           to OUT. OUT may be a symbolic link: the file it leads to is written and
+           the link kept. A file is replaced only once the whole book is written,
+           keeps its permission bits, and is left untouched when its file system
+           has no room for the book. A device or FIFO is written directly.
 check      Prints the number of groups, addresses and separators and the deepest
            nesting: the number of groups around an entry, 0 for top-level entries
            (and for an empty book), 1 for entries of a top-level group. Then lists
@@ -59,8 +61,8 @@ void Normalize(const Arguments& arguments) {
     EntryTree tree;
     LoadBook(arguments.file, tree);
     if (arguments.output) {
-        WriteFileAtomically(*arguments.output,
-                            [&tree](std::ostream& out) { WriteBook(out, tree); });
+        WriteOutputFile(*arguments.output, BookOutputSize(tree),
+                        [&tree](std::ostream& out) { WriteBook(out, tree); });
         return;
     }
     try {

@@ -66,6 +66,12 @@ private:
     std::size_t room_;
 };
 
+std::uint64_t WrittenSize(const EntryTree& tree) {
+    std::ostringstream out;
+    WriteBook(out, tree);
+    return out.str().size();
+}
+
 const std::string kName1 = "\x96\xbc\x91\x4f"; // 名前
 
 } // namespace
@@ -217,6 +223,56 @@ private slots:
         FullDiskBuf full(5);
         std::ostream out(&full);
         QVERIFY_THROWS_EXCEPTION(BookIoError, WriteBook(out, book));
+    }
+
+    void outputSizeIsWhatWriteBookWrites() {
+        const std::string longName(70000, 'n');
+        const std::string books[] = {
+            "",
+            "GROUP a\r\nGROUP\r\nGROUP " + longName + "\r\nx: 1\r\n",
+            "SEPARATOR\r\nGROUP g\r\n  SEPARATORjunk\r\nEND GROUP\r\nSEPARATOR\r\n",
+            "n:\r\nn: a\r\nn: a,bb,,ccc, d\r\nbare line\r\n" + longName + ": x\r\n",
+            "GROUP o\r\nGROUP i\r\nGROUP j\r\nEND GROUP\r\nEND GROUP\r\nk: " + longName + "," +
+                longName + "\r\nEND GROUP\r\nafter: x\r\n",
+        };
+        for (const std::string& book : books) {
+            EntryTree tree;
+            Read(book, tree);
+            QCOMPARE(BookOutputSize(tree), WrittenSize(tree));
+        }
+
+        // Entries the reader never makes: no addresses at all, a separator with its own name.
+        EntryTree tree;
+        auto* bare = new EntryNode;
+        bare->name = "none";
+        tree.AppendEntry(bare, nullptr, false);
+        auto* group = new EntryNode;
+        group->kind = EntryKind::Group;
+        tree.AppendEntry(group, bare, false);
+        auto* sep = new EntryNode;
+        sep->kind = EntryKind::Separator;
+        sep->name = "ignored";
+        tree.AppendEntry(sep, group, true);
+        QCOMPARE(BookOutputSize(tree), WrittenSize(tree));
+    }
+
+    // Far too big to write; the size comes from the closed form, and only a linear walk gets it
+    // in time.
+    void outputSizeOfDeepChain() {
+        const std::uint64_t depth = 100000;
+        std::string chain;
+        for (std::uint64_t i = 0; i < depth; ++i)
+            chain += "GROUP\n";
+        EntryTree tree;
+        Read(chain, tree);
+        QElapsedTimer timer;
+        timer.start();
+        const std::uint64_t size = BookOutputSize(tree);
+        const qint64 elapsed = timer.elapsed();
+        // At depth d: "GROUP " and "END GROUP", each after 2d blanks and before CR LF.
+        const std::uint64_t lineText = 6 + 2 + 9 + 2;
+        QCOMPARE(size, 2 * depth * (depth - 1) + lineText * depth);
+        QVERIFY2(elapsed < 500, QByteArray::number(elapsed));
     }
 };
 

@@ -5,8 +5,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -63,6 +66,21 @@ struct stat StatOf(const QString& path) {
     return info;
 }
 
+struct stat LstatOf(const QString& path) {
+    struct stat info {};
+    ::lstat(QFile::encodeName(path).constData(), &info);
+    return info;
+}
+
+// What a non-blocking reader can take now, up to the end or an empty pipe.
+QByteArray ReadAvailable(int fd) {
+    QByteArray bytes;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+        bytes.append(buffer, n);
+    return bytes;
+}
+
 QStringList Listing(const QString& directory) {
     return QDir(directory).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
@@ -78,6 +96,11 @@ private slots:
     void normalizeWritesWhatASaveWrites();
     void normalizeReplacesOutputAtomically();
     void normalizeFailureLeavesOutputAlone();
+    void normalizeWritesThroughLinks();
+    void normalizeWritesDevicesInPlace_data();
+    void normalizeWritesDevicesInPlace();
+    void normalizeOutputNamedNearTheLimit();
+    void normalizeRefusesBookTooBigForTheDisk();
     void checkCountsAndListsChangedLines();
     void checkFindsNothingInASavedBook();
     void checkIsLinearOnLargeDeepBooks();
@@ -147,7 +170,7 @@ void TestTellwickBook::normalizeReplacesOutputAtomically() {
 
 void TestTellwickBook::normalizeFailureLeavesOutputAlone() {
     const QString input = Book(Lines(kExample, "\r\n"));
-    // The rename over a non-empty directory fails only after the book is written.
+    // A directory is no file to write, empty or not.
     const QString blocked = Path("blocked");
     QVERIFY(QDir().mkpath(blocked + "/inside"));
     const QStringList before = Listing(dir_->path());
@@ -167,6 +190,140 @@ void TestTellwickBook::normalizeFailureLeavesOutputAlone() {
     QCOMPARE(result.exitCode, 2);
     QCOMPARE(result.err, QByteArray("tellwick-book: cannot write standard output: No space left "
                                     "on device\n"));
+}
+
+// A save goes through links to the file they lead to, and the links stay.
+void TestTellwickBook::normalizeWritesThroughLinks() {
+    const QString input = Book(Lines(kExample, "\n"));
+    const QString real = Book("old contents", "real.tlw");
+    QVERIFY(::chmod(QFile::encodeName(real).constData(), 0640) == 0);
+    QVERIFY(QDir(dir_->path()).mkdir("sub"));
+    // Relative targets count from the link's folder, not from where the tool runs.
+    QVERIFY(::symlink("../real.tlw", QFile::encodeName(Path("sub/inner.tlw")).constData()) == 0);
+    QVERIFY(::symlink("sub/inner.tlw", QFile::encodeName(Path("outer.tlw")).constData()) == 0);
+    const ino_t outerLink = LstatOf(Path("outer.tlw")).st_ino;
+    const ino_t innerLink = LstatOf(Path("sub/inner.tlw")).st_ino;
+
+    Result result = Run({"normalize", input, "-o", Path("outer.tlw")});
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(ReadFile(real), kExampleSaved);
+    QCOMPARE(StatOf(real).st_mode & 07777, mode_t(0640));
+    QVERIFY(S_ISLNK(LstatOf(Path("outer.tlw")).st_mode));
+    QCOMPARE(LstatOf(Path("outer.tlw")).st_ino, outerLink);
+    QCOMPARE(LstatOf(Path("sub/inner.tlw")).st_ino, innerLink);
+    QCOMPARE(Listing(dir_->path()), QStringList({"book.tlw", "outer.tlw", "real.tlw", "sub"}));
+    QCOMPARE(Listing(Path("sub")), QStringList({"inner.tlw"}));
+
+    // A link to nothing yet makes the file it names.
+    const QByteArray newFile = QFile::encodeName(Path("sub/new.tlw"));
+    QVERIFY(::symlink(newFile.constData(), QFile::encodeName(Path("dangling.tlw")).constData()) ==
+            0);
+    result = Run({"normalize", input, "-o", Path("dangling.tlw")});
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY(S_ISLNK(LstatOf(Path("dangling.tlw")).st_mode));
+    QCOMPARE(ReadFile(Path("sub/new.tlw")), kExampleSaved);
+
+    // Links that go round lead nowhere to write.
+    QVERIFY(::symlink("loop2", QFile::encodeName(Path("loop1")).constData()) == 0);
+    QVERIFY(::symlink("loop1", QFile::encodeName(Path("loop2")).constData()) == 0);
+    result = Run({"normalize", input, "-o", Path("loop1")});
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.err, "tellwick-book: cannot write '" + Path("loop1").toUtf8() +
+                             "': Too many levels of symbolic links\n");
+    QVERIFY(S_ISLNK(LstatOf(Path("loop1")).st_mode));
+}
+
+void TestTellwickBook::normalizeWritesDevicesInPlace_data() {
+    QTest::addColumn<bool>("fifo");
+    QTest::newRow("FIFO") << true;
+    QTest::newRow("character device") << false;
+}
+
+// Nothing but the device itself can take the bytes: replacing it would break the system.
+void TestTellwickBook::normalizeWritesDevicesInPlace() {
+    QFETCH(bool, fifo);
+    const QString input = Book(Lines(kExample, "\n"));
+    QString target = Path("device");
+    const QByteArray node = QFile::encodeName(target);
+    int reader = -1;
+    if (fifo) {
+        QVERIFY(::mkfifo(node.constData(), 0600) == 0);
+        reader = ::open(node.constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+    } else if (::geteuid() != 0) {
+        target = "/dev/null"; // only root could replace it
+    } else if (::mknod(node.constData(), S_IFCHR | 0666, ::makedev(1, 3)) != 0) {
+        QSKIP("cannot make a device node, and root must not aim at the real /dev/null");
+    } else if (const int fd = ::open(node.constData(), O_WRONLY); fd < 0) {
+        QSKIP("the temporary folder's file system does not open device nodes");
+    } else {
+        ::close(fd);
+    }
+    const struct stat before = LstatOf(target);
+
+    const Result result = Run({"normalize", input, "-o", target});
+    const QByteArray piped = fifo ? ReadAvailable(reader) : QByteArray();
+    if (reader >= 0)
+        ::close(reader);
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.exitCode, 0);
+    const struct stat after = LstatOf(target);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(after.st_rdev, before.st_rdev);
+    if (fifo)
+        QCOMPARE(piped, kExampleSaved);
+    QCOMPARE(Listing(dir_->path()), QStringList{"book.tlw"}); // lists no device, no FIFO
+}
+
+// The temporary file beside the output must fit where a name near the longest fits.
+void TestTellwickBook::normalizeOutputNamedNearTheLimit() {
+    const QString input = Book(Lines(kExample, "\n"));
+    const QString name = QString(246, 'n') + ".tlw";
+    const Result result = Run({"normalize", input, "-o", Path(name)});
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(ReadFile(Path(name)), kExampleSaved);
+    QCOMPARE(Listing(dir_->path()), QStringList({"book.tlw", name}));
+}
+
+// A book nested 60,000 deep writes about 7 GB. On a 1 MiB file system it is refused before a
+// byte is written: the tool may not write even 4 KiB, or the file size limit kills it.
+void TestTellwickBook::normalizeRefusesBookTooBigForTheDisk() {
+    const QString unshare = QStandardPaths::findExecutable("unshare");
+    if (unshare.isEmpty())
+        QSKIP("needs unshare to mount a small file system out of the host's sight");
+    QStringList privateMounts = {"--mount"};
+    if (Run(privateMounts + QStringList{"true"}, {}, unshare).exitCode != 0)
+        privateMounts.prepend("--map-root-user");
+    if (Run(privateMounts + QStringList{"true"}, {}, unshare).exitCode != 0)
+        QSKIP("cannot create a mount namespace here, not even in a user namespace");
+
+    const QString input = Book(QByteArray("GROUP g\n").repeated(60000));
+    const QString small = Path("small");
+    QVERIFY(QDir(dir_->path()).mkdir("small"));
+    const QString script = R"(
+        mount -t tmpfs -o size=1m,mode=0755 tmpfs "$1" || exit 77
+        printf 'old contents' > "$1/out.tlw" || exit 78
+        (ulimit -f 8 && exec "$2" normalize "$3" -o "$1/out.tlw")
+        status=$?
+        ls -A "$1" && cat "$1/out.tlw"
+        exit $status)";
+    QElapsedTimer timer;
+    timer.start();
+    const Result result =
+        Run(privateMounts + QStringList{"/bin/sh", "-c", script, "sh", small, kTool, input}, {},
+            unshare);
+    const qint64 elapsed = timer.elapsed();
+    if (result.exitCode == 77)
+        QSKIP(qPrintable("cannot mount a 1 MiB tmpfs: " + QString::fromUtf8(result.err)));
+    QCOMPARE(result.err, "tellwick-book: cannot write '" + small.toUtf8() +
+                             "/out.tlw': No space left on device\n");
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.out, QByteArray("out.tlw\nold contents"));
+    QVERIFY2(elapsed < 10000, QByteArray::number(elapsed));
 }
 
 void TestTellwickBook::checkCountsAndListsChangedLines() {
