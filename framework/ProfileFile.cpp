@@ -6,9 +6,19 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <limits>
+#include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
+
+const QByteArray byteOrderMark = "\xEF\xBB\xBF";
+// More links than this in a row are taken for a loop.
+constexpr int maxLinkHops = 40;
 
 bool isBlank(QChar c) {
     return c == u' ' || c == u'\t';
@@ -77,6 +87,87 @@ int leadingInteger(const QString& text) {
                                   std::numeric_limits<int>::max()));
 }
 
+bool isBlankText(const QByteArray& text) {
+    return std::all_of(text.cbegin(), text.cend(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+// Cuts the line end off a line and returns it: LF or CR LF, or a CR that ends the file.
+QByteArray takeLineEnd(QByteArray& line) {
+    const qsizetype lf = line.endsWith('\n') ? 1 : 0;
+    const qsizetype cr = line.size() > lf && line[line.size() - lf - 1] == '\r' ? 1 : 0;
+    const QByteArray end = line.last(lf + cr);
+    line.chop(lf + cr);
+    return end;
+}
+
+// The message names the cause in English whatever the locale, as strerror would not.
+QString errnoText(int error) {
+    static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    return QString::fromLocal8Bit(cLocale ? ::strerror_l(error, cLocale) : std::strerror(error));
+}
+
+QString fileTypeProblem(mode_t mode) {
+    if (S_ISREG(mode))
+        return {};
+    return S_ISDIR(mode) ? errnoText(EISDIR) : QStringLiteral("not a regular file");
+}
+
+// Reads until the end whatever size the file claims: it may grow, shrink or lie.
+QString readToEnd(int fd, QByteArray& content) {
+    char buffer[16384];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0)
+            return {};
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return errnoText(errno);
+        if (content.size() + got > ProfileFile::maxFileSize)
+            return QStringLiteral("larger than %1 MiB").arg(ProfileFile::maxFileSize >> 20);
+        content.append(buffer, got);
+    }
+}
+
+// Why the file could not be read; empty when it was read or does not exist.
+QString readProfileBytes(const QString& path, QByteArray& content) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(name.constData(), &info) != 0)
+        return errno == ENOENT ? QString() : errnoText(errno);
+    if (!S_ISREG(info.st_mode))
+        return fileTypeProblem(info.st_mode);
+    // Without O_NONBLOCK a FIFO put in the file's place since the stat would block the open.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errnoText(errno);
+    QString problem = ::fstat(fd, &info) != 0 ? errnoText(errno) : fileTypeProblem(info.st_mode);
+    if (problem.isEmpty())
+        problem = readToEnd(fd, content);
+    ::close(fd);
+    return problem;
+}
+
+// Saving writes to the file symbolic links lead to, so that the links survive. Empty for a
+// loop.
+QString linkTarget(const QString& path) {
+    QFileInfo info(path);
+    for (int hops = 0; info.isSymLink(); ++hops) {
+        if (hops == maxLinkHops)
+            return {};
+        info.setFile(info.symLinkTarget());
+    }
+    return info.filePath();
+}
+
+// Only a regular file is replaced: a FIFO, device or directory stays what it is.
+bool isReplaceable(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return errno == ENOENT;
+    return S_ISREG(info.st_mode);
+}
+
 } // namespace
 
 QString ProfileFile::defaultPath() {
@@ -87,51 +178,60 @@ QString ProfileFile::defaultPath() {
 }
 
 bool ProfileFile::load(const QString& path) {
-    m_sections.clear();
-    QFile file(path);
-    if (!file.exists())
-        return true;
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    QByteArray content = file.readAll();
-    if (content.startsWith("\xEF\xBB\xBF"))
-        content.remove(0, 3);
-    for (QByteArray line : content.split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        parseLine(line);
+    QByteArray content;
+    const QString problem = readProfileBytes(path, content);
+    m_loadError.clear();
+    if (!problem.isEmpty()) {
+        m_loadError = QStringLiteral("cannot read '%1': %2").arg(path, problem);
+        content.clear();
     }
-    return true;
+    loadFromBytes(content);
+    return problem.isEmpty();
 }
 
-void ProfileFile::parseLine(const QByteArray& raw) {
-    const QString text = trimBlanks(QString::fromUtf8(raw));
-    if (text.isEmpty())
-        return;
-    const qsizetype close = text.lastIndexOf(u']');
-    if (text.startsWith(u'[') && close > 0) {
-        m_sections.append({trimBlanks(text.sliced(1, close - 1)), raw, {}});
+void ProfileFile::loadFromBytes(const QByteArray& bytes) {
+    m_sections.clear();
+    m_byteOrderMark = bytes.startsWith(byteOrderMark) ? byteOrderMark : QByteArray();
+    const qsizetype firstNewline = bytes.indexOf('\n');
+    m_lineEnd = firstNewline > 0 && bytes[firstNewline - 1] == '\r' ? "\r\n" : "\n";
+    for (qsizetype pos = m_byteOrderMark.size(); pos < bytes.size();) {
+        const qsizetype newline = bytes.indexOf('\n', pos);
+        const qsizetype next = newline < 0 ? bytes.size() : newline + 1;
+        QByteArray text = bytes.sliced(pos, next - pos);
+        const QByteArray end = takeLineEnd(text);
+        parseLine(text, end);
+        pos = next;
+    }
+}
+
+void ProfileFile::parseLine(const QByteArray& text, const QByteArray& end) {
+    const QString trimmed = trimBlanks(QString::fromUtf8(text));
+    const qsizetype close = trimmed.lastIndexOf(u']');
+    if (trimmed.startsWith(u'[') && close > 0) {
+        m_sections.append({trimBlanks(trimmed.sliced(1, close - 1)), {{}, {}, text, end}, {}});
         return;
     }
     if (m_sections.isEmpty())
         m_sections.append(Section());
-    Line line{{}, {}, raw};
-    const qsizetype equals = text.indexOf(u'=');
-    if (equals > 0 && !text.startsWith(u';')) {
-        line.key = trimBlanks(text.first(equals));
-        line.value = unquote(trimBlanks(text.sliced(equals + 1)));
+    Line line{{}, {}, text, end};
+    const qsizetype equals = trimmed.indexOf(u'=');
+    if (equals > 0 && !trimmed.startsWith(u';')) {
+        line.key = trimBlanks(trimmed.first(equals));
+        line.value = unquote(trimBlanks(trimmed.sliced(equals + 1)));
     }
     m_sections.last().lines.append(line);
 }
 
 bool ProfileFile::save(const QString& path) const {
-    const QFileInfo info(path);
-    if (!QDir().mkpath(info.absolutePath()))
+    const QString target = linkTarget(path);
+    if (target.isEmpty() || !isReplaceable(target))
         return false;
-    QSaveFile file(path);
+    if (!QDir().mkpath(QFileInfo(target).absolutePath()))
+        return false;
+    QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const QByteArray content = serialize();
+    const QByteArray content = toBytes();
     if (file.write(content) != content.size()) {
         file.cancelWriting();
         return false;
@@ -139,15 +239,20 @@ bool ProfileFile::save(const QString& path) const {
     return file.commit();
 }
 
-QByteArray ProfileFile::serialize() const {
-    QByteArray out;
+QByteArray ProfileFile::toBytes() const {
+    QByteArray out = m_byteOrderMark;
+    bool lastLineOpen = false; // the line written last had no line end
+    const auto append = [&](const Line& line) {
+        if (lastLineOpen)
+            out += out.endsWith('\r') ? QByteArray("\n") : m_lineEnd;
+        out += line.text + line.end;
+        lastLineOpen = !line.end.endsWith('\n');
+    };
     for (const Section& section : m_sections) {
-        if (!section.rawHeader.isNull())
-            out += section.rawHeader + '\n';
-        for (const Line& line : section.lines) {
-            out += line.changed ? (line.key + u'=' + quoteIfNeeded(line.value)).toUtf8() : line.raw;
-            out += '\n';
-        }
+        if (!section.header.text.isNull())
+            append(section.header);
+        for (const Line& line : section.lines)
+            append(line);
     }
     return out;
 }
@@ -169,17 +274,21 @@ bool ProfileFile::setValue(const QString& section, const QString& key, const QSt
         return false;
     qsizetype s = sectionIndex(section);
     if (s < 0) {
-        m_sections.append({section, (u'[' + section + u']').toUtf8(), {}});
+        m_sections.append({section, {{}, {}, (u'[' + section + u']').toUtf8(), m_lineEnd}, {}});
         s = m_sections.size() - 1;
     }
-    QList<Line>& lines = m_sections[s].lines;
-    qsizetype l = lineIndex(m_sections[s], key);
+    Section& target = m_sections[s];
+    qsizetype l = lineIndex(target, key);
+    if (l >= 0 && target.lines[l].value == value)
+        return true;
     if (l < 0) {
-        lines.append({key, {}, {}});
-        l = lines.size() - 1;
+        l = insertionIndex(target);
+        target.lines.insert(l, {key, {}, {}, {}});
     }
-    lines[l].value = value;
-    lines[l].changed = true;
+    Line& line = target.lines[l];
+    line.value = value;
+    line.text = (line.key + u'=' + quoteIfNeeded(value)).toUtf8();
+    line.end = m_lineEnd;
     return true;
 }
 
@@ -193,7 +302,7 @@ void ProfileFile::remove(const QString& section, const QString& key) {
 
 qsizetype ProfileFile::sectionIndex(const QString& name) const {
     for (qsizetype i = 0; i < m_sections.size(); ++i) {
-        if (!m_sections[i].rawHeader.isNull() && sameName(m_sections[i].name, name))
+        if (!m_sections[i].header.text.isNull() && sameName(m_sections[i].name, name))
             return i;
     }
     return -1;
@@ -205,4 +314,11 @@ qsizetype ProfileFile::lineIndex(const Section& section, const QString& key) {
             return i;
     }
     return -1;
+}
+
+qsizetype ProfileFile::insertionIndex(const Section& section) {
+    qsizetype index = section.lines.size();
+    while (index > 0 && isBlankText(section.lines[index - 1].text))
+        --index;
+    return index;
 }

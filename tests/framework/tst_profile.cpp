@@ -3,10 +3,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <climits>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,6 +27,64 @@ QByteArray readFile(const QString& path) {
 }
 
 const QString recent = QStringLiteral("Recent File List");
+
+struct LoadOutcome {
+    bool returned = false;
+    bool loaded = false;
+    QString error;
+};
+
+constexpr unsigned loadTimeoutSeconds = 10;
+
+// Root reads files whatever their mode; nobody does not.
+bool dropRoot() {
+    constexpr uid_t nobody = 65534;
+    return ::geteuid() != 0 ||
+           (::setgroups(0, nullptr) == 0 && ::setgid(nobody) == 0 && ::setuid(nobody) == 0);
+}
+
+// Loads in a child process, so that a load that blocks ends in a failure, not a hung test.
+LoadOutcome loadInChild(const QString& path, bool asNobody) {
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return {};
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return {};
+    }
+    if (pid == 0) {
+        ::close(fds[0]);
+        if (asNobody && !dropRoot())
+            _exit(3);
+        ::alarm(loadTimeoutSeconds);
+        ProfileFile profile;
+        const bool loaded = profile.load(path);
+        const QByteArray report = (loaded ? "1" : "0") + profile.loadError().toUtf8();
+        _exit(::write(fds[1], report.constData(), report.size()) == report.size() ? 0 : 4);
+    }
+    ::close(fds[1]);
+    QByteArray report;
+    char buffer[512];
+    for (ssize_t got; (got = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        report.append(buffer, got);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || report.isEmpty())
+        return {};
+    return {true, report.startsWith('1'), QString::fromUtf8(report.sliced(1))};
+}
+
+bool isFifo(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISFIFO(info.st_mode);
+}
+
+bool makeFifo(const QString& path) {
+    return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0;
+}
 
 QStringList pathsOf(const RecentFileList& list) {
     QStringList paths;
@@ -88,6 +151,7 @@ private slots:
         writeFile(tempPath("old.INI"), "[Settings]\nPreviewPages=3\n");
         QVERIFY(profile.load(tempPath("old.INI")));
         QVERIFY(profile.load(tempPath("missing.INI")));
+        QCOMPARE(profile.loadError(), QString());
         QCOMPARE(profile.value("Settings", "PreviewPages", "none"), QString("none"));
         QCOMPARE(profile.intValue("Settings", "PreviewPages", 7), 7);
     }
@@ -137,20 +201,182 @@ private slots:
             QVERIFY(profile.setValue(recent, "File2", "/c.tlw"));
             QVERIFY(profile.setValue("Settings", "PreviewPages", "4"));
         });
-        QCOMPARE(written, QByteArray("; comment before any section\n"
-                                     "[Other Program]\n"
-                                     "Odd Key  =  kept as is  \n"
-                                     "Latin1=\xE9t\xE9\n"
-                                     "[Recent File List]\n"
-                                     "File1=/b.tlw\n"
-                                     "Future=1\n"
-                                     "File2=/c.tlw\n"
-                                     "[Newer Version]\n"
-                                     "Flag=on\n"
-                                     "[]\n"
-                                     "Nameless=1\n"
-                                     "[Settings]\n"
-                                     "PreviewPages=4\n"));
+        QCOMPARE(written, QByteArray("; comment before any section\r\n"
+                                     "[Other Program]\r\n"
+                                     "Odd Key  =  kept as is  \r\n"
+                                     "Latin1=\xE9t\xE9\r\n"
+                                     "[Recent File List]\r\n"
+                                     "File1=/b.tlw\r\n"
+                                     "Future=1\r\n"
+                                     "File2=/c.tlw\r\n"
+                                     "\r\n"
+                                     "[Newer Version]\r\n"
+                                     "Flag=on\r\n"
+                                     "[]\r\n"
+                                     "Nameless=1\r\n"
+                                     "[Settings]\r\n"
+                                     "PreviewPages=4\r\n"));
+    }
+
+    void unchangedProfileIsRewrittenByteForByte_data() {
+        QTest::addColumn<QByteArray>("original");
+        QTest::newRow("hand-edited, CR LF") << QByteArray("\xEF\xBB\xBF"
+                                                          "; kept by hand\r\n"
+                                                          "\r\n"
+                                                          "[Other Program]\r\n"
+                                                          "  Odd Key  =  spaced  \r\n"
+                                                          "\r\n"
+                                                          "[Recent File List]\r\n"
+                                                          "File1 = /a.tlw\r\n"
+                                                          "File2=\"/b.tlw\"\r\n"
+                                                          "\r\n"
+                                                          "[Settings]\r\n"
+                                                          "PreviewPages=99999999999\r\n"
+                                                          "Last=no line end");
+        QTest::newRow("LF, blank lines") << QByteArray("\n[Recent File List]\n\nFile1=/a.tlw\n\n");
+        QTest::newRow("mixed line ends") << QByteArray("[Recent File List]\nFile1=/a.tlw\r\n\n"
+                                                       "[Settings]\r\nPreviewPages=2\n");
+        QTest::newRow("last line ends in CR") << QByteArray("[Recent File List]\r\nFile1=/a.tlw\r");
+        QTest::newRow("byte order mark only") << QByteArray("\xEF\xBB\xBF");
+    }
+    void unchangedProfileIsRewrittenByteForByte() {
+        QFETCH(QByteArray, original);
+        const QByteArray written = rewritten(original, [](ProfileFile& profile) {
+            RecentFileList list;
+            list.read(profile);
+            list.write(profile);
+            const QString first = profile.value(recent, "File1");
+            if (!first.isEmpty())
+                QVERIFY(profile.setValue(recent, "file1", first));
+        });
+        QCOMPARE(written, original);
+    }
+
+    void changedEntryChangesOnlyItsLine_data() {
+        QTest::addColumn<QByteArray>("original");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("expected");
+        const QByteArray windows = "\xEF\xBB\xBF[Recent File List]\r\n"
+                                   "File1 = /a.tlw\r\n"
+                                   "\r\n"
+                                   "[Settings]\r\n"
+                                   "PreviewPages=2\r\n";
+        QTest::newRow("changed entry") << windows << recent << "File1"
+                                       << "/b.tlw"
+                                       << QByteArray("\xEF\xBB\xBF[Recent File List]\r\n"
+                                                     "File1=/b.tlw\r\n"
+                                                     "\r\n"
+                                                     "[Settings]\r\n"
+                                                     "PreviewPages=2\r\n");
+        QTest::newRow("new entry before blank lines")
+            << windows << recent << "File2"
+            << "/c.tlw"
+            << QByteArray("\xEF\xBB\xBF[Recent File List]\r\n"
+                          "File1 = /a.tlw\r\n"
+                          "File2=/c.tlw\r\n"
+                          "\r\n"
+                          "[Settings]\r\n"
+                          "PreviewPages=2\r\n");
+        QTest::newRow("same value")
+            << QByteArray("[Recent File List]\r\nFile1 = \"/a.tlw\"  ") << recent << "FILE1"
+            << "/a.tlw" << QByteArray("[Recent File List]\r\nFile1 = \"/a.tlw\"  ");
+        QTest::newRow("new section in an LF file")
+            << QByteArray("[A]\nK=1\r\n") << "Settings"
+            << "PreviewPages"
+            << "3" << QByteArray("[A]\nK=1\r\n[Settings]\nPreviewPages=3\n");
+        QTest::newRow("after a last line without line end")
+            << QByteArray("[A]\r\nK=1") << "Settings"
+            << "PreviewPages"
+            << "3" << QByteArray("[A]\r\nK=1\r\n[Settings]\r\nPreviewPages=3\r\n");
+        QTest::newRow("after a last line ending in CR")
+            << QByteArray("[A]\r\nK=1\r") << "A"
+            << "L"
+            << "2" << QByteArray("[A]\r\nK=1\r\nL=2\r\n");
+        QTest::newRow("changed last line without line end")
+            << QByteArray("[Recent File List]\r\nFile1=/a.tlw") << recent << "File1"
+            << "/b.tlw" << QByteArray("[Recent File List]\r\nFile1=/b.tlw\r\n");
+        QTest::newRow("new file") << QByteArray() << "Settings"
+                                  << "PreviewPages"
+                                  << "3" << QByteArray("[Settings]\nPreviewPages=3\n");
+    }
+    void changedEntryChangesOnlyItsLine() {
+        QFETCH(QByteArray, original);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QByteArray, expected);
+        const QByteArray written = rewritten(original, [&](ProfileFile& profile) {
+            QVERIFY(profile.setValue(section, key, value));
+        });
+        QCOMPARE(written, expected);
+    }
+
+    void unreadableProfileFailsToLoadPromptly_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no permission") << "secret.INI"
+                                       << "Permission denied";
+        QTest::newRow("FIFO") << "fifo.INI"
+                              << "not a regular file";
+        QTest::newRow("symbolic link to a FIFO") << "fifolink.INI"
+                                                 << "not a regular file";
+        QTest::newRow("directory") << "dir.INI"
+                                   << "Is a directory";
+        QTest::newRow("symbolic link loop") << "loop.INI"
+                                            << "Too many levels of symbolic links";
+        QTest::newRow("larger than 1 MiB") << "huge.INI"
+                                           << "larger than 1 MiB";
+    }
+    void unreadableProfileFailsToLoadPromptly() {
+        QFETCH(QString, name);
+        QFETCH(QString, reason);
+        const QString path = tempPath(name);
+        QDir(m_home.path()).mkdir("dir.INI");
+        if (!QFile::exists(tempPath("fifo.INI")))
+            QVERIFY(makeFifo(tempPath("fifo.INI")));
+        QFile::link(tempPath("fifo.INI"), tempPath("fifolink.INI"));
+        QFile::link(tempPath("loop.INI"), tempPath("loop.INI"));
+        writeFile(tempPath("huge.INI"), QByteArray(ProfileFile::maxFileSize + 1, ';'));
+        writeFile(tempPath("secret.INI"), "[Settings]\nPreviewPages=2\n");
+        QVERIFY(QFile::setPermissions(tempPath("secret.INI"), {}));
+        // Nobody must reach the files in the test's directory.
+        QVERIFY(QFile::setPermissions(m_home.path(), QFile::permissions(m_home.path()) |
+                                                         QFile::ExeOther | QFile::ReadOther));
+        const LoadOutcome outcome = loadInChild(path, true);
+        QVERIFY2(outcome.returned, "load did not return, or the child failed");
+        QVERIFY(!outcome.loaded);
+        QCOMPARE(outcome.error, "cannot read '" + path + "': " + reason);
+    }
+
+    void saveNeverReplacesWhatIsNotAFile_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("FIFO") << "savefifo.INI" << false;
+        QTest::newRow("symbolic link to a FIFO") << "linktofifo.INI" << false;
+        QTest::newRow("symbolic link to a file") << "linktofile.INI" << true;
+        QTest::newRow("dangling symbolic link") << "dangling.INI" << true;
+    }
+    void saveNeverReplacesWhatIsNotAFile() {
+        QFETCH(QString, name);
+        QFETCH(bool, saved);
+        if (!QFile::exists(tempPath("savefifo.INI")))
+            QVERIFY(makeFifo(tempPath("savefifo.INI")));
+        QFile::link(tempPath("savefifo.INI"), tempPath("linktofifo.INI"));
+        writeFile(tempPath("target.INI"), "[A]\nK=1\n");
+        QFile::link(tempPath("target.INI"), tempPath("linktofile.INI"));
+        QFile::remove(tempPath("absent/target.INI"));
+        QFile::link(tempPath("absent/target.INI"), tempPath("dangling.INI"));
+        const QString path = tempPath(name);
+        const QString linkTarget = QFileInfo(path).symLinkTarget();
+        ProfileFile profile;
+        QVERIFY(profile.setValue("Settings", "PreviewPages", "1"));
+        QCOMPARE(profile.save(path), saved);
+        QCOMPARE(QFileInfo(path).symLinkTarget(), linkTarget);
+        QVERIFY(isFifo(tempPath("savefifo.INI")));
+        if (saved)
+            QCOMPARE(readFile(path), QByteArray("[Settings]\nPreviewPages=1\n"));
     }
 
     void refusesWhatCouldNotBeReadBack_data() {
