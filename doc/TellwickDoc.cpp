@@ -1,5 +1,6 @@
 #include "TellwickDoc.h"
 
+#include "doc/MemoryRelease.h"
 #include "file/BookFormat.h"
 
 CTellwickDoc::CTellwickDoc(QObject* parent) : Document(parent) {}
@@ -16,6 +17,8 @@ void CTellwickDoc::serialize(Archive& archive) {
         EntryTree incoming;
         ReadBook(archive.in(), incoming);
         tree.Swap(incoming);
+        incoming.Clear();
+        ReleaseFreedMemory();
     } else {
         WriteBook(archive.out(), tree);
     }
@@ -23,4 +26,5 @@ void CTellwickDoc::serialize(Archive& archive) {
 
 void CTellwickDoc::deleteContents() {
     tree.Clear();
+    ReleaseFreedMemory();
 }

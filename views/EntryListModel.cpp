@@ -4,6 +4,17 @@
 #include "EntryText.h"
 #include "model/EntryNode.h"
 
+namespace {
+
+std::size_t chainLength(const EntryNode* head) {
+    std::size_t length = 0;
+    for (; head; head = head->next)
+        ++length;
+    return length;
+}
+
+} // namespace
+
 EntryListModel::EntryListModel(QObject* parent) : QAbstractTableModel(parent) {
     for (int kind = 0; kind < 3; ++kind)
         kindIcons_[kind] = Artwork::kindIcon(kind);
@@ -48,9 +59,13 @@ Qt::ItemFlags EntryListModel::flags(const QModelIndex& index) const {
 
 void EntryListModel::showChain(EntryNode* head) {
     beginResetModel();
-    rows_.clear();
+    // Sized to the chain, not cleared and refilled: a cleared vector keeps its room, so the
+    // million rows of a book since closed would stay allocated behind a short list.
+    std::vector<EntryNode*> rows;
+    rows.reserve(chainLength(head));
     for (EntryNode* entry = head; entry; entry = entry->next)
-        rows_.push_back(entry);
+        rows.push_back(entry);
+    rows_.swap(rows);
     endResetModel();
 }
 

@@ -932,6 +932,33 @@ private slots:
         QVERIFY(!doc.fileChangedOnDisk());
         QCOMPARE(ReadBytes(file), TreeBytes(doc.tree));
     }
+
+    void newBookReturnsTheMemoryOfABigOne() {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("AddressSanitizer holds freed memory back, so the resident size tells nothing");
+#endif
+        const auto residentMb = [] {
+            const QList<QByteArray> fields = ReadBytes("/proc/self/statm").split(' ');
+            return fields.value(1).toDouble() * double(::sysconf(_SC_PAGESIZE)) / 1e6;
+        };
+        // Written from text, never from a tree, so no book was in memory before the first.
+        QVERIFY(WriteBytes(path("big.tlw"), QByteArray::fromStdString(BookText(300'000, 'b'))));
+        CTellwickDoc doc;
+        const double before = residentMb();
+        QVERIFY(doc.openDocument(path("big.tlw")).ok());
+        const double peak = residentMb();
+
+        QVERIFY(doc.onNewDocument());
+
+        const double after = residentMb();
+        const QByteArray figures = QStringLiteral("resident MB before %1, peak %2, after %3")
+                                       .arg(before, 0, 'f', 1)
+                                       .arg(peak, 0, 'f', 1)
+                                       .arg(after, 0, 'f', 1)
+                                       .toUtf8();
+        QVERIFY2(peak - before > 20, figures.constData());
+        QVERIFY2(after < before + (peak - before) / 4, figures.constData());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDocument)
