@@ -1,11 +1,10 @@
-#include "ShellServer.h"
+#include "ShellRequests.h"
 
-#include <QLocalServer>
-#include <QLocalSocket>
+#include "framework/PathNames.h"
+
+#include <utility>
 
 namespace {
-
-constexpr qint64 kMaxRequestBytes = 64 * 1024; // a request names a few paths, no more
 
 // Reads a quoted string starting at pos (on the opening quote); false if unterminated.
 bool ReadQuoted(const QString& text, qsizetype& pos, QString& out) {
@@ -86,29 +85,56 @@ QList<ShellRequest> ParseShellRequests(const QString& text) {
     return requests;
 }
 
-ShellServer::ShellServer(QObject* parent) : QObject(parent), server_(new QLocalServer(this)) {
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(server_, &QLocalServer::newConnection, this, &ShellServer::acceptConnection);
-}
-
-bool ShellServer::listen(const QString& name) {
-    return server_->listen(name);
-}
-
-void ShellServer::acceptConnection() {
-    while (QLocalSocket* socket = server_->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequests(socket); });
+QList<QByteArray> RequestFramer::feed(QByteArrayView bytes) {
+    QList<QByteArray> lines;
+    while (!bytes.isEmpty()) {
+        const qsizetype newline = bytes.indexOf('\n');
+        if (newline < 0) {
+            append(bytes);
+            break;
+        }
+        takeLine(bytes.first(newline), lines);
+        bytes = bytes.sliced(newline + 1);
     }
+    return lines;
 }
 
-// A request ends with a line break; one without it is taken when the peer closes.
-void ShellServer::readRequests(QLocalSocket* socket) {
-    while (socket->canReadLine()) {
-        const QString line = QString::fromUtf8(socket->readLine(kMaxRequestBytes));
-        for (const ShellRequest& request : ParseShellRequests(line))
-            emit requested(request);
+// Keeps the start of an unfinished line; beyond the bound the line is refused.
+void RequestFramer::append(QByteArrayView bytes) {
+    if (overlong_)
+        return;
+    if (pending_.size() + bytes.size() > maxLine_) {
+        pending_.clear();
+        pending_.squeeze();
+        overlong_ = true;
+        return;
     }
-    if (socket->bytesAvailable() > kMaxRequestBytes)
-        socket->abort();
+    pending_.append(bytes);
+}
+
+void RequestFramer::takeLine(QByteArrayView tail, QList<QByteArray>& lines) {
+    append(tail);
+    if (overlong_) {
+        ++refused_;
+        overlong_ = false;
+        return;
+    }
+    if (pending_.endsWith('\r'))
+        pending_.chop(1);
+    lines.append(std::exchange(pending_, {}));
+}
+
+std::optional<QByteArray> RequestFramer::finish() {
+    if (overlong_) {
+        ++refused_;
+        overlong_ = false;
+        return std::nullopt;
+    }
+    if (pending_.isEmpty())
+        return std::nullopt;
+    return std::exchange(pending_, {});
+}
+
+QString DecodeRequestLine(const QByteArray& line) {
+    return DecodePathBytes(line);
 }

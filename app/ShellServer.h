@@ -1,40 +1,56 @@
 #pragma once
 
+#include "ShellRequests.h"
+
 #include <QObject>
-#include <QStringList>
 
-class QLocalServer;
-class QLocalSocket;
+#include <memory>
+#include <vector>
 
-// One request of the desktop shell: open("file"), print("file") or
-// printto("file","printer","driver","port").
-struct ShellRequest {
-    enum class Verb { Open, Print, PrintTo };
-    Verb verb = Verb::Open;
-    QStringList arguments;
-    bool operator==(const ShellRequest&) const = default;
-};
-
-// Parses "[open("a")][print("b")]"; strings are double-quoted, a doubled quote stands for
-// one. Malformed or unknown commands are skipped.
-QList<ShellRequest> ParseShellRequests(const QString& text);
+class QSocketNotifier;
+class ShellRequestQueue;
 
 // Serves the shell's requests on a local socket named after the executable while the
-// program runs hidden, started with the "dde" switch.
+// program runs hidden, started with the "dde" switch. Everything from a client is
+// untrusted: lines are bounded, connections are bounded and time out, requests go to a
+// bounded queue, and running out of file descriptors never stops the server.
 class ShellServer : public QObject {
     Q_OBJECT
 
 public:
-    explicit ShellServer(QObject* parent = nullptr);
-    // False when another instance already serves that name.
-    bool listen(const QString& name);
+    static constexpr int kMaxConnections = 16;
+    static constexpr int kIdleTimeoutMs = 10'000;
 
-signals:
-    void requested(const ShellRequest& request);
+    explicit ShellServer(ShellRequestQueue& queue, QObject* parent = nullptr);
+    ~ShellServer() override;
+
+    // Listens on the socket file of that name in the temporary folder, as local sockets
+    // are found by name. False when another instance serves it, or on failure. A socket
+    // file left behind by an instance that died is replaced.
+    bool listen(const QString& name);
+    QString socketPath() const { return path_; }
+    int openConnections() const { return int(connections_.size()); }
 
 private:
-    void acceptConnection();
-    void readRequests(QLocalSocket* socket);
+    class Connection;
 
-    QLocalServer* server_;
+    void acceptConnections();
+    int acceptOne();
+    bool dropWaitingClient();
+    void pauseAccepting();
+    void addConnection(int fd);
+    void takeLine(const QByteArray& line);
+    void closeConnection(Connection* connection);
+    void removeSocketFile();
+
+    ShellRequestQueue& queue_;
+    QString path_;
+    int listenFd_ = -1;
+    int spareFd_ = -1; // given up to accept-and-drop a client when descriptors run out
+    quint64 socketInode_ = 0;
+    QSocketNotifier* notifier_ = nullptr;
+    std::vector<std::unique_ptr<Connection>> connections_;
+    std::vector<std::unique_ptr<Connection>> closing_;
+    int refusedRequests_ = 0;
+    bool acceptPaused_ = false;
 };

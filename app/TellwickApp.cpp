@@ -3,6 +3,7 @@
 #include "AboutDlg.h"
 #include "MainFrame.h"
 #include "MainMenus.h"
+#include "ShellRequestQueue.h"
 #include "ShellServer.h"
 #include "doc/TellwickDoc.h"
 #include "framework/CommandRouter.h"
@@ -16,6 +17,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
+
+#include <cstdio>
 
 namespace {
 
@@ -46,14 +49,20 @@ bool CTellwickApp::initInstance(const QStringList& arguments) {
 }
 
 void CTellwickApp::loadProfile() {
-    profile_.load(profilePath_);
+    profileReadable_ = profile_.load(profilePath_);
     recentFiles_.read(profile_);
     previewPages_ = profile_.intValue(kSettingsSection, kPreviewPagesKey, 0);
 }
 
 void CTellwickApp::exitInstance() {
+    // Writing a profile that could not be read would throw away whatever it holds.
+    if (!profileReadable_) {
+        std::fprintf(stderr, "tellwick: settings not saved: %s\n",
+                     profile_.loadError().toLocal8Bit().constData());
+        return;
+    }
     recentFiles_.write(profile_);
-    if (previewPages_ != 0)
+    if (previewPages_ != profile_.intValue(kSettingsSection, kPreviewPagesKey, 0))
         profile_.setValue(kSettingsSection, kPreviewPagesKey, QString::number(previewPages_));
     profile_.save(profilePath_);
 }
@@ -140,9 +149,11 @@ bool CTellwickApp::runShellCommand(const CommandLineInfo& info) {
 
 bool CTellwickApp::serveShellRequests() {
     QApplication::setQuitOnLastWindowClosed(false);
-    shellServer_ = new ShellServer(this);
+    auto* queue =
+        new ShellRequestQueue([this](const ShellRequest& request) { onShellRequest(request); },
+                              ShellRequestQueue::kCapacity, this);
+    shellServer_ = new ShellServer(*queue, this);
     const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    connect(shellServer_, &ShellServer::requested, this, &CTellwickApp::onShellRequest);
     return shellServer_->listen(name);
 }
 

@@ -33,7 +33,8 @@ public:
     // Start-up; false means the program ends at once (printing done, or a file that could
     // not be opened).
     bool initInstance(const QStringList& arguments);
-    // Writes the recent-file list back to the profile.
+    // Writes the recent-file list back to the profile; a profile that could not be read is
+    // left alone, with a line on standard error.
     void exitInstance();
 
     CMainFrame& frame() const { return *frame_; }
@@ -66,6 +67,7 @@ private:
     Prompter& prompter_;
     QString profilePath_;
     ProfileFile profile_;
+    bool profileReadable_ = true; // false: exists but could not be read, so never written
     RecentFileList recentFiles_;
     int previewPages_ = 0;
     std::unique_ptr<CTellwickDoc> document_;

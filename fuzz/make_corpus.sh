@@ -1,6 +1,7 @@
 #!/bin/sh
-# Writes the seed corpus with printf so every CP932 byte and line end is exact.
-# Run from anywhere; the files land in fuzz/corpus next to this script.
+# Writes the seed corpora with printf so every CP932 byte and line end is exact.
+# Run from anywhere; the files land next to this script: books in fuzz/corpus, profiles in
+# fuzz/corpus_profile, shell requests in fuzz/corpus_requests.
 set -eu
 out="$(dirname "$0")/corpus"
 mkdir -p "$out"
@@ -56,3 +57,32 @@ printf "a: 1\r\nb: 2\n\rc: 3\r\rd: 4\n\ne: 5\r" >"$out/mixed_line_ends.tlw"
     done
     printf "end\r\n"
 } >"$out/long_line.tlw"
+
+# Profiles (INI files, UTF-8 paths) for fuzz_profile.
+out="$(dirname "$0")/corpus_profile"
+mkdir -p "$out"
+
+# As Windows leaves it after hand edits: byte order mark, CR LF, comments, blank lines, odd
+# spacing, an out-of-range number, and no line end after the last line.
+printf '\357\273\277; kept by hand\r\n\r\n[Recent File List]\r\nFile1 = /home/u/a b.tlw \t\r\nFile2="  /home/u/edge.tlw "\r\n\r\n[Settings]\r\nPreviewPages=99999999999\r\n[Other Program]\r\nKey=a=b' \
+    >"$out/windows.INI"
+
+# LF line ends, names in another case, duplicate keys, a nameless section and Japanese paths.
+printf '[recent file LIST]\nfile1=/home/\343\203\246\343\203\274\343\202\266/\344\275\217\346\211\200.tlw\nFILE1=/second.tlw\nFile3=\n[]\nNameless=1\n[Settings]\npreviewpages = -7\n' \
+    >"$out/lf_names.INI"
+
+# Lines before any section, a lone CR inside a value, CR CR LF, an unclosed header, a
+# Latin-1 byte, and a last line ending in a bare CR.
+printf 'orphan=1\n\t\n[Recent File List\r\n[Recent File List]\r\nMid=a\rb\r\r\nFile4=\351t\351\r\n;File2=/commented.tlw\r\n[Settings]x\r\nPreviewPages=+3abc\r' \
+    >"$out/odd_lines.INI"
+
+# Shell requests for fuzz_requests: one, several with CR LF and no final line end, doubled
+# quotes and a Shift-JIS path, and a line past the fuzzer's 64-byte bound with a request in
+# its tail.
+out="$(dirname "$0")/corpus_requests"
+mkdir -p "$out"
+printf '[open("/home/u/a.tlw")]\n' >"$out/open.txt"
+printf '[open("a")][print("b")]\r\n[printto("f","prn","drv","port")]' >"$out/several.txt"
+printf '[open("say ""hi"" [1].tlw")]\n[open("\203\145\203\130\203\147.tlw")]\n' >"$out/quotes_sjis.txt"
+printf 'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx[open("tail")]\n[open(\n' \
+    >"$out/overlong.txt"

@@ -14,4 +14,4 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$ROOT/build-asan" --output-on-failure -j 2
 
 CC=clang CXX=clang++ build "$ROOT/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELLWICK_FUZZ=ON
-"$ROOT/fuzz/run.sh" "$ROOT/build-fuzz" "${FUZZ_SECONDS:-60}"
+"$ROOT/fuzz/run.sh" "$ROOT/build-fuzz" "${FUZZ_SECONDS:-90}"

@@ -12,7 +12,7 @@
 #include "views/TlwListView.h"
 #include "views/TlwTreeView.h"
 
-#include "app/ShellServer.h"
+#include "app/ShellRequests.h"
 
 #include <QAction>
 #include <QHeaderView>

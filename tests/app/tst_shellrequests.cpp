@@ -1,4 +1,5 @@
-#include "app/ShellServer.h"
+#include "app/ShellRequests.h"
+#include "framework/PathNames.h"
 
 #include <QtTest>
 
@@ -34,6 +35,34 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QList<ShellRequest>, expected);
         QCOMPARE(ParseShellRequests(text), expected);
+    }
+
+    // Lines come out whole whatever the chunks, and an overlong line never leaks a part.
+    void framesLinesAcrossChunks() {
+        RequestFramer framer(8);
+        QList<QByteArray> lines;
+        const QByteArray stream = "ab\r\ncd\n0123456789[x]\nlast";
+        for (char byte : stream)
+            lines += framer.feed(QByteArrayView(&byte, 1));
+        QCOMPARE(lines, (QList<QByteArray>{"ab", "cd"}));
+        QCOMPARE(framer.refusedLines(), 1);
+        QCOMPARE(framer.finish(), std::optional<QByteArray>("last"));
+        QCOMPARE(framer.finish(), std::nullopt);
+    }
+    void refusesAnOverlongLastLine() {
+        RequestFramer framer(4);
+        QVERIFY(framer.feed("ok\n12345").size() == 1);
+        QCOMPARE(framer.finish(), std::nullopt);
+        QCOMPARE(framer.refusedLines(), 1);
+        // A line of exactly the bound is taken.
+        QCOMPARE(framer.feed("1234\n"), QList<QByteArray>{"1234"});
+    }
+    void keepsPathBytesThatAreNotUtf8() {
+        const QByteArray line = "[open(\"/b/\x83\x65\x83\x58\x83\x67.tlw\")]";
+        const QList<ShellRequest> requests = ParseShellRequests(DecodeRequestLine(line));
+        QCOMPARE(requests.size(), 1);
+        QCOMPARE(EncodePathBytes(requests[0].arguments[0]),
+                 QByteArray("/b/\x83\x65\x83\x58\x83\x67.tlw"));
     }
 };
 
