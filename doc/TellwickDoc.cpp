@@ -11,6 +11,10 @@ CTellwickDoc::~CTellwickDoc() {
     tree.Clear();
 }
 
+std::optional<quint64> CTellwickDoc::storedSize() const {
+    return BookOutputSize(tree);
+}
+
 void CTellwickDoc::serialize(Archive& archive) {
     if (archive.isLoading()) {
         // Read into a fresh tree so that a failed read leaves the open book untouched.

@@ -26,6 +26,7 @@ public:
     QPointer<QWidget> dragWnd;
 
 protected:
+    std::optional<quint64> storedSize() const override;
     void serialize(Archive& archive) override;
     void deleteContents() override;
 };

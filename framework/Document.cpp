@@ -1,10 +1,10 @@
 #include "Document.h"
 
+#include "FdStreamBuf.h"
+#include "FileErrors.h"
 #include "IODeviceStreamBuf.h"
-
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "PathNames.h"
+#include "SafeFiles.h"
 
 #include <cerrno>
 #include <new>
@@ -21,7 +21,7 @@ FileResult Failure(FileResult::Status status, int error) {
 
 DiskStamp DiskStamp::of(const QString& path) {
     struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+    if (::stat(EncodePathBytes(path).constData(), &info) != 0)
         return {};
     return {true, static_cast<qint64>(info.st_size),
             static_cast<qint64>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
@@ -46,7 +46,8 @@ void Document::setTitle(const QString& title) {
 
 void Document::setPathName(const QString& path) {
     pathName_ = path;
-    setTitle(path.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(path).fileName());
+    const QString name = path.sliced(path.lastIndexOf(u'/') + 1);
+    setTitle(path.isEmpty() ? QStringLiteral("Untitled") : DisplayPathName(name));
 }
 
 bool Document::onNewDocument() {
@@ -58,80 +59,61 @@ bool Document::onNewDocument() {
 }
 
 FileResult Document::openDocument(const QString& path) {
-    if (QFileInfo(path).isDir())
-        return Failure(FileResult::Status::OpenFailed, EISDIR);
-    QFile file(path);
-    errno = 0;
-    if (!file.open(QIODevice::ReadOnly))
-        return Failure(FileResult::Status::OpenFailed, errno);
-    return loadFromDevice(file, path);
+    struct stat info {};
+    int error = 0;
+    const int fd = OpenRegularFileForReading(EncodePathBytes(path), info, error);
+    if (fd < 0) {
+        // A name that lost bytes on its way here cannot be found; say why.
+        if (error == ENOENT && HasLostPathBytes(path))
+            error = kUnreadableNameError;
+        return Failure(FileResult::Status::OpenFailed, error);
+    }
+    FdStreamBuf buffer(fd);
+    std::istream in(&buffer);
+    // Read to the end whatever size the file reports: files under /proc report none.
+    FileResult result = loadFromStream(in, path);
+    if (result.status == FileResult::Status::ReadFailed && buffer.error() != 0)
+        result.error = buffer.error();
+    ::close(fd);
+    return result;
 }
 
 FileResult Document::loadFromDevice(QIODevice& device, const QString& path) {
-    const DiskStamp stamp = DiskStamp::of(path);
     IODeviceStreamBuf buffer(device);
     std::istream in(&buffer);
+    return loadFromStream(in, path);
+}
+
+FileResult Document::loadFromStream(std::istream& in, const QString& path) {
+    const DiskStamp stamp = DiskStamp::of(path);
     try {
-        if (!device.isSequential() && device.size() == 0) {
-            deleteContents();
-        } else {
-            Archive archive(in);
-            serialize(archive);
-        }
+        Archive archive(in);
+        serialize(archive);
     } catch (const std::bad_alloc&) {
         return Failure(FileResult::Status::ReadFailed, ENOMEM);
     } catch (const std::exception&) {
         return Failure(FileResult::Status::ReadFailed, EIO);
     }
-    setPathName(QFileInfo(path).absoluteFilePath());
+    setPathName(AbsolutePathName(path));
     stamp_ = stamp;
     setModifiedFlag(false);
     return {};
 }
 
 FileResult Document::saveDocument(const QString& path) {
-    if (QFileInfo(path).isDir())
-        return Failure(FileResult::Status::CreateFailed, EISDIR);
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return Failure(FileResult::Status::CreateFailed, errno);
-    // QSaveFile makes the new file the saver's, and merges what the saver may do into the
-    // owner's bits (root saving a 0444 file leaves 0644): take both from the file replaced.
-    struct stat existing {};
-    if (::stat(QFile::encodeName(path).constData(), &existing) == 0) {
-        if (::fchown(file.handle(), existing.st_uid, existing.st_gid) != 0) {
-            // Only root may give a file away; anyone else keeps owning what they save.
-        }
-        if (::fchmod(file.handle(), existing.st_mode & 0777) != 0) {
-            const int error = errno;
-            file.cancelWriting();
-            return Failure(FileResult::Status::CreateFailed, error);
-        }
+    if (path.isEmpty())
+        return Failure(FileResult::Status::CreateFailed, ENOENT);
+    const FileOutcome outcome =
+        SaveFileSafely(EncodePathBytes(path), storedSize(), [this](std::ostream& out) {
+            Archive archive(out);
+            serialize(archive);
+        });
+    if (!outcome.ok()) {
+        return Failure(outcome.beforeWriting ? FileResult::Status::CreateFailed
+                                             : FileResult::Status::WriteFailed,
+                       outcome.error);
     }
-    IODeviceStreamBuf buffer(file);
-    std::ostream out(&buffer);
-    int writeError = 0;
-    try {
-        Archive archive(out);
-        serialize(archive);
-        out.flush();
-        if (!out)
-            writeError = errno ? errno : EIO;
-    } catch (const std::bad_alloc&) {
-        writeError = ENOMEM;
-    } catch (const std::exception&) {
-        writeError = errno ? errno : EIO;
-    }
-    if (writeError) {
-        file.cancelWriting();
-        return Failure(FileResult::Status::WriteFailed, writeError);
-    }
-    errno = 0;
-    if (!file.commit())
-        return Failure(FileResult::Status::WriteFailed, errno ? errno : EIO);
-    setPathName(QFileInfo(path).absoluteFilePath());
+    setPathName(AbsolutePathName(path));
     stamp_ = DiskStamp::of(path);
     setModifiedFlag(false);
     return {};

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <istream>
+#include <optional>
 #include <ostream>
 
 class QIODevice;
@@ -68,7 +69,8 @@ public:
     // Reads the book from an open device as the file at path, with the same guarantee.
     // openDocument reads through it; tests use it to feed devices that fail part way.
     FileResult loadFromDevice(QIODevice& device, const QString& path);
-    // Writes atomically; on any failure the file on disk and the contents stay as they were.
+    // Writes safely (see SaveFileSafely); on any failure the file on disk and the contents
+    // stay as they were.
     FileResult saveDocument(const QString& path);
     // Whether the file was changed on disk since this document last read or wrote it.
     bool fileChangedOnDisk() const;
@@ -82,11 +84,14 @@ signals:
     void titleChanged(const QString& title);
 
 protected:
+    // The exact size serialize will write, when it can be known beforehand.
+    virtual std::optional<quint64> storedSize() const { return std::nullopt; }
     // Loading must leave the contents unchanged when it throws.
     virtual void serialize(Archive& archive) = 0;
     virtual void deleteContents() = 0;
 
 private:
+    FileResult loadFromStream(std::istream& in, const QString& path);
     void setPathName(const QString& path);
     void setTitle(const QString& title);
 

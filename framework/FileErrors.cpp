@@ -28,6 +28,12 @@ QString DescribeErrno(int error) {
         return QStringLiteral("開いているファイルが多すぎます。");
     case ENOMEM:
         return QStringLiteral("メモリが不足しています。");
+    case kNotRegularFileError:
+        return QStringLiteral("通常のファイルではありません (パイプ、デバイスなど)。");
+    case kUnreadableNameError:
+        return QStringLiteral("ファイル名の文字コードを扱えません (UTF-8 ではない名前です)。\n"
+                              "ファイル名を UTF-8 に変更してから開いてください。"
+                              "例: convmv -f shift_jis -t utf-8 --notest ファイル名");
     case 0:
         return QStringLiteral("原因不明のエラーです。");
     default:

@@ -1,10 +1,13 @@
 #include "doc/TellwickDoc.h"
 #include "file/BookFormat.h"
+#include "framework/FileErrors.h"
+#include "framework/PathNames.h"
 
 #include <QtTest>
 
 #include <QCryptographicHash>
 #include <QDataStream>
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -181,6 +184,24 @@ QString ModeOf(const QString& path) {
     if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
         return "<missing: " + QString::fromLocal8Bit(std::strerror(errno)) + ">";
     return QString::number(info.st_mode & 07777, 8);
+}
+
+// Names as bytes: QDir would not list a name that is not UTF-8 as it is.
+QList<QByteArray> NamesIn(const QString& folder) {
+    QList<QByteArray> names;
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    while (dirent* entry = dir ? ::readdir(dir) : nullptr) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names << entry->d_name;
+    }
+    if (dir)
+        ::closedir(dir);
+    return names;
+}
+
+bool IsFifo(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISFIFO(info.st_mode);
 }
 
 DiskState ScanDisk(const QString& top) {
@@ -588,9 +609,10 @@ private slots:
         const QByteArray old = BookBytes(10, 'o');
         QVERIFY(WriteBytes(file, old));
         QVERIFY(::chmod(QFile::encodeName(file).constData(), mode) == 0);
-        // A second name for the old file shows whether its bytes were rewritten in place.
-        QVERIFY(::link(QFile::encodeName(file).constData(),
-                       QFile::encodeName(path("old-copy.tlw")).constData()) == 0);
+        // A descriptor kept on the old file shows whether its bytes were rewritten in place.
+        const int oldFd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+        QVERIFY(oldFd >= 0);
+        const auto closeOld = qScopeGuard([oldFd] { ::close(oldFd); });
         const quint64 oldInode = DiskStamp::of(file).inode;
         CTellwickDoc doc;
         SetBook(doc, BookText(300, 'n'));
@@ -603,11 +625,11 @@ private slots:
         QCOMPARE(ReadBytes(file), book);
         QCOMPARE(ModeOf(file), QString::number(mode, 8));
         QVERIFY(DiskStamp::of(file).inode != oldInode);
-        QCOMPARE(ReadBytes(path("old-copy.tlw")), old);
+        QCOMPARE(ReadAll(::dup(oldFd)), old);
         QCOMPARE(
             QDir(dir_->path())
                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden),
-            (QStringList{"book.tlw", "old-copy.tlw"}));
+            (QStringList{"book.tlw"}));
         QCOMPARE(TreeBytes(doc.tree), book);
         QCOMPARE(doc.pathName(), QFileInfo(file).absoluteFilePath());
         QCOMPARE(doc.title(), QStringLiteral("book.tlw"));
@@ -680,9 +702,9 @@ private slots:
     void saveWithoutWritePermissionChangesNothing_data() {
         QTest::addColumn<uint>("dirMode");
         QTest::addColumn<uint>("fileMode");
-        // Either one refuses while the other would allow the save.
-        QTest::newRow("read-only directory, writable file") << 0555u << 0644u;
+        // A read-only file is refused even where its folder would let it be replaced.
         QTest::newRow("writable directory, read-only file") << 0755u << 0444u;
+        QTest::newRow("read-only directory, read-only file") << 0555u << 0444u;
     }
 
     void saveWithoutWritePermissionChangesNothing() {
@@ -931,6 +953,181 @@ private slots:
         QVERIFY(doc.saveDocument(file).ok());
         QVERIFY(!doc.fileChangedOnDisk());
         QCOMPARE(ReadBytes(file), TreeBytes(doc.tree));
+    }
+
+    void openRefusesWhatIsNotARegularFile_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO without a writer") << "fifo";
+        QTest::newRow("link to a FIFO") << "link to fifo";
+        QTest::newRow("endless character device") << "/dev/zero";
+    }
+
+    void openRefusesWhatIsNotARegularFile() {
+        QFETCH(QString, kind);
+        const QByteArray fifo = QFile::encodeName(path("pipe.tlw"));
+        QCOMPARE(::mkfifo(fifo.constData(), 0644), 0);
+        QVERIFY(::symlink(fifo.constData(), QFile::encodeName(path("link.tlw")).constData()) == 0);
+        const QString target = kind == "fifo"           ? path("pipe.tlw")
+                               : kind == "link to fifo" ? path("link.tlw")
+                                                        : kind;
+        CTellwickDoc doc;
+        QVERIFY(openAndChange(doc));
+        const State before = StateOf(doc);
+
+        const FileResult result = doc.openDocument(target);
+
+        QCOMPARE(result.status, FileResult::Status::OpenFailed);
+        QCOMPARE(result.error, kNotRegularFileError);
+        QCOMPARE(StateOf(doc), before);
+    }
+
+    void openReadsAFileThatReportsNoSize() {
+        struct stat info {};
+        QVERIFY(::stat("/proc/self/status", &info) == 0 && info.st_size == 0);
+        CTellwickDoc doc;
+
+        QCOMPARE(doc.openDocument("/proc/self/status").status, FileResult::Status::Ok);
+
+        // Its "Name:" line reads as an address entry.
+        QVERIFY(doc.tree.first);
+        QCOMPARE(doc.tree.first->name, std::string("Name"));
+    }
+
+    void saveRefusesWhatIsNotARegularFile() {
+        const QByteArray fifo = QFile::encodeName(path("pipe.tlw"));
+        QCOMPARE(::mkfifo(fifo.constData(), 0644), 0);
+        CTellwickDoc doc;
+        QVERIFY(openAndChange(doc));
+        const State before = StateOf(doc);
+
+        const FileResult result = doc.saveDocument(path("pipe.tlw"));
+
+        QCOMPARE(result.status, FileResult::Status::CreateFailed);
+        QCOMPARE(result.error, kNotRegularFileError);
+        QCOMPARE(StateOf(doc), before);
+        QVERIFY(IsFifo(path("pipe.tlw")));
+    }
+
+    // Replacing the file would split its names, or could not be done by this user, or
+    // would give it to this user: the file is rewritten in place instead.
+    void saveInPlaceKeepsWhatReplacingWouldLose_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("book with a second name") << "hard link";
+        QTest::newRow("writable book in a read-only folder") << "read-only folder";
+        QTest::newRow("group-shared book saved by a member") << "shared";
+    }
+
+    void saveInPlaceKeepsWhatReplacingWouldLose() {
+        QFETCH(QString, kind);
+        constexpr gid_t kSharedGroup = 54321;
+        if (kind != "hard link" && ::geteuid() != 0)
+            QSKIP("needs root to set up another user's files");
+        QVERIFY(QDir(dir_->path()).mkdir("folder"));
+        const QString file = path("folder/book.tlw");
+        const QByteArray folderName = QFile::encodeName(path("folder"));
+        const QByteArray fileName = QFile::encodeName(file);
+        QVERIFY(WriteBytes(file, BookBytes(40, 'o')));
+        if (kind == "hard link") {
+            QVERIFY(::link(fileName.constData(),
+                           QFile::encodeName(path("second.tlw")).constData()) == 0);
+        } else if (kind == "read-only folder") {
+            QVERIFY(::chown(fileName.constData(), kNobody, kNobody) == 0);
+            QVERIFY(::chown(folderName.constData(), kNobody, kNobody) == 0);
+            QVERIFY(::chmod(folderName.constData(), 0555) == 0);
+        } else {
+            QVERIFY(::chown(fileName.constData(), 0, kSharedGroup) == 0);
+            QVERIFY(::chmod(fileName.constData(), 0664) == 0);
+            QVERIFY(::chmod(folderName.constData(), 0777) == 0);
+        }
+        struct stat old {};
+        QVERIFY(::stat(fileName.constData(), &old) == 0);
+        CTellwickDoc doc;
+        SetBook(doc, BookText(10, 'n'));
+        doc.setModifiedFlag(true);
+
+        const ChildOutcome child = RunInChild([&](QByteArray& out) {
+            if (kind == "shared" && (::setgroups(1, &kSharedGroup) != 0 || ::setgid(kNobody) != 0 ||
+                                     ::setuid(kNobody) != 0)) {
+                out = "cannot become a member of the group: " + ErrnoText(errno);
+                return kSkipExit;
+            }
+            if (kind == "read-only folder" && !(out = DropRoot()).isEmpty())
+                return kSkipExit;
+            Report report;
+            report.result = doc.saveDocument(file);
+            report.state = StateOf(doc);
+            out = Encode(report);
+            return 0;
+        });
+        if (child.kind == ChildOutcome::Skipped)
+            QSKIP(child.data.constData());
+        QVERIFY2(child.kind == ChildOutcome::Done, child.data.constData());
+        Report report;
+        QVERIFY(Decode(child.data, report));
+
+        QCOMPARE(report.result.status, FileResult::Status::Ok);
+        QCOMPARE(ReadBytes(file), TreeBytes(doc.tree));
+        struct stat now {};
+        QVERIFY(::stat(fileName.constData(), &now) == 0);
+        QCOMPARE(now.st_ino, old.st_ino);
+        QCOMPARE(now.st_nlink, old.st_nlink);
+        QCOMPARE(now.st_uid, old.st_uid);
+        QCOMPARE(now.st_gid, old.st_gid);
+        QCOMPARE(now.st_mode, old.st_mode);
+        if (kind == "hard link")
+            QCOMPARE(ReadBytes(path("second.tlw")), TreeBytes(doc.tree));
+        QCOMPARE(
+            QDir(path("folder")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{"book.tlw"});
+    }
+
+    void saveRefusesABookTooBigForTheDisk() {
+        // Indentation grows with the square of the depth: this book would need about 2 TB.
+        std::string deep;
+        for (int i = 0; i < 1'000'000; ++i)
+            deep += "GROUP g\r\n";
+        const QString file = path("deep.tlw");
+        QVERIFY(WriteBytes(file, BookBytes(5, 'o')));
+        CTellwickDoc doc;
+        SetBook(doc, deep);
+        doc.setModifiedFlag(true);
+        const DiskState diskBefore = ScanDisk(dir_->path());
+        QElapsedTimer timer;
+        timer.start();
+
+        const FileResult result = doc.saveDocument(file);
+
+        QCOMPARE(result.status, FileResult::Status::WriteFailed);
+        QCOMPARE(ErrnoText(result.error), ErrnoText(ENOSPC));
+        QVERIFY(doc.isModified());
+        QCOMPARE(ScanDisk(dir_->path()), diskBefore);
+        QVERIFY2(timer.elapsed() < 20'000, "a refusal must not write first");
+    }
+
+    void opensAndSavesNamesThatAreNotUtf8() {
+        // テスト.tlw in Shift-JIS, as copied from an old Japanese system.
+        const QByteArray name = "\x83\x65\x83\x58\x83\x67.tlw";
+        const QByteArray bytesPath = QFile::encodeName(dir_->path()) + '/' + name;
+        QVERIFY(WriteAll(::open(bytesPath.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644),
+                         BookBytes(5, 'o')));
+        const QString file = DecodePathBytes(bytesPath);
+        CTellwickDoc doc;
+
+        QCOMPARE(doc.openDocument(file).status, FileResult::Status::Ok);
+        QCOMPARE(doc.title(), QStringLiteral("テスト.tlw"));
+        QCOMPARE(TreeBytes(doc.tree), BookBytes(5, 'o'));
+        SetBook(doc, BookText(7, 'n'));
+        QCOMPARE(doc.saveDocument(doc.pathName()).status, FileResult::Status::Ok);
+        QCOMPARE(NamesIn(dir_->path()), QList<QByteArray>{name});
+        const int fd = ::open(bytesPath.constData(), O_RDONLY | O_CLOEXEC);
+        QCOMPARE(ReadAll(fd), TreeBytes(doc.tree));
+        ::close(fd);
+
+        // Where the name already lost its bytes, the cause says so.
+        const FileResult lost =
+            doc.openDocument(dir_->path() + QStringLiteral("/\uFFFD\uFFFD.tlw"));
+        QCOMPARE(lost.status, FileResult::Status::OpenFailed);
+        QCOMPARE(lost.error, kUnreadableNameError);
     }
 
     void newBookReturnsTheMemoryOfABigOne() {
