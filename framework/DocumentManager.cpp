@@ -84,24 +84,25 @@ bool DocumentManager::fileOpen() {
 bool DocumentManager::openDocumentFile(const QString& path) {
     if (!saveModified())
         return false;
-    return openWithoutAsking(path, false, -1);
+    return openWithoutAsking(path, false);
 }
 
 bool DocumentManager::openRecentFile(int index) {
     if (index < 0 || index >= recentFiles_.count())
         return false;
+    // Taken now: saving in the question below puts a new file at the front of the list.
+    const QString path = recentFiles_.path(index);
     if (!saveModified())
         return false;
-    return openWithoutAsking(recentFiles_.path(index), true, index);
+    return openWithoutAsking(path, true);
 }
 
-bool DocumentManager::openWithoutAsking(const QString& path, bool dropFromRecentOnFailure,
-                                        int recentIndex) {
+bool DocumentManager::openWithoutAsking(const QString& path, bool dropFromRecentOnFailure) {
     const FileResult result = document_.openDocument(path);
     if (!result.ok()) {
         reportOpenFailure(path, result);
         if (dropFromRecentOnFailure) {
-            recentFiles_.remove(recentIndex);
+            recentFiles_.remove(recentFiles_.indexOf(path));
             emit recentFilesChanged();
         }
         return false;

@@ -50,7 +50,7 @@ private:
     bool confirmOverwriteChangedFile();
     bool confirmOverwriteExisting(const QString& path);
     QString proposedSaveName() const;
-    bool openWithoutAsking(const QString& path, bool dropFromRecentOnFailure, int recentIndex);
+    bool openWithoutAsking(const QString& path, bool dropFromRecentOnFailure);
     void reportOpenFailure(const QString& path, const FileResult& result);
     void reportSaveFailure(const QString& path, const FileResult& result);
     void rememberRecent(const QString& path);

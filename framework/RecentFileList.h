@@ -18,6 +18,8 @@ public:
     // could not be stored in the profile.
     bool add(const QString& absolutePath);
     void remove(int index);
+    // -1 when the path is not in the list.
+    int indexOf(const QString& path) const { return int(m_paths.indexOf(path)); }
     int count() const { return static_cast<int>(m_paths.size()); }
     int maxSize() const { return m_maxSize; }
     QString path(int index) const { return m_paths.value(index); }

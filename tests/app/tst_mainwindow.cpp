@@ -284,6 +284,40 @@ private slots:
         QCOMPARE(again.recentFiles().path(0), spaced);
     }
 
+    // Saving the untitled book in the question shifts the list: the command still opens,
+    // or on failure drops, the entry that was chosen.
+    void recentFileChosenIsTheOneOpened_data() {
+        QTest::addColumn<bool>("chosenExists");
+        QTest::newRow("opens") << true;
+        QTest::newRow("fails and is dropped") << false;
+    }
+    void recentFileChosenIsTheOneOpened() {
+        QFETCH(bool, chosenExists);
+        const QString a = writeFile(QStringLiteral("a.tlw"), kBook);
+        const QString b = writeFile(QStringLiteral("b.tlw"), "b: 1\r\n");
+        CTellwickApp& app = start({b});
+        QVERIFY(app.documents().openDocumentFile(a));
+        QVERIFY(app.documents().fileNew());
+        editBook();
+        if (!chosenExists)
+            QFile::remove(b);
+        prompter_->answers << Prompter::Answer::Yes;
+        prompter_->saveChoices << path(QStringLiteral("c.tlw"));
+
+        app.router().execute(ID_FILE_MRU_FILE1 + 1); // "&2 b.tlw"
+
+        const QString c = path(QStringLiteral("c.tlw"));
+        if (chosenExists) {
+            QCOMPARE(app.document().pathName(), b);
+            QCOMPARE(app.recentFiles().path(0), b);
+        } else {
+            QCOMPARE(app.document().pathName(), c);
+            QCOMPARE(app.recentFiles().indexOf(b), -1);
+            QCOMPARE(app.recentFiles().path(0), c);
+            QCOMPARE(app.recentFiles().path(1), a);
+        }
+    }
+
     void commandLineSwitchesAndParameters() {
         const QString book = writeFile(QStringLiteral("cl.tlw"), kBook);
         const QString other = writeFile(QStringLiteral("other.tlw"), "x: 1\r\n");
