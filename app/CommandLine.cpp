@@ -1,26 +1,48 @@
 #include "app/CommandLine.h"
 
-#include <QFileInfo>
+#include "framework/PathNames.h"
+
+#include <sys/stat.h>
 
 namespace {
 
 using ShellCommand = CommandLineInfo::ShellCommand;
 
-bool isSwitch(const QString& arg) {
-    if (arg.startsWith(u'-'))
-        return true;
-    // On Linux "/" also starts every absolute path.
-    return arg.startsWith(u'/') && arg.indexOf(u'/', 1) < 0 && !QFileInfo::exists(arg);
+bool isKnownSwitch(const QString& name) {
+    static const QStringList known = {QStringLiteral("p"), QStringLiteral("pt"),
+                                      QStringLiteral("dde"), QStringLiteral("Embedding"),
+                                      QStringLiteral("Automation")};
+    return known.contains(name);
 }
 
-void applySwitch(const QString& name, CommandLineInfo& info) {
+bool namesExistingEntry(const QString& arg) {
+    struct stat info {};
+    return ::lstat(EncodePathBytes(arg).constData(), &info) == 0;
+}
+
+// A known switch is always one. Otherwise an existing name is a file ("-dash.tlw"), and
+// "/" also starts every absolute path.
+bool isSwitch(const QString& arg) {
+    if (!arg.startsWith(u'-') && !arg.startsWith(u'/'))
+        return false;
+    if (isKnownSwitch(arg.sliced(1)))
+        return true;
+    if (arg.startsWith(u'/') && arg.indexOf(u'/', 1) >= 0)
+        return false;
+    return !namesExistingEntry(arg);
+}
+
+void applySwitch(const QString& arg, CommandLineInfo& info) {
+    const QString name = arg.sliced(1);
     if (name == u"p")
         info.shellCommand = ShellCommand::Print;
     else if (name == u"pt")
         info.shellCommand = ShellCommand::PrintTo;
     else if (name == u"dde")
         info.shellCommand = ShellCommand::Dde;
-    // "Embedding", "Automation" and unknown switches change nothing.
+    else if (!isKnownSwitch(name) && !name.isEmpty())
+        info.unknownSwitches << arg;
+    // "Embedding" and "Automation" change nothing.
 }
 
 // A parameter fills the first empty slot: the file name, then, only once print-to has been
@@ -43,7 +65,7 @@ CommandLineInfo parseCommandLine(const QStringList& args) {
     CommandLineInfo info;
     for (const QString& arg : args) {
         if (isSwitch(arg))
-            applySwitch(arg.sliced(1), info);
+            applySwitch(arg, info);
         else
             applyParameter(arg, info);
     }

@@ -11,9 +11,11 @@ struct CommandLineInfo {
     QString printerName;
     QString driverName;
     QString portName;
+    QStringList unknownSwitches; // as given, for the user to be told; they change nothing
 };
 
 // args are the arguments after the program name. "-x" and "/x" are switches, compared
-// case-sensitively: p, pt, dde, Embedding, Automation; others are ignored. An argument
-// starting with "/" is a path, not a switch, when it exists or holds a second "/".
+// case-sensitively: p, pt, dde, Embedding, Automation; others are ignored and listed. An
+// argument that is no known switch is a path when it names an existing file ("-dash.tlw"),
+// or starts with "/" and holds a second "/".
 CommandLineInfo parseCommandLine(const QStringList& args);

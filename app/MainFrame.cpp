@@ -2,6 +2,7 @@
 
 #include "KeyLockIndicators.h"
 #include "MouseRelay.h"
+#include "framework/PathNames.h"
 #include "framework/StandardCommands.h"
 #include "views/PaneMessages.h"
 
@@ -134,7 +135,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     QStringList paths;
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile())
-            paths << url.toLocalFile();
+            paths << LocalPathOfUrl(url);
     }
     if (paths.isEmpty())
         return;

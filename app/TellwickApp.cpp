@@ -8,6 +8,7 @@
 #include "doc/TellwickDoc.h"
 #include "framework/CommandRouter.h"
 #include "framework/DocumentManager.h"
+#include "framework/PathNames.h"
 #include "framework/Prompter.h"
 #include "framework/StandardCommands.h"
 #include "views/Artwork.h"
@@ -45,6 +46,9 @@ bool CTellwickApp::initInstance(const QStringList& arguments) {
     loadProfile();
     createDocumentAndFrame();
     const CommandLineInfo info = parseCommandLine(arguments);
+    for (const QString& unknown : info.unknownSwitches)
+        std::fprintf(stderr, "tellwick: unknown switch ignored: %s\n",
+                     EncodePathBytes(unknown).constData());
     return runShellCommand(info);
 }
 

@@ -1,4 +1,5 @@
 #include "TellwickApp.h"
+#include "framework/PathNames.h"
 #include "framework/ProfileFile.h"
 #include "framework/Prompter.h"
 
@@ -16,6 +17,15 @@ void InstallJapaneseQtTexts(QApplication& app) {
         QApplication::installTranslator(translator);
 }
 
+// QApplication has taken its own options out of argv. Each argument keeps its bytes, so a
+// file name that is not UTF-8 still opens.
+QStringList ArgumentsAsPaths(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << DecodePathBytes(argv[i]);
+    return arguments;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -27,7 +37,7 @@ int main(int argc, char* argv[]) {
 
     WidgetPrompter prompter;
     CTellwickApp app(prompter, ProfileFile::defaultPath());
-    if (!app.initInstance(QApplication::arguments().mid(1))) {
+    if (!app.initInstance(ArgumentsAsPaths(argc, argv))) {
         app.exitInstance();
         return app.startedToPrint() ? 0 : 1;
     }

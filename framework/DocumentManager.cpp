@@ -1,6 +1,7 @@
 #include "DocumentManager.h"
 
 #include "FileErrors.h"
+#include "PathNames.h"
 #include "RecentFileList.h"
 #include "StandardCommands.h"
 
@@ -21,7 +22,7 @@ bool IsBadName(int error) {
 }
 
 QString Details(const QString& headline, const QString& path, int error) {
-    return headline + QStringLiteral("\n\n") + path + '\n' + DescribeErrno(error);
+    return headline + QStringLiteral("\n\n") + DisplayPathName(path) + '\n' + DescribeErrno(error);
 }
 
 } // namespace
@@ -183,6 +184,9 @@ void DocumentManager::reportSaveFailure(const QString& path, const FileResult& r
 }
 
 void DocumentManager::rememberRecent(const QString& path) {
+    // The profile is UTF-8 text: a name that is not would come back as another name.
+    if (HasRawPathBytes(path))
+        return;
     recentFiles_.add(path);
     emit recentFilesChanged();
 }

@@ -3,6 +3,7 @@
 #include "framework/Cp932.h"
 
 #include <QDir>
+#include <QUrl>
 
 #include <algorithm>
 #include <climits>
@@ -118,4 +119,9 @@ QString AbsolutePathName(const QString& path) {
     const QString absolute =
         (::getcwd(cwd, sizeof cwd) ? DecodePathBytes(cwd) : QDir::currentPath()) + u'/' + path;
     return QDir::cleanPath(absolute);
+}
+
+QString LocalPathOfUrl(const QUrl& url) {
+    const QByteArray encoded = url.path(QUrl::FullyEncoded).toLatin1();
+    return DecodePathBytes(QByteArray::fromPercentEncoding(encoded));
 }

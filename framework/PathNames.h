@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+class QUrl;
+
 // File names on Linux are bytes. Books copied from old Japanese systems often have names in
 // Shift-JIS, which are not UTF-8; Qt's own conversion turns such bytes into U+FFFD and the
 // file can no longer be found. These helpers keep every byte: valid UTF-8 decodes as usual,
@@ -20,6 +22,9 @@ bool HasLostPathBytes(const QString& path);
 // For captions and messages: a name with raw bytes is shown as the CP932 text it most
 // likely is.
 QString DisplayPathName(const QString& path);
+
+// The local file a file: URL names, keeping percent-encoded bytes that are not UTF-8.
+QString LocalPathOfUrl(const QUrl& url);
 
 // Absolute and cleaned without touching the disk, so raw bytes survive.
 QString AbsolutePathName(const QString& path);

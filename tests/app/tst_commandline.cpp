@@ -1,6 +1,9 @@
 #include "app/CommandLine.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 using ShellCommand = CommandLineInfo::ShellCommand;
@@ -75,6 +78,28 @@ private slots:
         QTEST(info.printerName, "printer");
         QTEST(info.driverName, "driver");
         QTEST(info.portName, "port");
+    }
+
+    // Names starting with "-" are files when they exist and are no known switch; unknown
+    // switches are listed for the user.
+    void dashNamesAndUnknownSwitches() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString old = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        const auto back = qScopeGuard([&] { QDir::setCurrent(old); });
+        for (const char* name : {"-dash.tlw", "-p"})
+            QVERIFY(QFile(name).open(QIODevice::WriteOnly));
+
+        CommandLineInfo info = parseCommandLine({"-dash.tlw", "-zz", "/Q"});
+        QCOMPARE(info.shellCommand, ShellCommand::Open);
+        QCOMPARE(info.fileName, QStringLiteral("-dash.tlw"));
+        QCOMPARE(info.unknownSwitches, (QStringList{"-zz", "/Q"}));
+
+        info = parseCommandLine({"-p", "a.tlw", "-Embedding"});
+        QCOMPARE(info.shellCommand, ShellCommand::Print);
+        QCOMPARE(info.fileName, QStringLiteral("a.tlw"));
+        QVERIFY(info.unknownSwitches.isEmpty());
     }
 };
 

@@ -5,6 +5,7 @@
 #include "file/BookFormat.h"
 #include "framework/CommandRouter.h"
 #include "framework/DocumentManager.h"
+#include "framework/PathNames.h"
 #include "framework/StandardCommands.h"
 #include "tests/support/ScriptedPrompter.h"
 #include "views/EntryListModel.h"
@@ -27,6 +28,10 @@
 #include <QtTest>
 
 #include <sstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -396,6 +401,30 @@ private slots:
         QCoreApplication::sendEvent(&app.frame(), &drop);
         QCOMPARE(app.document().pathName(), b);
         QCOMPARE(prompter_->shown.size(), 1); // only the edited book asked
+    }
+
+    // A FIFO among dropped files is refused at once, and a Shift-JIS name still opens.
+    void droppedFifoIsRefusedAndShiftJisNameOpens() {
+        const QByteArray fifo = QFile::encodeName(path(QStringLiteral("pipe.tlw")));
+        QVERIFY(::mkfifo(fifo.constData(), 0644) == 0 || errno == EEXIST);
+        const QByteArray sjis = QFile::encodeName(dir_.path()) + "/\x83\x65\x83\x58.tlw";
+        const int fd = ::open(sjis.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, kBook.constData(), kBook.size()), ssize_t(kBook.size()));
+        ::close(fd);
+        CTellwickApp& app = start({});
+        QMimeData mime;
+        mime.setUrls(
+            {QUrl::fromLocalFile(QFile::decodeName(fifo)),
+             QUrl(QStringLiteral("file://") + QString::fromLatin1(sjis.toPercentEncoding("/")))});
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(&app.frame(), &enter);
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(&app.frame(), &drop);
+        QCOMPARE(prompter_->shown.size(), 1);
+        QVERIFY(prompter_->shown[0].text.contains(QStringLiteral("通常のファイルではありません")));
+        QCOMPARE(EncodePathBytes(app.document().pathName()), sjis);
+        QCOMPARE(app.frame().windowTitle(), QStringLiteral("テス.tlw - アドレス帳"));
     }
 
     void theAboutBoxRuns() {
