@@ -68,7 +68,9 @@ void CTellwickApp::exitInstance() {
     recentFiles_.write(profile_);
     if (previewPages_ != profile_.intValue(kSettingsSection, kPreviewPagesKey, 0))
         profile_.setValue(kSettingsSection, kPreviewPagesKey, QString::number(previewPages_));
-    profile_.save(profilePath_);
+    if (!profile_.save(profilePath_))
+        std::fprintf(stderr, "tellwick: settings not saved: cannot write '%s'\n",
+                     EncodePathBytes(profilePath_).constData());
 }
 
 void CTellwickApp::createDocumentAndFrame() {

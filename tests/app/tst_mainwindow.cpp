@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -287,6 +288,21 @@ private slots:
         QCOMPARE(prompter_->shown.size(), 1);
         QCOMPARE(again.recentFiles().count(), 1);
         QCOMPARE(again.recentFiles().path(0), spaced);
+    }
+
+    // A profile that cannot be read (here a FIFO, which must not block start-up either) is
+    // never written over at exit.
+    void profileThatCannotBeReadIsLeftAlone() {
+        QVERIFY(QDir().mkpath(QFileInfo(profilePath()).path()));
+        QFile::remove(profilePath());
+        const QByteArray fifo = QFile::encodeName(profilePath());
+        QVERIFY(::mkfifo(fifo.constData(), 0644) == 0);
+        const auto removeFifo = qScopeGuard([&] { QFile::remove(profilePath()); });
+        CTellwickApp& app = start({writeFile(QStringLiteral("p.tlw"), kBook)});
+        QCOMPARE(app.recentFiles().count(), 1);
+        app.exitInstance();
+        struct stat info {};
+        QVERIFY(::lstat(fifo.constData(), &info) == 0 && S_ISFIFO(info.st_mode));
     }
 
     // Saving the untitled book in the question shifts the list: the command still opens,
