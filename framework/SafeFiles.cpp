@@ -243,8 +243,11 @@ int OpenRegularFileForReading(const QByteArray& path, struct stat& info, int& er
 
 std::optional<std::uint64_t> FreeBytes(const QByteArray& folder) {
     struct statvfs info {};
-    if (::statvfs(folder.constData(), &info) != 0 || info.f_frsize == 0)
+    // A file system that reports no size at all (some virtual ones) tells nothing.
+    if (::statvfs(folder.constData(), &info) != 0 || info.f_blocks == 0 || info.f_frsize == 0)
         return std::nullopt;
+    if (info.f_bavail > UINT64_MAX / info.f_frsize)
+        return UINT64_MAX;
     return std::uint64_t(info.f_bavail) * info.f_frsize;
 }
 
@@ -266,7 +269,7 @@ FileOutcome SaveFileSafely(const QByteArray& path, std::optional<std::uint64_t> 
     const bool inPlace = exists && NeedsRewriteInPlace(target, old);
     const std::uint64_t reusable = inPlace ? std::uint64_t(old.st_size) : 0;
     const auto free = FreeBytes(FolderOf(target));
-    if (size && free && *size > *free + reusable)
+    if (size && free && *size > *free && *size - *free > reusable)
         return Failed(ENOSPC, false); // a write that would fail, refused before it starts
     if (inPlace)
         return RewriteInPlace(target, old, write);
