@@ -1,0 +1,300 @@
+#include "EntryDialogs.h"
+
+#include "EntryText.h"
+
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+// Appends each character of `text` that CP932 cannot store, unless `refused` has it already.
+void CollectRefused(const QString& text, QString& refused) {
+    for (qsizetype at = 0; at < text.size();) {
+        const bool pair =
+            text[at].isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate();
+        const QString character = text.mid(at, pair ? 2 : 1);
+        if (!Utf8ToCp932(character.toStdString()) && !refused.contains(character))
+            refused += character;
+        at += character.size();
+    }
+}
+
+std::optional<std::string> EncodeText(const QString& text, QString& refused) {
+    std::optional<std::string> bytes = Utf8ToCp932(text.toStdString());
+    if (!bytes)
+        CollectRefused(text, refused);
+    return bytes;
+}
+
+// Only the single-byte blanks: a full-width space belongs to what the user typed.
+bool IsBlank(QChar character) {
+    return character == u' ' || character == u'\t' || character == u'\n' || character == u'\v' ||
+           character == u'\f' || character == u'\r';
+}
+
+QString TrimBlanks(const QString& line) {
+    qsizetype begin = 0;
+    qsizetype end = line.size();
+    while (begin < end && IsBlank(line[begin]))
+        ++begin;
+    while (end > begin && IsBlank(line[end - 1]))
+        --end;
+    return line.sliced(begin, end - begin);
+}
+
+QStringList AddressLines(const QString& boxText) {
+    QStringList lines;
+    for (const QString& line : boxText.split(u'\n')) {
+        QString address = TrimBlanks(line);
+        if (!address.isEmpty())
+            lines << address;
+    }
+    return lines;
+}
+
+bool IsBlankBytes(const std::string& bytes) {
+    // CP932 trail bytes are never below 0x40, so a blank byte is always a blank character.
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char byte) { return IsBlank(QChar(static_cast<uchar>(byte))); });
+}
+
+std::vector<std::string> WithoutBlankAddresses(const std::vector<std::string>& addresses) {
+    std::vector<std::string> kept;
+    std::copy_if(addresses.begin(), addresses.end(), std::back_inserter(kept),
+                 [](const std::string& address) { return !IsBlankBytes(address); });
+    return kept;
+}
+
+// Each line's bytes: those of the first unused original showing the same text, so that
+// lines the user left alone keep their exact bytes; otherwise the line encoded afresh.
+std::optional<std::vector<std::string>>
+EncodeAddressLines(const QStringList& lines, const std::vector<std::string>& originals,
+                   QString& refused) {
+    std::vector<QString> originalTexts;
+    for (const std::string& original : originals)
+        originalTexts.push_back(DisplayText(original));
+    std::vector<std::string> addresses;
+    bool storable = true;
+    for (const QString& line : lines) {
+        const auto match = std::find(originalTexts.begin(), originalTexts.end(), line);
+        if (match != originalTexts.end()) {
+            addresses.push_back(originals[std::size_t(match - originalTexts.begin())]);
+            match->clear(); // never empty as a line, so never matched again
+        } else if (std::optional<std::string> bytes = EncodeText(line, refused)) {
+            addresses.push_back(std::move(*bytes));
+        } else {
+            storable = false;
+        }
+    }
+    if (!storable)
+        return std::nullopt;
+    return addresses;
+}
+
+std::optional<std::string> EncodeName(const QString& text, const QString& loaded,
+                                      const std::string& original, QString& refused) {
+    if (text == loaded)
+        return original;
+    return EncodeText(text, refused);
+}
+
+// A character the message can show as it is, or its code for one that would not be seen.
+QString CharacterForMessage(char32_t character) {
+    if (QChar::isPrint(character) && !QChar::isSpace(character))
+        return QString::fromUcs4(&character, 1);
+    return QStringLiteral("U+%1").arg(uint(character), 4, 16, QLatin1Char('0')).toUpper();
+}
+
+// The size Windows gives a dialog template, so the proportions follow the font.
+QSize DialogUnits(const QWidget& dialog, int width, int height) {
+    const QFontMetrics metrics(dialog.font());
+    const int alphabet = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int baseWidth = (alphabet / 26 + 1) / 2;
+    return {width * baseWidth / 4, height * metrics.height() / 8};
+}
+
+QLineEdit* MakeNameEdit(QWidget* dialog) {
+    auto* edit = new QLineEdit(dialog);
+    edit->setObjectName(QStringLiteral("nameEdit"));
+    return edit;
+}
+
+QLabel* MakeBuddyLabel(const QString& text, QWidget* buddy, QWidget* dialog) {
+    auto* label = new QLabel(text, dialog);
+    label->setBuddy(buddy);
+    return label;
+}
+
+QLabel* MakeErrorLabel(QWidget* dialog) {
+    auto* label = new QLabel(dialog);
+    label->setObjectName(QStringLiteral("errorLabel"));
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setStyleSheet(QStringLiteral("color: red"));
+    label->hide();
+    return label;
+}
+
+// OK at the left, Cancel at the right; created last so they follow the fields in tab order.
+QHBoxLayout* MakeButtonRow(QDialog* dialog) {
+    auto* ok = new QPushButton(QStringLiteral("OK"), dialog);
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
+    auto* cancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), dialog);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return row;
+}
+
+void ShowRefusal(QLabel& errorLabel, const QString& refused, QWidget* field) {
+    errorLabel.setText(RefusedTextMessage(refused));
+    errorLabel.show();
+    field->setFocus();
+}
+
+} // namespace
+
+CAddressDlg::CAddressDlg(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("addressDialog"));
+    setWindowTitle(QStringLiteral("アドレス詳細"));
+    nameEdit_ = MakeNameEdit(this);
+    addressEdit_ = new QPlainTextEdit(this);
+    addressEdit_->setObjectName(QStringLiteral("addressEdit"));
+    addressEdit_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    addressEdit_->setTabChangesFocus(true); // Tab leaves the box as in every other field
+    errorLabel_ = MakeErrorLabel(this);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(MakeBuddyLabel(QStringLiteral("名前"), nameEdit_, this), 0, 0);
+    grid->addWidget(nameEdit_, 0, 1);
+    grid->addWidget(MakeBuddyLabel(QStringLiteral("アドレス"), addressEdit_, this), 1, 0,
+                    Qt::AlignTop);
+    grid->addWidget(addressEdit_, 1, 1);
+    grid->setRowStretch(1, 1);
+    grid->addWidget(errorLabel_, 2, 0, 1, 2);
+    grid->addLayout(MakeButtonRow(this), 3, 0, 1, 2);
+    resize(DialogUnits(*this, 162, 93).expandedTo(minimumSizeHint()));
+}
+
+void CAddressDlg::loadFrom(const EntryNode& entry) {
+    originalName_ = entry.name;
+    originalAddresses_ = entry.addresses;
+    nameEdit_->setText(DisplayText(entry.name));
+    QString box;
+    for (const std::string& address : entry.addresses)
+        box += DisplayText(address) + u'\n';
+    addressEdit_->setPlainText(box);
+    // Read back rather than kept as built, so that only the user's edits count as changes.
+    loadedName_ = nameEdit_->text();
+    loadedAddressText_ = addressBoxText();
+    errorLabel_->hide();
+}
+
+void CAddressDlg::storeInto(EntryNode& entry) const {
+    QString refused;
+    if (std::optional<std::string> name = encodedName(refused))
+        entry.name = std::move(*name);
+    if (std::optional<std::vector<std::string>> addresses = encodedAddresses(refused))
+        entry.addresses = std::move(*addresses);
+}
+
+void CAddressDlg::accept() {
+    QString refused;
+    const bool nameStorable = encodedName(refused).has_value();
+    const bool addressesStorable = encodedAddresses(refused).has_value();
+    if (nameStorable && addressesStorable)
+        QDialog::accept();
+    else
+        ShowRefusal(*errorLabel_, refused,
+                    nameStorable ? static_cast<QWidget*>(addressEdit_) : nameEdit_);
+}
+
+// The box's text with every line break as "\n", including those Shift+Enter puts in.
+QString CAddressDlg::addressBoxText() const {
+    QString text = addressEdit_->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    return text;
+}
+
+std::optional<std::string> CAddressDlg::encodedName(QString& refused) const {
+    return EncodeName(nameEdit_->text(), loadedName_, originalName_, refused);
+}
+
+std::optional<std::vector<std::string>> CAddressDlg::encodedAddresses(QString& refused) const {
+    const QString text = addressBoxText();
+    if (text == loadedAddressText_)
+        return WithoutBlankAddresses(originalAddresses_);
+    return EncodeAddressLines(AddressLines(text), originalAddresses_, refused);
+}
+
+CGroupDlg::CGroupDlg(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("groupDialog"));
+    setWindowTitle(QStringLiteral("グループ詳細"));
+    nameEdit_ = MakeNameEdit(this);
+    errorLabel_ = MakeErrorLabel(this);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(MakeBuddyLabel(QStringLiteral("グループ名"), nameEdit_, this), 0, 0);
+    grid->addWidget(nameEdit_, 0, 1);
+    grid->addWidget(errorLabel_, 1, 0, 1, 2);
+    grid->setRowStretch(2, 1);
+    grid->addLayout(MakeButtonRow(this), 3, 0, 1, 2);
+    resize(DialogUnits(*this, 163, 49).expandedTo(minimumSizeHint()));
+}
+
+void CGroupDlg::loadFrom(const EntryNode& entry) {
+    originalName_ = entry.name;
+    nameEdit_->setText(DisplayText(entry.name));
+    loadedName_ = nameEdit_->text();
+    errorLabel_->hide();
+}
+
+void CGroupDlg::storeInto(EntryNode& entry) const {
+    QString refused;
+    if (std::optional<std::string> name = encodedName(refused))
+        entry.name = std::move(*name);
+}
+
+void CGroupDlg::accept() {
+    QString refused;
+    if (encodedName(refused))
+        QDialog::accept();
+    else
+        ShowRefusal(*errorLabel_, refused, nameEdit_);
+}
+
+std::optional<std::string> CGroupDlg::encodedName(QString& refused) const {
+    return EncodeName(nameEdit_->text(), loadedName_, originalName_, refused);
+}
+
+std::optional<std::string> EncodeEditedText(const QString& text, const std::string& original,
+                                            QString* refused) {
+    QString found;
+    std::optional<std::string> bytes = EncodeName(text, DisplayText(original), original, found);
+    if (refused)
+        *refused = found;
+    return bytes;
+}
+
+QString RefusedTextMessage(const QString& refusedCharacters) {
+    QStringList shown;
+    for (char32_t character : refusedCharacters.toUcs4())
+        shown << CharacterForMessage(character);
+    return QStringLiteral("次の文字はアドレス帳に保存できません: ") + shown.join(u' ');
+}
