@@ -1,5 +1,6 @@
 #include "ShellRequestQueue.h"
 
+#include <QApplication>
 #include <QTimer>
 
 ShellRequestQueue::ShellRequestQueue(Handler handler, qsizetype capacity, QObject* parent)
@@ -24,6 +25,12 @@ void ShellRequestQueue::runNext() {
     scheduled_ = false;
     if (running_ || pending_.empty())
         return;
+    // A dialog of the user's is open: an open now would free the entries it edits.
+    if (QApplication::activeModalWidget()) {
+        scheduled_ = true;
+        QTimer::singleShot(kModalRetryMs, this, &ShellRequestQueue::runNext);
+        return;
+    }
     const ShellRequest request = std::move(pending_.front());
     pending_.pop_front();
     running_ = true;
