@@ -77,8 +77,8 @@ void CTellwickApp::createDocumentAndFrame() {
     document_ = std::make_unique<CTellwickDoc>();
     documents_ = std::make_unique<DocumentManager>(*document_, prompter_, recentFiles_,
                                                    AddressBookTemplate());
-    tree_ = new CTlwTreeView(*document_);
-    list_ = new CTlwListView(*document_);
+    tree_ = new CTlwTreeView(*document_, prompter_);
+    list_ = new CTlwListView(*document_, prompter_);
     frame_ = std::make_unique<CMainFrame>(tree_, list_);
     frame_->setWindowIcon(Artwork::applicationIcon());
     documents_->setDialogParent(frame_.get());

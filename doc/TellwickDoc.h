@@ -25,6 +25,10 @@ public:
     std::vector<EntryNode*> clipList; // not owned; nothing fills it, so Paste stays disabled
     QPointer<QWidget> dragWnd;
 
+signals:
+    // A drag ended, dropped or not: panes clear what they showed for it.
+    void dragFinished();
+
 protected:
     std::optional<quint64> storedSize() const override;
     void serialize(Archive& archive) override;

@@ -1,5 +1,8 @@
 #include "Prompter.h"
 
+#include <QApplication>
+#include <QMenu>
+
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -80,6 +83,14 @@ QString ChooseFile(QFileDialog& dialog, const QList<FileFilter>& filters) {
 
 int Prompter::runDialog(QDialog& dialog) {
     return dialog.exec();
+}
+
+QAction* Prompter::runMenu(QMenu& menu, const QPoint& globalPos) {
+    return menu.exec(globalPos);
+}
+
+void Prompter::beep() {
+    QApplication::beep();
 }
 
 Prompter::Answer WidgetPrompter::ask(QWidget* parent, const QString& caption, const QString& text,

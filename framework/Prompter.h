@@ -3,7 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+class QAction;
 class QDialog;
+class QMenu;
+class QPoint;
 class QWidget;
 
 // One entry of a file dialog's type list: the text shown and the patterns it stands for.
@@ -33,6 +36,10 @@ public:
 
     // Runs a modal dialog of the program's own and returns its result code.
     virtual int runDialog(QDialog& dialog);
+    // The refusal sound at the ends of a chain.
+    virtual void beep();
+    // Shows a popup menu at a screen point; the action chosen, or null.
+    virtual QAction* runMenu(QMenu& menu, const QPoint& globalPos);
 
     void inform(QWidget* parent, const QString& caption, const QString& text, Icon icon) {
         ask(parent, caption, text, Buttons::Ok, icon, Answer::Ok);

@@ -3,7 +3,8 @@
 #include "doc/TellwickDoc.h"
 #include "framework/StandardCommands.h"
 
-DocumentPane::DocumentPane(CTellwickDoc& document) : document_(document) {
+DocumentPane::DocumentPane(CTellwickDoc& document, Prompter& prompter)
+    : document_(document), prompter_(prompter) {
     document_.addView(this);
     onCommandState(ID_FILE_SAVE, [this](CommandState& s) { s.enabled = document_.isModified(); });
     onCommandState(ID_EDIT_CUT, [](CommandState& s) { s.enabled = false; });

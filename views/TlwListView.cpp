@@ -1,13 +1,16 @@
 #include "TlwListView.h"
 
+#include "DragImage.h"
 #include "EntryListModel.h"
 #include "PaneMessages.h"
 #include "doc/TellwickDoc.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
 
-CTlwListView::CTlwListView(CTellwickDoc& document, QWidget* parent)
-    : QTreeView(parent), DocumentPane(document), rows_(new EntryListModel(this)) {
+CTlwListView::CTlwListView(CTellwickDoc& document, Prompter& prompter, QWidget* parent)
+    : QTreeView(parent), DocumentPane(document, prompter), rows_(new EntryListModel(this)) {
     setObjectName(QStringLiteral("entryList"));
     setModel(rows_);
     setRootIsDecorated(false);
@@ -17,7 +20,8 @@ CTlwListView::CTlwListView(CTellwickDoc& document, QWidget* parent)
     setAllColumnsShowFocus(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    // No renaming in the list until its rename is wired to the entries.
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setIconSize(QSize(16, 16));
     header()->setStretchLastSection(false);
     header()->resizeSection(0, 200);
@@ -43,7 +47,38 @@ bool CTlwListView::event(QEvent* event) {
         message.result = 0;
         return true;
     }
+    if (document_.dragging && takeDragEvent(event))
+        return true;
     return QTreeView::event(event);
+}
+
+// While a drag passes over this pane the image follows the cursor, and the release or a
+// cancel ends the drag; dropping here is not built yet, so nothing moves.
+bool CTlwListView::takeDragEvent(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        document_.dragWnd = this;
+        if (document_.dragImage)
+            document_.dragImage->moveTo(
+                static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+        return true;
+    case QEvent::MouseButtonRelease:
+        if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+            return false;
+        FinishDrag(document_);
+        return true;
+    case QEvent::KeyPress:
+        if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape)
+            return false;
+        FinishDrag(document_);
+        return true;
+    case QEvent::WindowDeactivate:
+    case QEvent::FocusOut:
+        FinishDrag(document_);
+        return false;
+    default:
+        return false;
+    }
 }
 
 void CTlwListView::showGroup(EntryNode* group) {

@@ -5,6 +5,7 @@
 #include <QTreeView>
 
 class CTellwickDoc;
+class Prompter;
 class EntryListModel;
 class PaneMessageEvent;
 struct EntryNode;
@@ -15,7 +16,7 @@ class CTlwListView : public QTreeView, public DocumentPane {
     Q_OBJECT
 
 public:
-    explicit CTlwListView(CTellwickDoc& document, QWidget* parent = nullptr);
+    CTlwListView(CTellwickDoc& document, Prompter& prompter, QWidget* parent = nullptr);
 
     void onInitialUpdate() override;
     EntryListModel& rows() const { return *rows_; }
@@ -27,6 +28,7 @@ protected:
 
 private:
     void showGroup(EntryNode* group);
+    bool takeDragEvent(QEvent* event);
 
     EntryListModel* rows_;
     int dropRow_ = -1;

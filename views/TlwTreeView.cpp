@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QMouseEvent>
 
 #include <vector>
 
@@ -31,8 +32,6 @@ const QIcon& GroupIcon() {
     return icon;
 }
 
-enum ItemPlace { IntoOrAfter = 0, LastChild = 1, After = 2 };
-
 QEvent::Type ShowSelectedGroupEvent() {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
@@ -40,8 +39,8 @@ QEvent::Type ShowSelectedGroupEvent() {
 
 } // namespace
 
-CTlwTreeView::CTlwTreeView(CTellwickDoc& document, QWidget* parent)
-    : QTreeWidget(parent), DocumentPane(document) {
+CTlwTreeView::CTlwTreeView(CTellwickDoc& document, Prompter& prompter, QWidget* parent)
+    : QTreeWidget(parent), DocumentPane(document, prompter) {
     setObjectName(QStringLiteral("groupTree"));
     setColumnCount(1);
     header()->hide();
@@ -50,6 +49,8 @@ CTlwTreeView::CTlwTreeView(CTellwickDoc& document, QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     connect(this, &QTreeWidget::currentItemChanged, this, &CTlwTreeView::onSelectionChanged);
+    registerCommands();
+    connect(&document_, &CTellwickDoc::dragFinished, this, [this] { setDropTarget(nullptr); });
 }
 
 CTlwTreeView::~CTlwTreeView() {
@@ -60,6 +61,18 @@ EntryNode* CTlwTreeView::entryOf(const QTreeWidgetItem* item) {
     if (!item)
         return nullptr;
     return static_cast<EntryNode*>(item->data(0, Qt::UserRole).value<void*>());
+}
+
+void CTlwTreeView::setEntryOf(QTreeWidgetItem* item, EntryNode* entry) {
+    item->setData(0, Qt::UserRole, QVariant::fromValue(static_cast<void*>(entry)));
+}
+
+bool CTlwTreeView::isSelfOrAncestor(const QTreeWidgetItem* item, const QTreeWidgetItem* candidate) {
+    for (; item; item = item->parent()) {
+        if (item == candidate)
+            return true;
+    }
+    return false;
 }
 
 void CTlwTreeView::deleteAllItems() {
@@ -166,6 +179,12 @@ bool CTlwTreeView::event(QEvent* event) {
         handlePaneMessage(static_cast<PaneMessageEvent&>(*event));
         return true;
     }
+    // The frame relays a drag's mouse to the pane itself, not to its viewport.
+    if ((event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease) &&
+        takeRelayedMouse(static_cast<QMouseEvent*>(event)))
+        return true;
+    if (event->type() == QEvent::WindowDeactivate || event->type() == QEvent::FocusOut)
+        cancelDrag();
     return QTreeWidget::event(event);
 }
 
@@ -223,7 +242,8 @@ void CTlwTreeView::moveGroupItem(const PaneMessageEvent& message) {
         return;
     QTreeWidgetItem* moved = findGroupItem(request->moved);
     QTreeWidgetItem* anchor = findGroupItem(request->anchor);
-    if (!moved || !anchor)
+    // An anchor inside the moved subtree would make the subtree its own descendant.
+    if (!moved || !anchor || isSelfOrAncestor(anchor, moved))
         return;
     copyItemTree(moved, anchor, message.message == UM_MOVEGROUPAFTER ? After : IntoOrAfter);
     DeleteItemTree(moved);

@@ -5,6 +5,7 @@
 #include <QTreeWidget>
 
 class CTellwickDoc;
+class Prompter;
 class PaneMessageEvent;
 struct EntryNode;
 
@@ -14,7 +15,7 @@ class CTlwTreeView : public QTreeWidget, public DocumentPane {
     Q_OBJECT
 
 public:
-    explicit CTlwTreeView(CTellwickDoc& document, QWidget* parent = nullptr);
+    CTlwTreeView(CTellwickDoc& document, Prompter& prompter, QWidget* parent = nullptr);
     ~CTlwTreeView() override;
 
     void onInitialUpdate() override;
@@ -25,8 +26,34 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
+    // How many levels "*" opens at once; the view lays out expanded levels recursively.
+    static constexpr int kMaxExpandDepth = 1000;
+    enum ItemPlace { IntoOrAfter = 0, LastChild = 1, After = 2 };
+
+    void registerCommands();
+    EntryNode* selectedEntry() const;
+    static void setEntryOf(QTreeWidgetItem* item, EntryNode* entry);
+    void markModified();
+    void renameInPlace(QTreeWidgetItem* item, const QString& text);
+    void deleteSelectedGroup();
+    void editSelectedGroup();
+    void moveSelectedGroupUp();
+    void moveSelectedGroupDown();
+    void expandSubtree(QTreeWidgetItem* top);
+    void beginDrag(QTreeWidgetItem* item, const QPoint& globalCursor);
+    bool takeRelayedMouse(QMouseEvent* event);
+    void dragOver(const QPoint& viewportPoint, const QPoint& globalCursor);
+    void setDropTarget(QTreeWidgetItem* item);
+    void dropOn(QTreeWidgetItem* target);
+    bool moveGroupItemInto(EntryNode* group, QTreeWidgetItem* target);
+    void cancelDrag();
+    static bool isSelfOrAncestor(const QTreeWidgetItem* item, const QTreeWidgetItem* candidate);
     void deleteAllItems();
     QTreeWidgetItem* makeGroupItem(EntryNode* group) const;
     void insertGroupItems(EntryNode* chain, QTreeWidgetItem* parentItem) const;
@@ -41,4 +68,7 @@ private:
     QTreeWidgetItem* copyItemTree(QTreeWidgetItem* source, QTreeWidgetItem* anchor, int place);
 
     bool showPending_ = false;
+    QTreeWidgetItem* pressedItem_ = nullptr; // where a left press may start a drag
+    QPoint pressPoint_;
+    QTreeWidgetItem* dropTarget_ = nullptr; // under the cursor while a drag passes
 };

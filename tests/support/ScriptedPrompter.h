@@ -3,8 +3,11 @@
 #include "framework/Prompter.h"
 
 #include <QDialog>
+#include <QMenu>
 
 #include <QStringList>
+
+#include <functional>
 
 // Answers the program's boxes and file dialogs from a script and records what was asked,
 // so tests drive the real code paths without any modal loop.
@@ -24,6 +27,11 @@ public:
     QList<QList<FileFilter>> dialogFilters;
     QStringList dialogCaptions;
     QStringList dialogsRun; // object names of the program's own dialogs
+    // Plays the user in the program's own dialogs; without it every dialog is accepted as is.
+    std::function<int(QDialog&)> dialogScript;
+    int beeps = 0;
+    QList<QStringList> menusShown; // the texts of each popup menu's lines
+    QString menuChoice;            // the line to choose; empty closes the menu
 
     Answer ask(QWidget*, const QString& caption, const QString& text, Buttons buttons, Icon,
                Answer defaultAnswer) override {
@@ -45,7 +53,19 @@ public:
     }
     int runDialog(QDialog& dialog) override {
         dialogsRun << dialog.objectName();
-        return QDialog::Accepted;
+        return dialogScript ? dialogScript(dialog) : QDialog::Accepted;
+    }
+    void beep() override { ++beeps; }
+    QAction* runMenu(QMenu& menu, const QPoint&) override {
+        QStringList texts;
+        QAction* chosen = nullptr;
+        for (QAction* action : menu.actions()) {
+            texts << action->text();
+            if (!menuChoice.isEmpty() && action->text() == menuChoice)
+                chosen = action;
+        }
+        menusShown << texts;
+        return chosen;
     }
 
     QStringList texts() const {

@@ -1,0 +1,397 @@
+// The group tree pane in the real main window: commands by menu router, keys and mouse,
+// with every box answered through the scripted prompter.
+#include "app/MainFrame.h"
+#include "app/TellwickApp.h"
+#include "doc/TellwickDoc.h"
+#include "file/BookFormat.h"
+#include "framework/CommandRouter.h"
+#include "framework/DocumentManager.h"
+#include "framework/StandardCommands.h"
+#include "tests/support/ScriptedPrompter.h"
+#include "views/Commands.h"
+#include "views/EntryListModel.h"
+#include "views/PaneMessages.h"
+#include "views/TlwListView.h"
+#include "views/TlwTreeView.h"
+
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sstream>
+
+namespace {
+
+QByteArray WrittenBook(const CTellwickDoc& doc) {
+    std::ostringstream out;
+    WriteBook(out, doc.tree);
+    return QByteArray::fromStdString(out.str());
+}
+
+QStringList ChildLabels(const QTreeWidgetItem* item) {
+    QStringList labels;
+    for (int i = 0; i < item->childCount(); ++i)
+        labels << item->child(i)->text(0);
+    return labels;
+}
+
+const QByteArray kThree = "GROUP G1\r\n  a: 1\r\nEND GROUP\r\nA1: x\r\nGROUP G2\r\n"
+                          "  GROUP inner\r\n  END GROUP\r\nEND GROUP\r\n";
+
+} // namespace
+
+class TestTreePane : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<ScriptedPrompter> prompter_;
+    std::unique_ptr<CTellwickApp> app_;
+
+    CTellwickApp& open(const QByteArray& book) {
+        QFile file(dir_.filePath("book.tlw"));
+        [&] { QVERIFY(file.open(QIODevice::WriteOnly)); }();
+        file.write(book);
+        file.close();
+        prompter_ = std::make_unique<ScriptedPrompter>();
+        app_ = std::make_unique<CTellwickApp>(*prompter_, dir_.filePath("tellwick.INI"));
+        [&] { QVERIFY(app_->initInstance({file.fileName()})); }();
+        app_->frame().show();
+        QApplication::setActiveWindow(&app_->frame());
+        app_->treePane().setFocus();
+        return *app_;
+    }
+    CTlwTreeView& tree() { return app_->treePane(); }
+    // The first item with that label in pre-order, walked without recursion.
+    QTreeWidgetItem* item(const QString& label) {
+        QList<QTreeWidgetItem*> pending{tree().rootItem()};
+        while (!pending.isEmpty()) {
+            QTreeWidgetItem* item = pending.takeLast();
+            if (item->text(0) == label)
+                return item;
+            for (int i = item->childCount() - 1; i >= 0; --i)
+                pending << item->child(i);
+        }
+        return nullptr;
+    }
+    void select(const QString& label) {
+        tree().setCurrentItem(item(label));
+        QCoreApplication::processEvents(); // the list is told from the event loop
+    }
+    // The open in-place editor, if any.
+    QLineEdit* editor() {
+        for (QLineEdit* edit : tree().viewport()->findChildren<QLineEdit*>()) {
+            if (edit->isVisible())
+                return edit;
+        }
+        return nullptr;
+    }
+    bool enabled(int id) {
+        app_->router().updateAll();
+        return app_->router().stateOf(id).enabled;
+    }
+    QStringList listNames() {
+        QStringList names;
+        const EntryListModel& rows = app_->listPane().rows();
+        for (int row = 0; row < rows.rowCount(); ++row)
+            names << rows.index(row, 0).data().toString();
+        return names;
+    }
+
+private slots:
+    void init() { QVERIFY(dir_.isValid()); }
+    void cleanup() {
+        app_.reset();
+        prompter_.reset();
+    }
+
+    void theRootItemIsNoGroup() {
+        open(kThree);
+        QTreeWidgetItem* root = tree().rootItem();
+        select(root->text(0));
+        for (int id : {ID_DELETE, ID_PROPERTIES, ID_MOVE_UP, ID_MOVE_DOWN, ID_INSERT_GROUP,
+                       ID_INSERT_ADDRESS, ID_INSERT_SEPARATOR, ID_LOAD_AT_SELECTION})
+            QVERIFY2(!enabled(id), qPrintable(QString::number(id)));
+        QTest::keyClick(&tree(), Qt::Key_F2);
+        QVERIFY(!editor());
+        // Right-clicking it selects it and shows no menu.
+        select("G1");
+        const QPoint at = tree().visualItemRect(root).center();
+        QContextMenuEvent click(QContextMenuEvent::Mouse, at, tree().viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(tree().viewport(), &click);
+        QCOMPARE(tree().currentItem(), root);
+        QVERIFY(prompter_->menusShown.isEmpty());
+        select("G1");
+        QVERIFY(enabled(ID_DELETE) && enabled(ID_PROPERTIES) && enabled(ID_MOVE_UP));
+        QVERIFY(!enabled(ID_INSERT_GROUP));
+    }
+
+    void renamesInPlace_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("saved");
+        QTest::newRow("new name") << "家族" << QByteArray("GROUP \x89\xc6\x91\xb0\r\n");
+        QTest::newRow("empty name") << "" << QByteArray("GROUP \r\n");
+    }
+    void renamesInPlace() {
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, saved);
+        CTellwickApp& app = open(kThree);
+        select("G1");
+        QTest::keyClick(&tree(), Qt::Key_F2);
+        QTRY_VERIFY(editor());
+        QLineEdit* editor = this->editor();
+        editor->selectAll();
+        if (typed.isEmpty())
+            QTest::keyClick(editor, Qt::Key_Backspace);
+        else
+            editor->insert(typed);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(app.document().isModified()); // the editor commits from the event loop
+        QVERIFY(enabled(ID_FILE_SAVE));
+        QVERIFY(app.router().execute(ID_FILE_SAVE));
+        QFile file(app.document().pathName());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY2(file.readAll().startsWith(saved), saved.constData());
+    }
+
+    void refusesANameTheBookCannotHold() {
+        CTellwickApp& app = open(kThree);
+        select("G1");
+        QTest::keyClick(&tree(), Qt::Key_F2);
+        QTRY_VERIFY(editor());
+        QLineEdit* editor = this->editor();
+        editor->setText(QStringLiteral("G\U0001F600"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(prompter_->shown.size(), 1);
+        QVERIFY(prompter_->shown[0].text.contains(QStringLiteral("\U0001F600")));
+        QCOMPARE(WrittenBook(app.document()), kThree);
+        QVERIFY(!app.document().isModified());
+        QCOMPARE(tree().currentItem()->text(0), QStringLiteral("G1"));
+    }
+
+    // Addresses between the two groups keep their place; the moved group stays selected.
+    void movesGroupsPastOtherEntries() {
+        CTellwickApp& app = open(kThree);
+        select("G2");
+        QVERIFY(app.router().execute(ID_MOVE_UP));
+        QCOMPARE(WrittenBook(app.document()),
+                 QByteArray("GROUP G2\r\n  GROUP inner\r\n  END GROUP\r\nEND GROUP\r\nA1: x\r\n"
+                            "GROUP G1\r\n  a: 1\r\nEND GROUP\r\n"));
+        QCOMPARE(ChildLabels(tree().rootItem()), (QStringList{"G2", "G1"}));
+        QCOMPARE(tree().currentItem()->text(0), QStringLiteral("G2"));
+        QCOMPARE(CTlwTreeView::entryOf(tree().currentItem()), app.document().tree.first);
+        QCOMPARE(ChildLabels(tree().currentItem()), QStringList{"inner"});
+        QTRY_COMPARE(listNames(), QStringList{"inner"});
+        QVERIFY(app.document().isModified());
+
+        QVERIFY(app.router().execute(ID_MOVE_DOWN));
+        QCOMPARE(WrittenBook(app.document()), kThree);
+        QCOMPARE(tree().currentItem()->text(0), QStringLiteral("G2"));
+        QCOMPARE(CTlwTreeView::entryOf(item("G1")), app.document().tree.first);
+        QCOMPARE(prompter_->beeps, 0);
+    }
+
+    void beepsAtTheEnds() {
+        CTellwickApp& app = open(kThree);
+        select("G1");
+        QVERIFY(app.router().execute(ID_MOVE_UP));
+        select("G2");
+        QVERIFY(app.router().execute(ID_MOVE_DOWN));
+        QCOMPARE(prompter_->beeps, 2);
+        QCOMPARE(WrittenBook(app.document()), kThree);
+        QVERIFY(!app.document().isModified());
+    }
+
+    void deletesAfterTheQuestion() {
+        CTellwickApp& app = open(kThree);
+        select("G2");
+        prompter_->answers = {Prompter::Answer::No};
+        QVERIFY(app.router().execute(ID_DELETE));
+        QCOMPARE(prompter_->shown[0].caption, QStringLiteral("グループの削除"));
+        QCOMPARE(prompter_->shown[0].text,
+                 QStringLiteral("[G2]\nこのグループ以下すべての項目を削除します\nよろしいですか"));
+        QCOMPARE(WrittenBook(app.document()), kThree);
+
+        // Yes, through the context menu: the list follows the newly selected item.
+        prompter_->answers = {Prompter::Answer::Yes};
+        prompter_->menuChoice = QStringLiteral("削除");
+        const QPoint at = tree().visualItemRect(item("G2")).center();
+        QContextMenuEvent click(QContextMenuEvent::Mouse, at, tree().viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(tree().viewport(), &click);
+        QCOMPARE(prompter_->menusShown, (QList<QStringList>{{"削除", "", "ﾌﾟﾛﾊﾟﾃｨ"}}));
+        QCOMPARE(WrittenBook(app.document()),
+                 QByteArray("GROUP G1\r\n  a: 1\r\nEND GROUP\r\nA1: x\r\n"));
+        QVERIFY(!item("G2") && !item("inner"));
+        QVERIFY(app.document().isModified());
+        QCoreApplication::processEvents();
+        const EntryNode* shown = CTlwTreeView::entryOf(tree().currentItem());
+        QCOMPARE(listNames().size(),
+                 shown ? 1 : 2); // G1 holds one address; the top level holds G1 and A1
+    }
+
+    void editsInTheGroupDialog_data() {
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("OK") << true;
+        QTest::newRow("Cancel") << false;
+    }
+    void editsInTheGroupDialog() {
+        QFETCH(bool, ok);
+        CTellwickApp& app = open(kThree);
+        select("G2");
+        select("G1");
+        prompter_->dialogScript = [ok](QDialog& dialog) {
+            dialog.findChild<QLineEdit*>("nameEdit")->setText(QStringLiteral(" renamed "));
+            return ok ? QDialog::Accepted : QDialog::Rejected;
+        };
+        QVERIFY(app.router().execute(ID_PROPERTIES));
+        QCOMPARE(prompter_->dialogsRun, QStringList{"groupDialog"});
+        QCOMPARE(tree().currentItem()->text(0), ok ? QStringLiteral(" renamed ") : "G1");
+        QCOMPARE(app.document().tree.first->name, ok ? std::string(" renamed ") : "G1");
+        QCOMPARE(app.document().isModified(), ok);
+        QCOMPARE(listNames(), QStringList{"a"}); // told to show the group either way
+    }
+
+    // Presses on an item, moves far enough to start a drag, then moves the mouse through the
+    // frame, which holds it, to the target item.
+    void startDrag(QTreeWidgetItem* source, QTreeWidgetItem* target) {
+        QWidget* viewport = tree().viewport();
+        const QPoint from = tree().visualItemRect(source).center();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        const QPoint farther = from + QPoint(QApplication::startDragDistance() + 5, 0);
+        QMouseEvent move(QEvent::MouseMove, farther, viewport->mapToGlobal(farther), Qt::NoButton,
+                         Qt::LeftButton, {});
+        QCoreApplication::sendEvent(viewport, &move);
+        [&] { QVERIFY(app_->document().dragging); }();
+        [&] { QCOMPARE(QWidget::mouseGrabber(), &app_->frame()); }();
+        sendToFrame(QEvent::MouseMove, tree().visualItemRect(target).center());
+    }
+    void sendToFrame(QEvent::Type type, const QPoint& inViewport) {
+        CMainFrame& frame = app_->frame();
+        const QPoint global = tree().viewport()->mapToGlobal(inViewport);
+        QMouseEvent event(type, frame.mapFromGlobal(global), global,
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                          type == QEvent::MouseMove ? Qt::LeftButton : Qt::NoButton, {});
+        QCoreApplication::sendEvent(&frame, &event);
+    }
+    void drag(QTreeWidgetItem* source, QTreeWidgetItem* target) {
+        const QPoint at = tree().visualItemRect(target).center();
+        startDrag(source, target);
+        sendToFrame(QEvent::MouseButtonRelease, at);
+        QVERIFY(!app_->document().dragging);
+        QVERIFY(app_->document().dragList.empty());
+        QVERIFY(!QWidget::mouseGrabber());
+    }
+
+    void dropsAGroupOnAGroup() {
+        CTellwickApp& app = open(kThree);
+        drag(item("G1"), item("G2"));
+        QCOMPARE(WrittenBook(app.document()),
+                 QByteArray("A1: x\r\nGROUP G2\r\n  GROUP G1\r\n    a: 1\r\n  END GROUP\r\n"
+                            "  GROUP inner\r\n  END GROUP\r\nEND GROUP\r\n"));
+        QCOMPARE(ChildLabels(item("G2")), (QStringList{"G1", "inner"}));
+        QVERIFY(app.document().isModified());
+    }
+
+    void dropsThatWouldLoopOrChangeNothingMoveNothing_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("target");
+        QTest::newRow("on itself") << "G2"
+                                   << "G2";
+        QTest::newRow("on its own descendant") << "G2"
+                                               << "inner";
+        QTest::newRow("on its parent") << "inner"
+                                       << "G2";
+        QTest::newRow("top-level group on the root item") << "G1"
+                                                          << "book.tlw";
+    }
+    void dropsThatWouldLoopOrChangeNothingMoveNothing() {
+        QFETCH(QString, source);
+        QFETCH(QString, target);
+        CTellwickApp& app = open(kThree);
+        item("G2")->setExpanded(true);
+        drag(item(source), item(target));
+        QCOMPARE(WrittenBook(app.document()), kThree);
+        QVERIFY(!app.document().isModified());
+    }
+
+    void aNestedGroupDroppedOnTheRootComesFirst() {
+        CTellwickApp& app = open(kThree);
+        item("G2")->setExpanded(true);
+        drag(item("inner"), tree().rootItem());
+        QCOMPARE(WrittenBook(app.document()),
+                 QByteArray("GROUP inner\r\nEND GROUP\r\nGROUP G1\r\n  a: 1\r\nEND GROUP\r\n"
+                            "A1: x\r\nGROUP G2\r\nEND GROUP\r\n"));
+        QCOMPARE(ChildLabels(tree().rootItem()), (QStringList{"inner", "G1", "G2"}));
+        QVERIFY(!item("G2")->isExpanded()); // left without groups, it shows closed
+    }
+
+    void escapeCancelsADrag() {
+        CTellwickApp& app = open(kThree);
+        startDrag(item("G1"), item("G2"));
+        QVERIFY(item("G2")->background(0) != QBrush()); // the drop target is highlighted
+        QTest::keyClick(&tree(), Qt::Key_Escape);
+        QVERIFY(!app.document().dragging && app.document().dragList.empty());
+        QVERIFY(!app.document().dragImage);
+        QVERIFY(!QWidget::mouseGrabber());
+        QCOMPARE(item("G2")->background(0), QBrush());
+        sendToFrame(QEvent::MouseButtonRelease, tree().visualItemRect(item("G2")).center());
+        QCOMPARE(WrittenBook(app.document()), kThree);
+    }
+
+    // Released over the list, which takes no drops yet: the drag ends, nothing moves, and
+    // the window has its mouse back.
+    void aDragReleasedOverTheListEnds() {
+        CTellwickApp& app = open(kThree);
+        startDrag(item("G1"), item("G2"));
+        CMainFrame& frame = app.frame();
+        QWidget& list = app.listPane();
+        const QPoint global = list.mapToGlobal(QPoint(40, 40));
+        for (QEvent::Type type : {QEvent::MouseMove, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, frame.mapFromGlobal(global), global,
+                              type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                              type == QEvent::MouseMove ? Qt::LeftButton : Qt::NoButton, {});
+            QCoreApplication::sendEvent(&frame, &event);
+        }
+        QVERIFY(!app.document().dragging && !app.document().dragImage);
+        QVERIFY(!QWidget::mouseGrabber());
+        QCOMPARE(item("G2")->background(0), QBrush());
+        QCOMPARE(WrittenBook(app.document()), kThree);
+    }
+
+    void guardsMoveMessagesIntoTheMovedSubtree() {
+        CTellwickApp& app = open(kThree);
+        EntryNode* g2 = app.document().tree.first->next->next;
+        GroupMoveRequest request;
+        request.moved = g2;
+        request.anchor = g2->firstChild;
+        for (int message : {UM_MOVEGROUPINTO, UM_MOVEGROUPAFTER}) {
+            PaneMessageEvent event(message, 0, reinterpret_cast<quintptr>(&request));
+            QCoreApplication::sendEvent(&app.frame(), &event);
+        }
+        QCOMPARE(ChildLabels(tree().rootItem()), (QStringList{"G1", "G2"}));
+        QCOMPARE(ChildLabels(item("G2")), QStringList{"inner"});
+    }
+
+    // A book nested 100,000 deep expands with "*" (as deep as the view can lay out), moves
+    // and deletes without recursion.
+    void deepBooksStayWithinTheStack() {
+        QByteArray deep = "GROUP first\r\nEND GROUP\r\nGROUP top\r\n";
+        for (int i = 0; i < 100000; ++i)
+            deep += "GROUP g\r\n";
+        CTellwickApp& app = open(deep);
+        select("top");
+        QTest::keyClick(&tree(), Qt::Key_Asterisk);
+        QTreeWidgetItem* level = item("top");
+        for (int depth = 0; depth < 900; ++depth, level = level->child(0))
+            QVERIFY(level->isExpanded());
+        QVERIFY(app.router().execute(ID_MOVE_UP));
+        QCOMPARE(ChildLabels(tree().rootItem()), (QStringList{"top", "first"}));
+        prompter_->answers = {Prompter::Answer::Yes};
+        QVERIFY(app.router().execute(ID_DELETE));
+        QCOMPARE(ChildLabels(tree().rootItem()), QStringList{"first"});
+    }
+};
+
+QTEST_MAIN(TestTreePane)
+#include "tst_treepane.moc"

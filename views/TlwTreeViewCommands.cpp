@@ -1,0 +1,224 @@
+// The tree pane's own editing: commands, in-place renaming and the context menu.
+#include "TlwTreeView.h"
+
+#include "Commands.h"
+#include "EntryDialogs.h"
+#include "EntryText.h"
+#include "ItemTrees.h"
+#include "PaneMessages.h"
+#include "doc/TellwickDoc.h"
+#include "framework/Prompter.h"
+
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QStyledItemDelegate>
+
+#include <vector>
+
+namespace {
+
+// Hands a finished in-place edit to the pane instead of writing the item's text, so the
+// entry, not only the label, takes the new name.
+class GroupNameDelegate : public QStyledItemDelegate {
+public:
+    using Commit = std::function<void(const QModelIndex&, const QString&)>;
+    GroupNameDelegate(Commit commit, QObject* parent)
+        : QStyledItemDelegate(parent), commit_(std::move(commit)) {}
+
+    void setModelData(QWidget* editor, QAbstractItemModel*,
+                      const QModelIndex& index) const override {
+        commit_(index, editor->property("text").toString());
+    }
+
+private:
+    Commit commit_;
+};
+
+} // namespace
+
+void CTlwTreeView::registerCommands() {
+    setItemDelegate(new GroupNameDelegate(
+        [this](const QModelIndex& index, const QString& text) {
+            renameInPlace(itemFromIndex(index), text);
+        },
+        this));
+    onCommand(ID_DELETE, [this] { deleteSelectedGroup(); });
+    onCommand(ID_PROPERTIES, [this] { editSelectedGroup(); });
+    onCommand(ID_MOVE_UP, [this] { moveSelectedGroupUp(); });
+    onCommand(ID_MOVE_DOWN, [this] { moveSelectedGroupDown(); });
+    const auto groupSelected = [this](CommandState& s) { s.enabled = selectedEntry() != nullptr; };
+    for (int id : {ID_DELETE, ID_MOVE_UP, ID_MOVE_DOWN})
+        onCommandState(id, groupSelected);
+    onCommandState(ID_PROPERTIES, [this](CommandState& s) {
+        const EntryNode* entry = selectedEntry();
+        s.enabled = entry && entry->kind != EntryKind::Separator;
+    });
+    // Entries are inserted in the list pane.
+    for (int id : {ID_INSERT_GROUP, ID_INSERT_SEPARATOR, ID_INSERT_ADDRESS, ID_LOAD_AT_SELECTION})
+        onCommandState(id, [](CommandState& s) { s.enabled = false; });
+}
+
+EntryNode* CTlwTreeView::selectedEntry() const {
+    return entryOf(currentItem());
+}
+
+void CTlwTreeView::markModified() {
+    document_.setModifiedFlag(true);
+}
+
+void CTlwTreeView::renameInPlace(QTreeWidgetItem* item, const QString& text) {
+    EntryNode* entry = entryOf(item);
+    if (!entry)
+        return;
+    QString refused;
+    const std::optional<std::string> bytes = EncodeEditedText(text, entry->name, &refused);
+    if (!bytes) {
+        // The name stays as it was; the user is told which characters could not be kept.
+        prompter_.inform(this, QCoreApplication::applicationName(), RefusedTextMessage(refused),
+                         Prompter::Icon::Warning);
+        return;
+    }
+    entry->name = *bytes;
+    item->setText(0, DisplayText(entry->name));
+    markModified();
+}
+
+void CTlwTreeView::deleteSelectedGroup() {
+    QTreeWidgetItem* item = currentItem();
+    EntryNode* group = entryOf(item);
+    if (!group)
+        return;
+    const QString question = QStringLiteral("[%1]\nこのグループ以下すべての項目を削除します\n"
+                                            "よろしいですか")
+                                 .arg(DisplayText(group->name));
+    if (prompter_.ask(this, QStringLiteral("グループの削除"), question, Prompter::Buttons::YesNo,
+                      Prompter::Icon::Question, Prompter::Answer::Yes) != Prompter::Answer::Yes)
+        return;
+    DeleteItemTree(item);
+    document_.tree.RemoveEntry(group);
+    sendToFrame(UM_SHOWGROUP, selectedEntry());
+    markModified();
+}
+
+void CTlwTreeView::editSelectedGroup() {
+    EntryNode* group = selectedEntry();
+    if (!group || group->kind == EntryKind::Separator)
+        return;
+    CGroupDlg dialog(this);
+    dialog.loadFrom(*group);
+    if (prompter_.runDialog(dialog) == QDialog::Accepted) {
+        dialog.storeInto(*group);
+        currentItem()->setText(0, DisplayText(group->name));
+        markModified();
+    }
+    sendToFrame(UM_SHOWGROUP, group);
+}
+
+// The selected group and the nearest group before it exchange places, each with its
+// subtree; entries between them stay where they are.
+void CTlwTreeView::moveSelectedGroupUp() {
+    QTreeWidgetItem* selected = currentItem();
+    if (!entryOf(selected))
+        return;
+    QTreeWidgetItem* parent = selected->parent();
+    const int index = parent->indexOfChild(selected);
+    if (index == 0) {
+        prompter_.beep();
+        return;
+    }
+    QTreeWidgetItem* previous = parent->child(index - 1);
+    QTreeWidgetItem* copy = copyItemTree(previous, selected, After);
+    EntryNode* nowSelected = entryOf(previous);
+    EntryNode* nowOther = entryOf(selected);
+    document_.tree.SwapEntries(nowSelected, nowOther);
+    setEntryOf(selected, nowSelected);
+    setEntryOf(copy, nowOther);
+    DeleteItemTree(previous);
+    setCurrentItem(selected);
+    sendToFrame(UM_SHOWGROUP, nowSelected);
+    markModified();
+}
+
+void CTlwTreeView::moveSelectedGroupDown() {
+    QTreeWidgetItem* selected = currentItem();
+    if (!entryOf(selected))
+        return;
+    QTreeWidgetItem* parent = selected->parent();
+    const int index = parent->indexOfChild(selected);
+    if (index + 1 >= parent->childCount()) {
+        prompter_.beep();
+        return;
+    }
+    QTreeWidgetItem* next = parent->child(index + 1);
+    QTreeWidgetItem* copy = copyItemTree(selected, next, After);
+    EntryNode* nowOther = entryOf(selected);
+    EntryNode* nowSelected = entryOf(next);
+    document_.tree.SwapEntries(nowOther, nowSelected);
+    setEntryOf(next, nowOther);
+    setEntryOf(copy, nowSelected);
+    DeleteItemTree(selected);
+    setCurrentItem(copy);
+    sendToFrame(UM_SHOWGROUP, nowSelected);
+    markModified();
+}
+
+// Right click or the menu key: the item is selected first; only group items have a menu.
+void CTlwTreeView::contextMenuEvent(QContextMenuEvent* event) {
+    const bool byKeyboard = event->reason() == QContextMenuEvent::Keyboard;
+    QTreeWidgetItem* item = byKeyboard ? currentItem() : itemAt(event->pos());
+    if (!item)
+        return;
+    setCurrentItem(item);
+    if (!entryOf(item))
+        return;
+    const QPoint at =
+        byKeyboard ? viewport()->mapToGlobal(visualItemRect(item).center()) : event->globalPos();
+    QMenu menu(this);
+    QAction* remove = menu.addAction(QStringLiteral("削除"));
+    menu.addSeparator();
+    QAction* properties = menu.addAction(QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ"));
+    QAction* chosen = prompter_.runMenu(menu, at);
+    if (chosen == remove)
+        deleteSelectedGroup();
+    else if (chosen == properties)
+        editSelectedGroup();
+}
+
+// "*" expands everything below the current item, down to a depth the toolkit can lay out:
+// its own expand-all, and its layout of expanded items, recurse once per level, which deep
+// books overflow.
+void CTlwTreeView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && document_.dragging) {
+        cancelDrag();
+        return;
+    }
+    if (event->key() == Qt::Key_Asterisk && currentItem()) {
+        expandSubtree(currentItem());
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+// Deepest items first: expanding an item that is not shown yet only records it, so the
+// view lays the subtree out once, when the top item opens last.
+void CTlwTreeView::expandSubtree(QTreeWidgetItem* top) {
+    struct Pending {
+        QTreeWidgetItem* item;
+        int depth;
+    };
+    std::vector<QTreeWidgetItem*> toExpand;
+    std::vector<Pending> pending{{top, 0}};
+    while (!pending.empty()) {
+        const Pending next = pending.back();
+        pending.pop_back();
+        if (next.item->childCount() == 0 || next.depth >= kMaxExpandDepth)
+            continue;
+        toExpand.push_back(next.item);
+        for (int i = next.item->childCount() - 1; i >= 0; --i)
+            pending.push_back({next.item->child(i), next.depth + 1});
+    }
+    for (auto it = toExpand.rbegin(); it != toExpand.rend(); ++it)
+        (*it)->setExpanded(true);
+}
