@@ -2,16 +2,42 @@
 
 #include "doc/TellwickDoc.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QPainter>
 
-DragImage::DragImage(const QPixmap& picture)
+DragImage::DragImage(const QPixmap& picture, CTellwickDoc& document)
     : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput |
                            Qt::WindowDoesNotAcceptFocus),
-      picture_(picture) {
+      picture_(picture), document_(document) {
     setObjectName(QStringLiteral("dragImage"));
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_ShowWithoutActivating);
     resize(picture_.deviceIndependentSize().toSize());
+    qApp->installEventFilter(this);
+}
+
+DragImage::~DragImage() {
+    qApp->removeEventFilter(this);
+}
+
+bool DragImage::eventFilter(QObject*, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        event->accept(); // no shortcut fires: it could free the entries being dragged
+        return true;
+    case QEvent::KeyPress:
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+            FinishDrag(document_);
+        return true;
+    case QEvent::KeyRelease:
+        return true;
+    case QEvent::WindowDeactivate:
+        FinishDrag(document_);
+        return false;
+    default:
+        return false;
+    }
 }
 
 void DragImage::moveTo(const QPoint& globalCursor) {
@@ -25,7 +51,11 @@ void DragImage::paintEvent(QPaintEvent*) {
 }
 
 void FinishDrag(CTellwickDoc& document) {
-    delete std::exchange(document.dragImage, nullptr);
+    // Later: this may run inside the image's own event filter.
+    if (DragImage* image = std::exchange(document.dragImage, nullptr)) {
+        image->hide();
+        image->deleteLater();
+    }
     document.dragList.clear();
     if (QWidget* grabber = QWidget::mouseGrabber())
         grabber->releaseMouse();

@@ -3,23 +3,29 @@
 #include <QPixmap>
 #include <QWidget>
 
+class CTellwickDoc;
+
 // The picture of what is being dragged, following the cursor across both panes. It never
 // takes the mouse or the focus, so the panes see every event as if it were not there.
+// While it lives, the keyboard cannot change the book under the drag: Escape cancels the
+// drag, every other key is held back, and so is every shortcut; the window losing the
+// focus cancels it too.
 class DragImage : public QWidget {
 public:
-    explicit DragImage(const QPixmap& picture);
+    DragImage(const QPixmap& picture, CTellwickDoc& document);
+    ~DragImage() override;
 
     // Shows the picture with its top left corner at the cursor's screen position.
     void moveTo(const QPoint& globalCursor);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QPixmap picture_;
+    CTellwickDoc& document_;
 };
-
-class CTellwickDoc;
 
 // Ends the drag in progress, dropped or not: the image goes, the drag list is emptied, the
 // frame gives the mouse back, and the panes are told.

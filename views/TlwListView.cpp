@@ -6,7 +6,6 @@
 #include "doc/TellwickDoc.h"
 
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QMouseEvent>
 
 CTlwListView::CTlwListView(CTellwickDoc& document, Prompter& prompter, QWidget* parent)
@@ -52,8 +51,8 @@ bool CTlwListView::event(QEvent* event) {
     return QTreeView::event(event);
 }
 
-// While a drag passes over this pane the image follows the cursor, and the release or a
-// cancel ends the drag; dropping here is not built yet, so nothing moves.
+// While a drag passes over this pane the image follows the cursor, and the release ends
+// the drag; dropping here is not built yet, so nothing moves.
 bool CTlwListView::takeDragEvent(QEvent* event) {
     switch (event->type()) {
     case QEvent::MouseMove:
@@ -67,15 +66,6 @@ bool CTlwListView::takeDragEvent(QEvent* event) {
             return false;
         FinishDrag(document_);
         return true;
-    case QEvent::KeyPress:
-        if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape)
-            return false;
-        FinishDrag(document_);
-        return true;
-    case QEvent::WindowDeactivate:
-    case QEvent::FocusOut:
-        FinishDrag(document_);
-        return false;
     default:
         return false;
     }

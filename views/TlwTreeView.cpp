@@ -183,8 +183,6 @@ bool CTlwTreeView::event(QEvent* event) {
     if ((event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease) &&
         takeRelayedMouse(static_cast<QMouseEvent*>(event)))
         return true;
-    if (event->type() == QEvent::WindowDeactivate || event->type() == QEvent::FocusOut)
-        cancelDrag();
     return QTreeWidget::event(event);
 }
 

@@ -52,7 +52,6 @@ private:
     void setDropTarget(QTreeWidgetItem* item);
     void dropOn(QTreeWidgetItem* target);
     bool moveGroupItemInto(EntryNode* group, QTreeWidgetItem* target);
-    void cancelDrag();
     static bool isSelfOrAncestor(const QTreeWidgetItem* item, const QTreeWidgetItem* candidate);
     void deleteAllItems();
     QTreeWidgetItem* makeGroupItem(EntryNode* group) const;

@@ -190,10 +190,6 @@ void CTlwTreeView::contextMenuEvent(QContextMenuEvent* event) {
 // its own expand-all, and its layout of expanded items, recurse once per level, which deep
 // books overflow.
 void CTlwTreeView::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape && document_.dragging) {
-        cancelDrag();
-        return;
-    }
     if (event->key() == Qt::Key_Asterisk && currentItem()) {
         expandSubtree(currentItem());
         return;

@@ -56,7 +56,7 @@ void CTlwTreeView::beginDrag(QTreeWidgetItem* item, const QPoint& globalCursor) 
     document_.dragWnd = this;
     setDropTarget(nullptr);
     document_.dragList.assign({entryOf(item)});
-    document_.dragImage = new DragImage(PictureOf(item, font()));
+    document_.dragImage = new DragImage(PictureOf(item, font()), document_);
     document_.dragImage->moveTo(globalCursor);
     // From now on the frame holds the mouse and hands every move and the release to the
     // pane under the cursor.
@@ -134,10 +134,4 @@ bool CTlwTreeView::moveGroupItemInto(EntryNode* group, QTreeWidgetItem* target) 
     if (formerParent && formerParent->childCount() == 0)
         formerParent->setExpanded(false);
     return true;
-}
-
-// Escape, or the window losing the mouse or the focus, ends a drag without dropping.
-void CTlwTreeView::cancelDrag() {
-    if (document_.dragging)
-        FinishDrag(document_);
 }

@@ -330,6 +330,10 @@ private slots:
         CTellwickApp& app = open(kThree);
         startDrag(item("G1"), item("G2"));
         QVERIFY(item("G2")->background(0) != QBrush()); // the drop target is highlighted
+        // Shortcuts wait: a new book now would free the group being dragged.
+        QTest::keyClick(&tree(), Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(WrittenBook(app.document()), kThree);
+        QVERIFY(app.document().dragging);
         QTest::keyClick(&tree(), Qt::Key_Escape);
         QVERIFY(!app.document().dragging && app.document().dragList.empty());
         QVERIFY(!app.document().dragImage);
