@@ -50,6 +50,7 @@ private:
     bool takeRelayedMouse(QMouseEvent* event);
     void dragOver(const QPoint& viewportPoint, const QPoint& globalCursor);
     void setDropTarget(QTreeWidgetItem* item);
+    QTreeWidgetItem* dropTargetItem() const;
     void dropOn(QTreeWidgetItem* target);
     bool moveGroupItemInto(EntryNode* group, QTreeWidgetItem* target);
     static bool isSelfOrAncestor(const QTreeWidgetItem* item, const QTreeWidgetItem* candidate);
@@ -69,5 +70,5 @@ private:
     bool showPending_ = false;
     QTreeWidgetItem* pressedItem_ = nullptr; // where a left press may start a drag
     QPoint pressPoint_;
-    QTreeWidgetItem* dropTarget_ = nullptr; // under the cursor while a drag passes
+    QPersistentModelIndex dropTarget_; // under the cursor while a drag passes
 };

@@ -73,8 +73,8 @@ bool CTlwTreeView::takeRelayedMouse(QMouseEvent* event) {
         return true;
     }
     if (event->type() == QEvent::MouseButtonRelease && event->button() == Qt::LeftButton) {
-        if (dropTarget_)
-            dropOn(dropTarget_);
+        if (QTreeWidgetItem* target = dropTargetItem())
+            dropOn(target);
         FinishDrag(document_);
         return true;
     }
@@ -90,17 +90,23 @@ void CTlwTreeView::dragOver(const QPoint& viewportPoint, const QPoint& globalCur
 
 // The drop highlight: the target item drawn as selected, whatever the selection is.
 void CTlwTreeView::setDropTarget(QTreeWidgetItem* item) {
-    if (item == dropTarget_)
+    QTreeWidgetItem* old = dropTargetItem();
+    if (item == old)
         return;
-    if (dropTarget_) {
-        dropTarget_->setBackground(0, QBrush());
-        dropTarget_->setForeground(0, QBrush());
+    if (old) {
+        old->setBackground(0, QBrush());
+        old->setForeground(0, QBrush());
     }
-    dropTarget_ = item;
-    if (dropTarget_) {
-        dropTarget_->setBackground(0, palette().highlight());
-        dropTarget_->setForeground(0, palette().highlightedText());
+    dropTarget_ = item ? QPersistentModelIndex(indexFromItem(item)) : QPersistentModelIndex();
+    if (item) {
+        item->setBackground(0, palette().highlight());
+        item->setForeground(0, palette().highlightedText());
     }
+}
+
+// Null once the item is gone: a message or a new book may delete items during a drag.
+QTreeWidgetItem* CTlwTreeView::dropTargetItem() const {
+    return dropTarget_.isValid() ? itemFromIndex(dropTarget_) : nullptr;
 }
 
 // The dragged entries go to the front of the target's chain, taken from the last, so they

@@ -363,6 +363,19 @@ private slots:
         QCOMPARE(WrittenBook(app.document()), kThree);
     }
 
+    // The highlighted target's item goes while the drag lasts (a message from the list):
+    // the release drops nothing and touches no freed item.
+    void aDropTargetDeletedDuringTheDragIsForgotten() {
+        CTellwickApp& app = open(kThree);
+        startDrag(item("G1"), item("G2"));
+        const QPoint where = tree().visualItemRect(item("G2")).center();
+        PaneMessageEvent gone(UM_DELETEGROUP, CTlwTreeView::entryOf(item("G2")));
+        QCoreApplication::sendEvent(&app.frame(), &gone);
+        sendToFrame(QEvent::MouseButtonRelease, where);
+        QVERIFY(!app.document().dragging);
+        QCOMPARE(WrittenBook(app.document()), kThree);
+    }
+
     void guardsMoveMessagesIntoTheMovedSubtree() {
         CTellwickApp& app = open(kThree);
         EntryNode* g2 = app.document().tree.first->next->next;

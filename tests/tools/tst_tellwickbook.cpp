@@ -1,5 +1,4 @@
 #include <QDir>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -311,19 +310,15 @@ void TestTellwickBook::normalizeRefusesBookTooBigForTheDisk() {
         status=$?
         ls -A "$1" && cat "$1/out.tlw"
         exit $status)";
-    QElapsedTimer timer;
-    timer.start();
     const Result result =
         Run(privateMounts + QStringList{"/bin/sh", "-c", script, "sh", small, kTool, input}, {},
             unshare);
-    const qint64 elapsed = timer.elapsed();
     if (result.exitCode == 77)
         QSKIP(qPrintable("cannot mount a 1 MiB tmpfs: " + QString::fromUtf8(result.err)));
     QCOMPARE(result.err, "tellwick-book: cannot write '" + small.toUtf8() +
                              "/out.tlw': No space left on device\n");
     QCOMPARE(result.exitCode, 2);
     QCOMPARE(result.out, QByteArray("out.tlw\nold contents"));
-    QVERIFY2(elapsed < 10000, QByteArray::number(elapsed));
 }
 
 void TestTellwickBook::checkCountsAndListsChangedLines() {
@@ -387,10 +382,7 @@ void TestTellwickBook::checkIsLinearOnLargeDeepBooks() {
     const int depth = 100000;
     const QByteArray book = QByteArray("GROUP g\n").repeated(depth) +
                             QByteArray("END GROUP\n").repeated(depth - 2) + "x\n";
-    QElapsedTimer timer;
-    timer.start();
     const Result result = Run({"check", Book(book)});
-    const qint64 elapsed = timer.elapsed();
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QByteArray("groups: 100000\n"
                                     "addresses: 1\n"
@@ -400,7 +392,6 @@ void TestTellwickBook::checkIsLinearOnLargeDeepBooks() {
                                     "line 2: group not closed; END GROUP will be added\n"
                                     "line 199999: no ':', read as an address with an empty "
                                     "name (saved with ': ' in front)\n"));
-    QVERIFY2(elapsed < 20000, QByteArray::number(elapsed));
 }
 
 void TestTellwickBook::treeShowsDecodedStructure() {
