@@ -155,8 +155,8 @@ QHBoxLayout* MakeButtonRow(QDialog* dialog) {
     cancel->setObjectName(QStringLiteral("cancelButton"));
     QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
     auto* row = new QHBoxLayout;
-    row->addStretch();
     row->addWidget(ok);
+    row->addStretch();
     row->addWidget(cancel);
     return row;
 }

@@ -153,6 +153,9 @@ private slots:
         QFile file(app.document().pathName());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY2(file.readAll().startsWith(saved), saved.constData());
+        // Read back, the group has the name given.
+        QVERIFY(app.documents().openDocumentFile(app.document().pathName()));
+        QCOMPARE(tree().rootItem()->child(0)->text(0), typed);
     }
 
     void refusesANameTheBookCannotHold() {
