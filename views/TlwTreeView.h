@@ -43,8 +43,7 @@ private:
     void renameInPlace(QTreeWidgetItem* item, const QString& text);
     void deleteSelectedGroup();
     void editSelectedGroup();
-    void moveSelectedGroupUp();
-    void moveSelectedGroupDown();
+    void moveSelectedGroup(int step);
     void expandSubtree(QTreeWidgetItem* top);
     void beginDrag(QTreeWidgetItem* item, const QPoint& globalCursor);
     bool takeRelayedMouse(QMouseEvent* event);

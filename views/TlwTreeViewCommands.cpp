@@ -46,8 +46,8 @@ void CTlwTreeView::registerCommands() {
         this));
     onCommand(ID_DELETE, [this] { deleteSelectedGroup(); });
     onCommand(ID_PROPERTIES, [this] { editSelectedGroup(); });
-    onCommand(ID_MOVE_UP, [this] { moveSelectedGroupUp(); });
-    onCommand(ID_MOVE_DOWN, [this] { moveSelectedGroupDown(); });
+    onCommand(ID_MOVE_UP, [this] { moveSelectedGroup(-1); });
+    onCommand(ID_MOVE_DOWN, [this] { moveSelectedGroup(1); });
     const auto groupSelected = [this](CommandState& s) { s.enabled = selectedEntry() != nullptr; };
     for (int id : {ID_DELETE, ID_MOVE_UP, ID_MOVE_DOWN})
         onCommandState(id, groupSelected);
@@ -116,51 +116,33 @@ void CTlwTreeView::editSelectedGroup() {
     sendToFrame(UM_SHOWGROUP, group);
 }
 
-// The selected group and the nearest group before it exchange places, each with its
-// subtree; entries between them stay where they are.
-void CTlwTreeView::moveSelectedGroupUp() {
+// The selected group and the nearest group before (step -1) or after (step 1) it exchange
+// places, each with its subtree; entries between them stay where they are.
+void CTlwTreeView::moveSelectedGroup(int step) {
     QTreeWidgetItem* selected = currentItem();
     if (!entryOf(selected))
         return;
     QTreeWidgetItem* parent = selected->parent();
-    const int index = parent->indexOfChild(selected);
-    if (index == 0) {
+    const int neighbourIndex = parent->indexOfChild(selected) + step;
+    if (neighbourIndex < 0 || neighbourIndex >= parent->childCount()) {
         prompter_.beep();
         return;
     }
-    QTreeWidgetItem* previous = parent->child(index - 1);
-    QTreeWidgetItem* copy = copyItemTree(previous, selected, After);
-    EntryNode* nowSelected = entryOf(previous);
-    EntryNode* nowOther = entryOf(selected);
-    document_.tree.SwapEntries(nowSelected, nowOther);
-    setEntryOf(selected, nowSelected);
-    setEntryOf(copy, nowOther);
-    DeleteItemTree(previous);
-    setCurrentItem(selected);
-    sendToFrame(UM_SHOWGROUP, nowSelected);
-    markModified();
-}
-
-void CTlwTreeView::moveSelectedGroupDown() {
-    QTreeWidgetItem* selected = currentItem();
-    if (!entryOf(selected))
-        return;
-    QTreeWidgetItem* parent = selected->parent();
-    const int index = parent->indexOfChild(selected);
-    if (index + 1 >= parent->childCount()) {
-        prompter_.beep();
-        return;
-    }
-    QTreeWidgetItem* next = parent->child(index + 1);
-    QTreeWidgetItem* copy = copyItemTree(selected, next, After);
-    EntryNode* nowOther = entryOf(selected);
-    EntryNode* nowSelected = entryOf(next);
-    document_.tree.SwapEntries(nowOther, nowSelected);
-    setEntryOf(next, nowOther);
-    setEntryOf(copy, nowSelected);
-    DeleteItemTree(selected);
-    setCurrentItem(copy);
-    sendToFrame(UM_SHOWGROUP, nowSelected);
+    QTreeWidgetItem* neighbour = parent->child(neighbourIndex);
+    QTreeWidgetItem* first = step < 0 ? neighbour : selected;
+    QTreeWidgetItem* second = step < 0 ? selected : neighbour;
+    // The first item is re-created after the second; the entries exchange their contents,
+    // so each item is pointed at the entry that now holds its group.
+    QTreeWidgetItem* copy = copyItemTree(first, second, After);
+    EntryNode* firstEntry = entryOf(first);
+    EntryNode* secondEntry = entryOf(second);
+    document_.tree.SwapEntries(firstEntry, secondEntry);
+    setEntryOf(second, firstEntry);
+    setEntryOf(copy, secondEntry);
+    DeleteItemTree(first);
+    QTreeWidgetItem* moved = first == selected ? copy : second;
+    setCurrentItem(moved);
+    sendToFrame(UM_SHOWGROUP, entryOf(moved));
     markModified();
 }
 

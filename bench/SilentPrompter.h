@@ -1,0 +1,20 @@
+#pragma once
+
+#include "framework/Prompter.h"
+
+// Answers every box with its default and cancels every file dialog: no modal loop opens in
+// a benchmark.
+class SilentPrompter : public Prompter {
+public:
+    Answer ask(QWidget*, const QString&, const QString&, Buttons, Icon, Answer answer) override {
+        return answer;
+    }
+    QString chooseOpenFile(QWidget*, const QString&, const QList<FileFilter>&) override {
+        return {};
+    }
+    QString chooseSaveFile(QWidget*, const QString&, const QString&,
+                           const QList<FileFilter>&) override {
+        return {};
+    }
+    void beep() override {}
+};
