@@ -56,6 +56,8 @@ void MainMenus::buildMenus() {
     edit->addAction(command(ID_MOVE_UP, QStringLiteral("上へ移動")));
     edit->addAction(command(ID_MOVE_DOWN, QStringLiteral("下へ移動")));
     edit->addSeparator();
+    edit->addAction(command(ID_LOAD_AT_SELECTION, QStringLiteral("選択位置に読み込み")));
+    edit->addSeparator();
     edit->addAction(command(ID_PROPERTIES, QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ")));
 
     QMenu* view = bar->addMenu(QStringLiteral("表示(&V)"));

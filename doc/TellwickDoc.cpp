@@ -11,6 +11,14 @@ CTellwickDoc::~CTellwickDoc() {
     tree.Clear();
 }
 
+FileResult CTellwickDoc::ReadOtherBook(const QString& path, EntryTree& into) {
+    return ReadRegularFile(path, [&into](std::istream& in) {
+        EntryTree incoming;
+        ReadBook(in, incoming);
+        into.Swap(incoming);
+    });
+}
+
 std::optional<quint64> CTellwickDoc::storedSize() const {
     return BookOutputSize(tree);
 }

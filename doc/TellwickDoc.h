@@ -18,6 +18,10 @@ public:
     explicit CTellwickDoc(QObject* parent = nullptr);
     ~CTellwickDoc() override;
 
+    // Reads the book at path into a tree of its own, as a book is opened; the open book is
+    // not touched. On failure into stays as it was.
+    static FileResult ReadOtherBook(const QString& path, EntryTree& into);
+
     EntryTree tree;
     DragImage* dragImage = nullptr;
     bool dragging = false;

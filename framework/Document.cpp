@@ -17,6 +17,17 @@ FileResult Failure(FileResult::Status status, int error) {
     return {status, error};
 }
 
+FileResult ReadStream(std::istream& in, const std::function<void(std::istream&)>& read) {
+    try {
+        read(in);
+    } catch (const std::bad_alloc&) {
+        return Failure(FileResult::Status::ReadFailed, ENOMEM);
+    } catch (const std::exception&) {
+        return Failure(FileResult::Status::ReadFailed, EIO);
+    }
+    return {};
+}
+
 } // namespace
 
 DiskStamp DiskStamp::of(const QString& path) {
@@ -58,7 +69,7 @@ bool Document::onNewDocument() {
     return true;
 }
 
-FileResult Document::openDocument(const QString& path) {
+FileResult ReadRegularFile(const QString& path, const std::function<void(std::istream&)>& read) {
     struct stat info {};
     int error = 0;
     const int fd = OpenRegularFileForReading(EncodePathBytes(path), info, error);
@@ -71,33 +82,40 @@ FileResult Document::openDocument(const QString& path) {
     FdStreamBuf buffer(fd);
     std::istream in(&buffer);
     // Read to the end whatever size the file reports: files under /proc report none.
-    FileResult result = loadFromStream(in, path);
+    FileResult result = ReadStream(in, read);
     if (result.status == FileResult::Status::ReadFailed && buffer.error() != 0)
         result.error = buffer.error();
     ::close(fd);
     return result;
 }
 
-FileResult Document::loadFromDevice(QIODevice& device, const QString& path) {
-    IODeviceStreamBuf buffer(device);
-    std::istream in(&buffer);
-    return loadFromStream(in, path);
+FileResult Document::openDocument(const QString& path) {
+    const DiskStamp stamp = DiskStamp::of(path);
+    const FileResult result = ReadRegularFile(path, [this](std::istream& in) { load(in); });
+    if (result.ok())
+        takeLoadedFile(path, stamp);
+    return result;
 }
 
-FileResult Document::loadFromStream(std::istream& in, const QString& path) {
+FileResult Document::loadFromDevice(QIODevice& device, const QString& path) {
     const DiskStamp stamp = DiskStamp::of(path);
-    try {
-        Archive archive(in);
-        serialize(archive);
-    } catch (const std::bad_alloc&) {
-        return Failure(FileResult::Status::ReadFailed, ENOMEM);
-    } catch (const std::exception&) {
-        return Failure(FileResult::Status::ReadFailed, EIO);
-    }
+    IODeviceStreamBuf buffer(device);
+    std::istream in(&buffer);
+    const FileResult result = ReadStream(in, [this](std::istream& in) { load(in); });
+    if (result.ok())
+        takeLoadedFile(path, stamp);
+    return result;
+}
+
+void Document::load(std::istream& in) {
+    Archive archive(in);
+    serialize(archive);
+}
+
+void Document::takeLoadedFile(const QString& path, const DiskStamp& stamp) {
     setPathName(AbsolutePathName(path));
     stamp_ = stamp;
     setModifiedFlag(false);
-    return {};
 }
 
 FileResult Document::saveDocument(const QString& path) {

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -31,6 +32,11 @@ struct FileResult {
     int error = 0;
     bool ok() const { return status == Status::Ok; }
 };
+
+// Reads a file through read, to its end, as a document is opened: only a regular file is
+// opened, without blocking. A read that throws fails: out of memory gives ENOMEM, anything
+// else EIO.
+FileResult ReadRegularFile(const QString& path, const std::function<void(std::istream&)>& read);
 
 // Something that shows a document and is told when a new or opened book replaces the old.
 class DocumentView {
@@ -91,7 +97,8 @@ protected:
     virtual void deleteContents() = 0;
 
 private:
-    FileResult loadFromStream(std::istream& in, const QString& path);
+    void load(std::istream& in);
+    void takeLoadedFile(const QString& path, const DiskStamp& stamp);
     void setPathName(const QString& path);
     void setTitle(const QString& title);
 

@@ -13,16 +13,11 @@
 
 namespace {
 
-const QString kOpenFailed = QStringLiteral("ﾄﾞｷｭﾒﾝﾄのｵｰﾌﾟﾝに失敗しました。");
 const QString kSaveFailed = QStringLiteral("ﾄﾞｷｭﾒﾝﾄの保存に失敗しました。");
 const QString kInvalidName = QStringLiteral("無効なﾌｧｲﾙ名です。");
 
 bool IsBadName(int error) {
     return error == ENOENT || error == ENOTDIR || error == ENAMETOOLONG || error == EINVAL;
-}
-
-QString Details(const QString& headline, const QString& path, int error) {
-    return headline + QStringLiteral("\n\n") + DisplayPathName(path) + '\n' + DescribeErrno(error);
 }
 
 } // namespace
@@ -172,15 +167,15 @@ bool DocumentManager::saveTo(const QString& path) {
 }
 
 void DocumentManager::reportOpenFailure(const QString& path, const FileResult& result) {
-    ask(Details(kOpenFailed, path, result.error), Prompter::Buttons::Ok, Prompter::Icon::Warning,
+    ask(OpenFailureText(path, result.error), Prompter::Buttons::Ok, Prompter::Icon::Warning,
         Prompter::Answer::Ok);
 }
 
 void DocumentManager::reportSaveFailure(const QString& path, const FileResult& result) {
     const bool badName =
         result.status == FileResult::Status::CreateFailed && IsBadName(result.error);
-    ask(Details(badName ? kInvalidName : kSaveFailed, path, result.error), Prompter::Buttons::Ok,
-        Prompter::Icon::Warning, Prompter::Answer::Ok);
+    ask(FileErrorText(badName ? kInvalidName : kSaveFailed, path, result.error),
+        Prompter::Buttons::Ok, Prompter::Icon::Warning, Prompter::Answer::Ok);
 }
 
 void DocumentManager::rememberRecent(const QString& path) {

@@ -1,5 +1,7 @@
 #include "FileErrors.h"
 
+#include "PathNames.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -39,4 +41,12 @@ QString DescribeErrno(int error) {
     default:
         return QString::fromLocal8Bit(std::strerror(error));
     }
+}
+
+QString FileErrorText(const QString& headline, const QString& path, int error) {
+    return headline + QStringLiteral("\n\n") + DisplayPathName(path) + '\n' + DescribeErrno(error);
+}
+
+QString OpenFailureText(const QString& path, int error) {
+    return FileErrorText(QStringLiteral("ﾄﾞｷｭﾒﾝﾄのｵｰﾌﾟﾝに失敗しました。"), path, error);
 }

@@ -74,12 +74,66 @@ EntryNode* EntryTree::InsertAfter(EntryNode* node, EntryNode* anchor) {
     return node;
 }
 
-EntryNode* EntryTree::InsertCopyAfter(const EntryNode& templ, EntryNode* anchor) {
+// The copy must enter unlinked: a template taken from the tree would otherwise hand its
+// children and neighbours to the copy, and the tree would free them twice.
+EntryNode* EntryTree::UnlinkedCopy(const EntryNode& templ) {
     EntryNode* copy = CopyEntry(templ);
-    // The copy must enter unlinked: a template taken from the tree would otherwise hand its
-    // children and neighbours to the copy, and the tree would free them twice.
     copy->parent = copy->firstChild = copy->next = copy->prev = nullptr;
-    return InsertAfter(copy, anchor);
+    return copy;
+}
+
+EntryNode* EntryTree::InsertCopyAfter(const EntryNode& templ, EntryNode* anchor) {
+    return InsertAfter(UnlinkedCopy(templ), anchor);
+}
+
+EntryNode* EntryTree::InsertCopyInto(const EntryNode& templ, EntryNode* group) {
+    EntryNode* copy = UnlinkedCopy(templ);
+    MoveEntry(copy, group);
+    return copy;
+}
+
+// Empties other and hands back its top-level chain, each entry now under parent. Only the
+// top level is walked: everything below moves with its group.
+EntryNode* EntryTree::AdoptTopLevel(EntryTree& other, EntryNode* parent) {
+    EntryNode* head = std::exchange(other.first, nullptr);
+    for (EntryNode* entry = head; entry; entry = entry->next)
+        entry->parent = parent;
+    return head;
+}
+
+EntryNode* EntryTree::TakeBookAfter(EntryTree& other, EntryNode* anchor) {
+    if (!other.first)
+        return nullptr;
+    if (!anchor && !first) {
+        first = AdoptTopLevel(other, nullptr);
+        return first;
+    }
+    if (!anchor)
+        anchor = LastTopLevel();
+    EntryNode* head = AdoptTopLevel(other, anchor->parent);
+    EntryNode* tail = head;
+    while (tail->next)
+        tail = tail->next;
+    tail->next = anchor->next;
+    if (anchor->next)
+        anchor->next->prev = tail;
+    anchor->next = head;
+    head->prev = anchor;
+    return head;
+}
+
+EntryNode* EntryTree::TakeBookInto(EntryTree& other, EntryNode* group) {
+    if (!other.first)
+        return nullptr;
+    EntryNode* head = AdoptTopLevel(other, group);
+    EntryNode* tail = head;
+    while (tail->next)
+        tail = tail->next;
+    tail->next = group->firstChild;
+    if (group->firstChild)
+        group->firstChild->prev = tail;
+    group->firstChild = head;
+    return head;
 }
 
 void EntryTree::Unlink(EntryNode* node) {

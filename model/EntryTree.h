@@ -20,6 +20,13 @@ public:
     // Links an unlinked node directly after anchor (never into it).
     EntryNode* InsertAfter(EntryNode* node, EntryNode* anchor);
     EntryNode* InsertCopyAfter(const EntryNode& templ, EntryNode* anchor);
+    // A copy of the template as the first child of group.
+    EntryNode* InsertCopyInto(const EntryNode& templ, EntryNode* group);
+    // Takes every entry of other's book, in order with their subtrees, directly after anchor
+    // (at the end of the top level when anchor is null), or to the front of group's chain.
+    // other is left empty. Returns the first entry taken, or null when other was empty.
+    EntryNode* TakeBookAfter(EntryTree& other, EntryNode* anchor);
+    EntryNode* TakeBookInto(EntryTree& other, EntryNode* group);
     // Relinks node with its subtree: to the head of the top level (null target), as first
     // child of a group target, or directly after any other target.
     void MoveEntry(EntryNode* node, EntryNode* target);
@@ -39,6 +46,8 @@ private:
     EntryNode* LastTopLevel() const;
     void Unlink(EntryNode* node);
     void LinkAfter(EntryNode* node, EntryNode* anchor);
+    static EntryNode* UnlinkedCopy(const EntryNode& templ);
+    static EntryNode* AdoptTopLevel(EntryTree& other, EntryNode* parent);
     static void FreeChain(EntryNode*& head);
     static void TakeContent(EntryNode* to, const EntryNode& from);
 };

@@ -1,7 +1,11 @@
 #include "DocumentPane.h"
 
+#include "EntryDialogs.h"
 #include "doc/TellwickDoc.h"
+#include "framework/Prompter.h"
 #include "framework/StandardCommands.h"
+
+#include <QCoreApplication>
 
 DocumentPane::DocumentPane(CTellwickDoc& document, Prompter& prompter)
     : document_(document), prompter_(prompter) {
@@ -15,4 +19,15 @@ DocumentPane::DocumentPane(CTellwickDoc& document, Prompter& prompter)
 
 DocumentPane::~DocumentPane() {
     document_.removeView(this);
+}
+
+std::optional<std::string> DocumentPane::encodeTypedName(QWidget* parent, const QString& text,
+                                                         const std::string& original) {
+    QString refused;
+    std::optional<std::string> bytes = EncodeEditedText(text, original, &refused);
+    if (!bytes) {
+        prompter_.inform(parent, QCoreApplication::applicationName(), RefusedTextMessage(refused),
+                         Prompter::Icon::Warning);
+    }
+    return bytes;
 }

@@ -50,6 +50,23 @@ void DragImage::paintEvent(QPaintEvent*) {
     QPainter(this).drawPixmap(0, 0, picture_);
 }
 
+QPixmap DragPicture(const QIcon& icon, const QSize& iconSize, const QString& label,
+                    const QFont& font) {
+    const QFontMetrics metrics(font);
+    const int textLeft = iconSize.width() + 2;
+    QPixmap picture(textLeft + metrics.horizontalAdvance(label) + 4,
+                    std::max(iconSize.height() + 2, metrics.height()));
+    // Opaque: without a compositor a translucent window shows black.
+    picture.fill(QApplication::palette().base().color());
+    QPainter painter(&picture);
+    icon.paint(&painter, QRect(QPoint(0, (picture.height() - iconSize.height()) / 2), iconSize));
+    painter.setFont(font);
+    painter.setPen(QApplication::palette().text().color());
+    painter.drawText(QRect(textLeft, 0, picture.width() - textLeft, picture.height()),
+                     Qt::AlignVCenter, label);
+    return picture;
+}
+
 void FinishDrag(CTellwickDoc& document) {
     // Later: this may run inside the image's own event filter.
     if (DragImage* image = std::exchange(document.dragImage, nullptr)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QPixmap>
 #include <QWidget>
 
@@ -26,6 +27,10 @@ private:
     QPixmap picture_;
     CTellwickDoc& document_;
 };
+
+// An icon and a label, as the drag image shows a dragged item or row.
+QPixmap DragPicture(const QIcon& icon, const QSize& iconSize, const QString& label,
+                    const QFont& font);
 
 // Ends the drag in progress, dropped or not: the image goes, the drag list is emptied, the
 // frame gives the mouse back, and the panes are told.

@@ -4,6 +4,8 @@
 #include "EntryText.h"
 #include "model/EntryNode.h"
 
+#include <algorithm>
+
 namespace {
 
 std::size_t chainLength(const EntryNode* head) {
@@ -52,6 +54,8 @@ QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, in
 
 Qt::ItemFlags EntryListModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid())
+        flags |= Qt::ItemIsDragEnabled;
     if (index.isValid() && index.column() == NameColumn)
         flags |= Qt::ItemIsEditable;
     return flags;
@@ -77,6 +81,15 @@ void EntryListModel::insertEntry(int row, EntryNode* entry) {
     row = std::clamp(row, 0, rowCount());
     beginInsertRows({}, row, row);
     rows_.insert(rows_.begin() + row, entry);
+    endInsertRows();
+}
+
+void EntryListModel::insertEntries(int row, const std::vector<EntryNode*>& entries) {
+    if (entries.empty())
+        return;
+    row = std::clamp(row, 0, rowCount());
+    beginInsertRows({}, row, row + static_cast<int>(entries.size()) - 1);
+    rows_.insert(rows_.begin() + row, entries.begin(), entries.end());
     endInsertRows();
 }
 

@@ -27,6 +27,8 @@ public:
     void showChain(EntryNode* head);
     void clear();
     void insertEntry(int row, EntryNode* entry);
+    // Inserts one row per entry, in order, starting at row.
+    void insertEntries(int row, const std::vector<EntryNode*>& entries);
     void removeEntry(int row);
     void setEntry(int row, EntryNode* entry);
     // Null for a row that does not exist.

@@ -2,10 +2,15 @@
 
 #include "DragImage.h"
 #include "EntryListModel.h"
+#include "NameEditDelegate.h"
 #include "PaneMessages.h"
 #include "doc/TellwickDoc.h"
+#include "framework/Prompter.h"
 
+#include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMouseEvent>
 
 CTlwListView::CTlwListView(CTellwickDoc& document, Prompter& prompter, QWidget* parent)
@@ -19,23 +24,50 @@ CTlwListView::CTlwListView(CTellwickDoc& document, Prompter& prompter, QWidget* 
     setAllColumnsShowFocus(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    // No renaming in the list until its rename is wired to the entries.
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    // Dragging is ours (startDrag); enabling it keeps a multi-row selection when a press on
+    // one of its rows may start a drag.
+    setDragEnabled(true);
     setIconSize(QSize(16, 16));
     header()->setStretchLastSection(false);
-    header()->resizeSection(0, 200);
-    header()->resizeSection(1, 300);
+    header()->resizeSection(EntryListModel::NameColumn, 200);
+    header()->resizeSection(EntryListModel::AddressColumn, 300);
+    setItemDelegate(new NameEditDelegate(
+        [this](const QModelIndex& index, const QString& text) { renameInPlace(index, text); },
+        this));
+    registerCommands();
 }
 
 // A new or opened book has freed the entries the rows pointed at: show its top level
-// rather than keep those rows until the tree names a group.
+// rather than keep those rows until the tree names a group. A drag of the old book ends.
 void CTlwListView::onInitialUpdate() {
+    if (document_.dragging)
+        FinishDrag(document_);
     showGroup(nullptr);
 }
 
 int CTlwListView::currentRow() const {
     const QModelIndex current = currentIndex();
     return current.isValid() ? current.row() : -1;
+}
+
+// Gives the row the focus without touching the selection.
+void CTlwListView::setCurrentRow(int row) {
+    selectionModel()->setCurrentIndex(rows_->index(row, EntryListModel::NameColumn),
+                                      QItemSelectionModel::NoUpdate);
+}
+
+int CTlwListView::dropRow() const {
+    return dropTarget_.isValid() ? dropTarget_.row() : -1;
+}
+
+void CTlwListView::sendToFrame(int message, EntryNode* entry) {
+    PaneMessageEvent event(message, entry);
+    QCoreApplication::sendEvent(window(), &event);
+}
+
+void CTlwListView::markModified() {
+    document_.setModifiedFlag(true);
 }
 
 bool CTlwListView::event(QEvent* event) {
@@ -46,34 +78,101 @@ bool CTlwListView::event(QEvent* event) {
         message.result = 0;
         return true;
     }
-    if (document_.dragging && takeDragEvent(event))
+    // The frame relays a drag's mouse to the pane itself, not to its viewport.
+    if ((event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease) &&
+        takeRelayedMouse(static_cast<QMouseEvent*>(event)))
         return true;
     return QTreeView::event(event);
 }
 
-// While a drag passes over this pane the image follows the cursor, and the release ends
-// the drag; dropping here is not built yet, so nothing moves.
-bool CTlwListView::takeDragEvent(QEvent* event) {
-    switch (event->type()) {
-    case QEvent::MouseMove:
-        document_.dragWnd = this;
-        if (document_.dragImage)
-            document_.dragImage->moveTo(
-                static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
-        return true;
-    case QEvent::MouseButtonRelease:
-        if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
-            return false;
-        FinishDrag(document_);
-        return true;
-    default:
-        return false;
-    }
-}
-
 void CTlwListView::showGroup(EntryNode* group) {
+    shownGroup_ = group;
     rows_->showChain(group ? group->firstChild : document_.tree.first);
     // No row is focused or selected afterwards, so there is no current row.
     selectionModel()->clear();
-    dropRow_ = -1;
+    dropTarget_ = QPersistentModelIndex();
+}
+
+// Coming into the pane does not make a row current: only a click or a key does, so the
+// one-entry commands stay off until the user picks a row.
+void CTlwListView::focusInEvent(QFocusEvent* event) {
+    const bool hadCurrentRow = currentIndex().isValid();
+    QTreeView::focusInEvent(event);
+    if (!hadCurrentRow && currentIndex().isValid())
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+}
+
+// Only the label is renamed, whichever column the edit starts from; separators and rows
+// without an entry refuse.
+bool CTlwListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    const EntryNode* entry = rows_->entryAt(index.row());
+    if (!index.isValid() || !entry || entry->kind == EntryKind::Separator)
+        return false;
+    return QTreeView::edit(index.siblingAtColumn(EntryListModel::NameColumn), trigger, event);
+}
+
+// A double click opens the row: an address in its dialog, a group in the list and the tree.
+void CTlwListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QTreeView::mouseDoubleClickEvent(event);
+        return;
+    }
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid())
+        openRow(index.row());
+}
+
+void CTlwListView::openRow(int row) {
+    EntryNode* entry = rows_->entryAt(row);
+    if (!entry)
+        return;
+    if (entry->kind == EntryKind::Address) {
+        editEntry(row);
+    } else if (entry->IsGroup()) {
+        showGroup(entry);
+        sendToFrame(UM_SELECTGROUP, entry);
+    }
+}
+
+// A right click makes its row current (the selection stays) and opens the pane's menu;
+// the menu key does the same for the current row.
+void CTlwListView::contextMenuEvent(QContextMenuEvent* event) {
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        const int row = currentRow();
+        if (row < 0)
+            return;
+        const QRect rect = visualRect(rows_->index(row, EntryListModel::NameColumn));
+        runContextMenu(row, viewport()->mapToGlobal(rect.center()));
+        return;
+    }
+    const QModelIndex index = indexAt(event->pos());
+    if (!index.isValid() || !rows_->entryAt(index.row()))
+        return;
+    setCurrentRow(index.row());
+    runContextMenu(index.row(), event->globalPos());
+}
+
+void CTlwListView::runContextMenu(int row, const QPoint& globalPos) {
+    if (!rows_->entryAt(row))
+        return;
+    QMenu menu(this);
+    const QList<QPair<QString, void (CTlwListView::*)()>> lines = {
+        {QStringLiteral("削除"), &CTlwListView::deleteCurrent},
+        {{}, nullptr},
+        {QStringLiteral("アドレスの挿入"), &CTlwListView::insertAddress},
+        {QStringLiteral("グループの挿入"), &CTlwListView::insertGroup},
+        {QStringLiteral("セパレータの挿入"), &CTlwListView::insertSeparator},
+        {{}, nullptr},
+        {QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ"), &CTlwListView::showProperties},
+    };
+    QHash<QAction*, void (CTlwListView::*)()> handlers;
+    for (const auto& [text, handler] : lines) {
+        if (handler)
+            handlers.insert(menu.addAction(text), handler);
+        else
+            menu.addSeparator();
+    }
+    // The lines go straight to this pane's handlers, whatever the command states say.
+    if (QAction* chosen = prompter_.runMenu(menu, globalPos); handlers.contains(chosen))
+        (this->*handlers.value(chosen))();
 }

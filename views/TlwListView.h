@@ -2,6 +2,7 @@
 
 #include "DocumentPane.h"
 
+#include <QPersistentModelIndex>
 #include <QTreeView>
 
 class CTellwickDoc;
@@ -11,7 +12,9 @@ class PaneMessageEvent;
 struct EntryNode;
 
 // The right pane: the entries of one group, one row per entry in chain order, with the
-// columns "名前" and "アドレス". It shows whatever the last UM_SHOWGROUP named.
+// columns "名前" and "アドレス". It shows whatever the last UM_SHOWGROUP named. Entries are
+// made, edited, deleted and moved here; changes that concern groups are told to the tree
+// through the frame.
 class CTlwListView : public QTreeView, public DocumentPane {
     Q_OBJECT
 
@@ -20,16 +23,51 @@ public:
 
     void onInitialUpdate() override;
     EntryListModel& rows() const { return *rows_; }
-    // The first row holding the focus, or -1: the entry every one-entry command works on.
+    // The row holding the focus, or -1: the entry every one-entry command works on.
     int currentRow() const;
+    // The group whose entries the rows are; null for the book's top level.
+    EntryNode* shownGroup() const { return shownGroup_; }
+    // The row under the cursor while a drag passes over this pane, or -1.
+    int dropRow() const;
 
 protected:
     bool event(QEvent* event) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
 
 private:
+    // Where a new entry goes: its row, and the entry it follows (null: none in the list).
+    struct InsertPlace {
+        int row;
+        EntryNode* anchor;
+    };
+
+    void registerCommands();
     void showGroup(EntryNode* group);
-    bool takeDragEvent(QEvent* event);
+    void setCurrentRow(int row);
+    void sendToFrame(int message, EntryNode* entry);
+    void markModified();
+    void editEntry(int row);
+    void showProperties();
+    void deleteCurrent();
+    InsertPlace insertPlace() const;
+    EntryNode* insertFromTemplate(const EntryNode& templ);
+    void insertAddress();
+    void insertGroup();
+    void insertSeparator();
+    void moveCurrent(int step);
+    void renameInPlace(const QModelIndex& index, const QString& text);
+    void openRow(int row);
+    void runContextMenu(int row, const QPoint& globalPos);
+    void loadBookAtSelection();
+    bool takeRelayedMouse(QMouseEvent* event);
+    void dragOver(const QPoint& viewportPoint, const QPoint& globalCursor);
+    void dropOn(int row);
 
     EntryListModel* rows_;
-    int dropRow_ = -1;
+    EntryNode* shownGroup_ = nullptr;
+    QPersistentModelIndex dropTarget_; // forgets itself when its row goes
 };

@@ -2,7 +2,10 @@
 
 #include "DocumentPane.h"
 
+#include <QMouseEvent>
 #include <QTreeWidget>
+
+#include <memory>
 
 class CTellwickDoc;
 class Prompter;
@@ -30,6 +33,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     // How many levels "*" opens at once; the view lays out expanded levels recursively.
@@ -67,7 +71,6 @@ private:
     QTreeWidgetItem* copyItemTree(QTreeWidgetItem* source, QTreeWidgetItem* anchor, int place);
 
     bool showPending_ = false;
-    QTreeWidgetItem* pressedItem_ = nullptr; // where a left press may start a drag
-    QPoint pressPoint_;
-    QPersistentModelIndex dropTarget_; // under the cursor while a drag passes
+    std::unique_ptr<QMouseEvent> pendingPress_; // held back while it may start a drag
+    QPersistentModelIndex dropTarget_;          // under the cursor while a drag passes
 };

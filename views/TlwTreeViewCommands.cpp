@@ -5,6 +5,7 @@
 #include "EntryDialogs.h"
 #include "EntryText.h"
 #include "ItemTrees.h"
+#include "NameEditDelegate.h"
 #include "PaneMessages.h"
 #include "doc/TellwickDoc.h"
 #include "framework/Prompter.h"
@@ -13,33 +14,11 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QStyledItemDelegate>
 
 #include <vector>
 
-namespace {
-
-// Hands a finished in-place edit to the pane instead of writing the item's text, so the
-// entry, not only the label, takes the new name.
-class GroupNameDelegate : public QStyledItemDelegate {
-public:
-    using Commit = std::function<void(const QModelIndex&, const QString&)>;
-    GroupNameDelegate(Commit commit, QObject* parent)
-        : QStyledItemDelegate(parent), commit_(std::move(commit)) {}
-
-    void setModelData(QWidget* editor, QAbstractItemModel*,
-                      const QModelIndex& index) const override {
-        commit_(index, editor->property("text").toString());
-    }
-
-private:
-    Commit commit_;
-};
-
-} // namespace
-
 void CTlwTreeView::registerCommands() {
-    setItemDelegate(new GroupNameDelegate(
+    setItemDelegate(new NameEditDelegate(
         [this](const QModelIndex& index, const QString& text) {
             renameInPlace(itemFromIndex(index), text);
         },
@@ -72,14 +51,9 @@ void CTlwTreeView::renameInPlace(QTreeWidgetItem* item, const QString& text) {
     EntryNode* entry = entryOf(item);
     if (!entry)
         return;
-    QString refused;
-    const std::optional<std::string> bytes = EncodeEditedText(text, entry->name, &refused);
-    if (!bytes) {
-        // The name stays as it was; the user is told which characters could not be kept.
-        prompter_.inform(this, QCoreApplication::applicationName(), RefusedTextMessage(refused),
-                         Prompter::Icon::Warning);
+    const std::optional<std::string> bytes = encodeTypedName(this, text, entry->name);
+    if (!bytes)
         return;
-    }
     entry->name = *bytes;
     item->setText(0, DisplayText(entry->name));
     markModified();

@@ -8,47 +8,41 @@
 #include "doc/TellwickDoc.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPainter>
 
-namespace {
-
-// The item's icon and label, as the drag image shows them.
-QPixmap PictureOf(const QTreeWidgetItem* item, const QFont& font) {
-    const QFontMetrics metrics(font);
-    const QString label = item->text(0);
-    QPixmap picture(20 + metrics.horizontalAdvance(label) + 4, std::max(18, metrics.height()));
-    // Opaque: without a compositor a translucent window shows black.
-    picture.fill(QApplication::palette().base().color());
-    QPainter painter(&picture);
-    item->icon(0).paint(&painter, QRect(0, 0, 18, 16));
-    painter.setFont(font);
-    painter.setPen(QApplication::palette().text().color());
-    painter.drawText(QRect(20, 0, picture.width() - 20, picture.height()), Qt::AlignVCenter, label);
-    return picture;
-}
-
-} // namespace
-
+// A left press on a group may start a drag, which must leave the selection (and so the
+// list) as it was; the press is handed on only when the button comes up without a drag.
 void CTlwTreeView::mousePressEvent(QMouseEvent* event) {
-    pressedItem_ =
-        event->button() == Qt::LeftButton ? itemAt(event->position().toPoint()) : nullptr;
-    pressPoint_ = event->position().toPoint();
+    pendingPress_.reset();
+    const QPoint point = event->position().toPoint();
+    QTreeWidgetItem* item = event->button() == Qt::LeftButton ? itemAt(point) : nullptr;
+    // Not the root item (the whole book is not dragged), nor the branch indicator.
+    if (entryOf(item) && visualItemRect(item).contains(point)) {
+        pendingPress_.reset(event->clone());
+        return;
+    }
     QTreeWidget::mousePressEvent(event);
 }
 
 void CTlwTreeView::mouseMoveEvent(QMouseEvent* event) {
-    const bool farEnough = (event->position().toPoint() - pressPoint_).manhattanLength() >=
-                           QApplication::startDragDistance();
-    // The root item stands for the whole book and is not dragged.
-    if (!document_.dragging && pressedItem_ && entryOf(pressedItem_) &&
-        (event->buttons() & Qt::LeftButton) && farEnough) {
-        beginDrag(pressedItem_, event->globalPosition().toPoint());
-        pressedItem_ = nullptr;
+    if (!pendingPress_) {
+        QTreeWidget::mouseMoveEvent(event);
         return;
     }
-    QTreeWidget::mouseMoveEvent(event);
+    const QPoint pressPoint = pendingPress_->position().toPoint();
+    const bool farEnough = (event->position().toPoint() - pressPoint).manhattanLength() >=
+                           QApplication::startDragDistance();
+    if (!document_.dragging && (event->buttons() & Qt::LeftButton) && farEnough) {
+        pendingPress_.reset();
+        if (QTreeWidgetItem* item = itemAt(pressPoint); entryOf(item))
+            beginDrag(item, event->globalPosition().toPoint());
+    }
+}
+
+void CTlwTreeView::mouseReleaseEvent(QMouseEvent* event) {
+    if (const std::unique_ptr<QMouseEvent> press = std::move(pendingPress_))
+        QTreeWidget::mousePressEvent(press.get());
+    QTreeWidget::mouseReleaseEvent(event);
 }
 
 void CTlwTreeView::beginDrag(QTreeWidgetItem* item, const QPoint& globalCursor) {
@@ -56,7 +50,8 @@ void CTlwTreeView::beginDrag(QTreeWidgetItem* item, const QPoint& globalCursor) 
     document_.dragWnd = this;
     setDropTarget(nullptr);
     document_.dragList.assign({entryOf(item)});
-    document_.dragImage = new DragImage(PictureOf(item, font()), document_);
+    document_.dragImage =
+        new DragImage(DragPicture(item->icon(0), iconSize(), item->text(0), font()), document_);
     document_.dragImage->moveTo(globalCursor);
     // From now on the frame holds the mouse and hands every move and the release to the
     // pane under the cursor.

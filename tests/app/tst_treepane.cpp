@@ -1,84 +1,24 @@
 // The group tree pane in the real main window: commands by menu router, keys and mouse,
 // with every box answered through the scripted prompter.
-#include "app/MainFrame.h"
-#include "app/TellwickApp.h"
-#include "doc/TellwickDoc.h"
-#include "file/BookFormat.h"
-#include "framework/CommandRouter.h"
 #include "framework/DocumentManager.h"
 #include "framework/StandardCommands.h"
-#include "tests/support/ScriptedPrompter.h"
+#include "tests/support/PaneFixture.h"
 #include "views/Commands.h"
-#include "views/EntryListModel.h"
 #include "views/PaneMessages.h"
-#include "views/TlwListView.h"
-#include "views/TlwTreeView.h"
 
 #include <QLineEdit>
-#include <QMouseEvent>
-#include <QTemporaryDir>
-#include <QtTest>
-
-#include <sstream>
 
 namespace {
-
-QByteArray WrittenBook(const CTellwickDoc& doc) {
-    std::ostringstream out;
-    WriteBook(out, doc.tree);
-    return QByteArray::fromStdString(out.str());
-}
-
-QStringList ChildLabels(const QTreeWidgetItem* item) {
-    QStringList labels;
-    for (int i = 0; i < item->childCount(); ++i)
-        labels << item->child(i)->text(0);
-    return labels;
-}
 
 const QByteArray kThree = "GROUP G1\r\n  a: 1\r\nEND GROUP\r\nA1: x\r\nGROUP G2\r\n"
                           "  GROUP inner\r\n  END GROUP\r\nEND GROUP\r\n";
 
 } // namespace
 
-class TestTreePane : public QObject {
+class TestTreePane : public PaneFixture {
     Q_OBJECT
 
 private:
-    QTemporaryDir dir_;
-    std::unique_ptr<ScriptedPrompter> prompter_;
-    std::unique_ptr<CTellwickApp> app_;
-
-    CTellwickApp& open(const QByteArray& book) {
-        QFile file(dir_.filePath("book.tlw"));
-        [&] { QVERIFY(file.open(QIODevice::WriteOnly)); }();
-        file.write(book);
-        file.close();
-        prompter_ = std::make_unique<ScriptedPrompter>();
-        app_ = std::make_unique<CTellwickApp>(*prompter_, dir_.filePath("tellwick.INI"));
-        [&] { QVERIFY(app_->initInstance({file.fileName()})); }();
-        app_->frame().show();
-        QApplication::setActiveWindow(&app_->frame());
-        app_->treePane().setFocus();
-        return *app_;
-    }
-    CTlwTreeView& tree() { return app_->treePane(); }
-    // The first item with that label in pre-order, walked without recursion.
-    QTreeWidgetItem* item(const QString& label) {
-        QList<QTreeWidgetItem*> pending{tree().rootItem()};
-        while (!pending.isEmpty()) {
-            QTreeWidgetItem* item = pending.takeLast();
-            if (item->text(0) == label)
-                return item;
-            for (int i = item->childCount() - 1; i >= 0; --i)
-                pending << item->child(i);
-        }
-        return nullptr;
-    }
-    void select(const QString& label) {
-        tree().setCurrentItem(item(label));
-        QCoreApplication::processEvents(); // the list is told from the event loop
-    }
     // The open in-place editor, if any.
     QLineEdit* editor() {
         for (QLineEdit* edit : tree().viewport()->findChildren<QLineEdit*>()) {
@@ -87,24 +27,10 @@ private:
         }
         return nullptr;
     }
-    bool enabled(int id) {
-        app_->router().updateAll();
-        return app_->router().stateOf(id).enabled;
-    }
-    QStringList listNames() {
-        QStringList names;
-        const EntryListModel& rows = app_->listPane().rows();
-        for (int row = 0; row < rows.rowCount(); ++row)
-            names << rows.index(row, 0).data().toString();
-        return names;
-    }
 
 private slots:
     void init() { QVERIFY(dir_.isValid()); }
-    void cleanup() {
-        app_.reset();
-        prompter_.reset();
-    }
+    void cleanup() { closeApp(); }
 
     void theRootItemIsNoGroup() {
         open(kThree);
@@ -270,20 +196,13 @@ private slots:
         sendToFrame(QEvent::MouseMove, tree().visualItemRect(target).center());
     }
     void sendToFrame(QEvent::Type type, const QPoint& inViewport) {
-        CMainFrame& frame = app_->frame();
-        const QPoint global = tree().viewport()->mapToGlobal(inViewport);
-        QMouseEvent event(type, frame.mapFromGlobal(global), global,
-                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                          type == QEvent::MouseMove ? Qt::LeftButton : Qt::NoButton, {});
-        QCoreApplication::sendEvent(&frame, &event);
+        PaneFixture::sendToFrame(type, tree().viewport(), inViewport);
     }
     void drag(QTreeWidgetItem* source, QTreeWidgetItem* target) {
         const QPoint at = tree().visualItemRect(target).center();
         startDrag(source, target);
         sendToFrame(QEvent::MouseButtonRelease, at);
-        QVERIFY(!app_->document().dragging);
-        QVERIFY(app_->document().dragList.empty());
-        QVERIFY(!QWidget::mouseGrabber());
+        verifyDragEnded();
     }
 
     void dropsAGroupOnAGroup() {
@@ -343,26 +262,6 @@ private slots:
         QVERIFY(!QWidget::mouseGrabber());
         QCOMPARE(item("G2")->background(0), QBrush());
         sendToFrame(QEvent::MouseButtonRelease, tree().visualItemRect(item("G2")).center());
-        QCOMPARE(WrittenBook(app.document()), kThree);
-    }
-
-    // Released over the list, which takes no drops yet: the drag ends, nothing moves, and
-    // the window has its mouse back.
-    void aDragReleasedOverTheListEnds() {
-        CTellwickApp& app = open(kThree);
-        startDrag(item("G1"), item("G2"));
-        CMainFrame& frame = app.frame();
-        QWidget& list = app.listPane();
-        const QPoint global = list.mapToGlobal(QPoint(40, 40));
-        for (QEvent::Type type : {QEvent::MouseMove, QEvent::MouseButtonRelease}) {
-            QMouseEvent event(type, frame.mapFromGlobal(global), global,
-                              type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                              type == QEvent::MouseMove ? Qt::LeftButton : Qt::NoButton, {});
-            QCoreApplication::sendEvent(&frame, &event);
-        }
-        QVERIFY(!app.document().dragging && !app.document().dragImage);
-        QVERIFY(!QWidget::mouseGrabber());
-        QCOMPARE(item("G2")->background(0), QBrush());
         QCOMPARE(WrittenBook(app.document()), kThree);
     }
 

@@ -2,6 +2,7 @@
 
 #include <QtTest>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,55 @@ private slots:
         QCOMPARE(raw->firstChild, g->firstChild); // links copied, children shared, not cloned
         QCOMPARE(raw->name, g->name);
         delete raw;
+    }
+
+    void insertCopyIntoPutsTheCopyFirstInTheGroup() {
+        EntryTree tree;
+        EntryNode* g = tree.AppendEntry(Group("g"), nullptr, false);
+        EntryNode templ;
+        templ.name = "first";
+        tree.InsertCopyInto(templ, g);
+        QCOMPARE(Describe(tree), std::string("g{first}"));
+        templ.name = "new";
+        tree.InsertCopyInto(templ, g);
+        QCOMPARE(Describe(tree), std::string("g{new,first}"));
+    }
+
+    // A whole book taken into another keeps its order and subtrees, with the parents of
+    // its top level set to where it lands; the source is left empty.
+    void takesAWholeBookAtAnyPlace() {
+        const auto book = [] {
+            auto incoming = std::make_unique<EntryTree>();
+            EntryNode* x = incoming->AppendEntry(Group("x"), nullptr, false);
+            incoming->AppendEntry(Make("x1"), x, true);
+            incoming->AppendEntry(Make("y"), nullptr, false);
+            return incoming;
+        };
+        EntryTree tree;
+        auto incoming = book();
+        EntryNode* taken = tree.TakeBookAfter(*incoming, nullptr);
+        QVERIFY(!incoming->first);
+        QCOMPARE(taken, tree.first);
+        QCOMPARE(Describe(tree), std::string("x{x1},y"));
+
+        EntryNode* g = tree.AppendEntry(Group("g"), nullptr, false);
+        EntryNode* a = tree.AppendEntry(Make("a"), g, true);
+        tree.AppendEntry(Make("b"), a, false);
+        incoming = book();
+        tree.TakeBookAfter(*incoming, a);
+        QCOMPARE(Describe(tree), std::string("x{x1},y,g{a,x{x1},y,b}"));
+        incoming = book();
+        tree.TakeBookInto(*incoming, g);
+        QCOMPARE(Describe(tree), std::string("x{x1},y,g{x{x1},y,a,x{x1},y,b}"));
+        incoming = book();
+        tree.TakeBookAfter(*incoming, nullptr);
+        QCOMPARE(Describe(tree), std::string("x{x1},y,g{x{x1},y,a,x{x1},y,b},x{x1},y"));
+        EntryTree empty;
+        QVERIFY(!tree.TakeBookAfter(empty, a) && !tree.TakeBookInto(empty, g));
+        EntryNode* e = tree.AppendEntry(Group("e"), nullptr, false);
+        incoming = book();
+        tree.TakeBookInto(*incoming, e);
+        QCOMPARE(Describe(tree), std::string("x{x1},y,g{x{x1},y,a,x{x1},y,b},x{x1},y,e{x{x1},y}"));
     }
 
     void moveToTopAndIntoGroups() {

@@ -1,0 +1,637 @@
+// The entry list pane in the real main window: commands through the router and the pane's
+// menu, keys and mouse on its rows, drags within and between the panes, and reading a book
+// in at the selection; every box answered through the scripted prompter.
+#include "framework/DocumentManager.h"
+#include "tests/support/PaneFixture.h"
+#include "views/Commands.h"
+#include "views/PaneMessages.h"
+
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSplitter>
+
+namespace {
+
+const QByteArray kBook = "GROUP G1\r\n  a: 1\r\nEND GROUP\r\nA1: x,y,z\r\nSEPARATOR\r\n"
+                         "GROUP G2\r\n  GROUP inner\r\n    i: 2\r\n  END GROUP\r\nEND GROUP\r\n"
+                         "A2: w\r\n";
+
+// Records the pane messages that pass through the frame, with the name each entry had.
+class MessageLog : public QObject {
+public:
+    QStringList seen;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == PaneMessageEvent::type()) {
+            const auto& message = static_cast<PaneMessageEvent&>(*event);
+            const EntryNode* entry = message.entry();
+            seen << QStringLiteral("%1 %2")
+                        .arg(message.message, 0, 16)
+                        .arg(entry ? QString::fromStdString(entry->name) : QStringLiteral("-"));
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+class TestListPane : public PaneFixture {
+    Q_OBJECT
+
+private:
+    MessageLog log_;
+
+    CTellwickApp& openWithLog(const QByteArray& book) {
+        CTellwickApp& app = open(book);
+        app.frame().installEventFilter(&log_);
+        log_.seen.clear();
+        list().setFocus();
+        return app;
+    }
+    QModelIndex rowIndex(int row) { return list().rows().index(row, 0); }
+    QPoint rowCenter(int row) { return list().visualRect(rowIndex(row)).center(); }
+    void clickRow(int row, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::mouseClick(list().viewport(), Qt::LeftButton, modifiers, rowCenter(row));
+    }
+    bool selected(int row) { return list().selectionModel()->isRowSelected(row); }
+    QLineEdit* editor() {
+        for (QLineEdit* edit : list().viewport()->findChildren<QLineEdit*>()) {
+            if (edit->isVisible())
+                return edit;
+        }
+        return nullptr;
+    }
+    // Types over the open editor's text and presses Enter; the edit ends from the event loop.
+    void typeInEditor(const QString& text, Qt::Key key = Qt::Key_Return) {
+        QLineEdit* edit = editor();
+        QVERIFY(edit);
+        edit->setText(text);
+        QTest::keyClick(edit, key);
+        QCoreApplication::processEvents();
+    }
+    void setNameInDialog(const QString& name, const QString& addresses = {}) {
+        prompter_->dialogScript = [name, addresses](QDialog& dialog) {
+            dialog.findChild<QLineEdit*>("nameEdit")->setText(name);
+            if (auto* box = dialog.findChild<QPlainTextEdit*>("addressEdit"))
+                box->setPlainText(addresses);
+            return QDialog::Accepted;
+        };
+    }
+    void rightClick(const QPoint& at) {
+        QContextMenuEvent click(QContextMenuEvent::Mouse, at, list().viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(list().viewport(), &click);
+    }
+    // Presses on a row and moves far enough for the view to start a drag of the selection.
+    void startListDrag(int row) {
+        QWidget* viewport = list().viewport();
+        const QPoint from = rowCenter(row);
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        for (int step = 1; step <= 2; ++step) {
+            const QPoint to = from + QPoint(step * (QApplication::startDragDistance() + 2), 0);
+            QMouseEvent move(QEvent::MouseMove, to, viewport->mapToGlobal(to), Qt::NoButton,
+                             Qt::LeftButton, {});
+            QCoreApplication::sendEvent(viewport, &move);
+        }
+        [&] { QVERIFY(app_->document().dragging); }();
+        [&] { QCOMPARE(QWidget::mouseGrabber(), &app_->frame()); }();
+    }
+    void startTreeDrag(QTreeWidgetItem* source) {
+        QWidget* viewport = tree().viewport();
+        const QPoint from = tree().visualItemRect(source).center();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        const QPoint farther = from + QPoint(QApplication::startDragDistance() + 5, 0);
+        QMouseEvent move(QEvent::MouseMove, farther, viewport->mapToGlobal(farther), Qt::NoButton,
+                         Qt::LeftButton, {});
+        QCoreApplication::sendEvent(viewport, &move);
+        [&] { QVERIFY(app_->document().dragging); }();
+    }
+    // Moves through the frame to a point of `over` and releases there.
+    void releaseOver(QWidget* over, const QPoint& at) {
+        sendToFrame(QEvent::MouseMove, over, at);
+        sendToFrame(QEvent::MouseButtonRelease, over, at);
+        verifyDragEnded();
+    }
+    void releaseOnRow(int row) { releaseOver(list().viewport(), rowCenter(row)); }
+
+private slots:
+    void init() { QVERIFY(dir_.isValid()); }
+    void cleanup() {
+        if (app_)
+            app_->frame().removeEventFilter(&log_);
+        closeApp();
+        log_.seen.clear();
+    }
+
+    void showsOneRowPerEntry() {
+        openWithLog(kBook);
+        QCOMPARE(listNames(), (QStringList{"G1", "A1", "セパレータ", "G2", "A2"}));
+        // Every address followed by one space; nothing for groups and separators.
+        QCOMPARE(listColumn(1), (QStringList{"", "x y z ", "", "", "w "}));
+        QCOMPARE(list().model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("名前"));
+        QCOMPARE(list().model()->headerData(1, Qt::Horizontal).toString(),
+                 QStringLiteral("アドレス"));
+        QCOMPARE(list().currentRow(), -1); // no current row after a fill
+        for (int id : {ID_DELETE, ID_PROPERTIES, ID_MOVE_UP, ID_MOVE_DOWN})
+            QVERIFY(!enabled(id));
+        for (int id :
+             {ID_INSERT_ADDRESS, ID_INSERT_GROUP, ID_INSERT_SEPARATOR, ID_LOAD_AT_SELECTION})
+            QVERIFY(enabled(id));
+        clickRow(1);
+        QCOMPARE(list().currentRow(), 1);
+        QVERIFY(enabled(ID_DELETE) && enabled(ID_MOVE_UP) && enabled(ID_PROPERTIES));
+        // The tree pane, when active, offers none of the list's inserts.
+        tree().setFocus();
+        QVERIFY(!enabled(ID_LOAD_AT_SELECTION) && !enabled(ID_INSERT_ADDRESS));
+        // Told to show nothing, the list shows the top level.
+        select("G2");
+        QCOMPARE(listNames(), QStringList{"inner"});
+        PaneMessageEvent top(UM_SHOWGROUP, nullptr);
+        QCoreApplication::sendEvent(&app_->frame(), &top);
+        QCOMPARE(listNames().size(), 5);
+    }
+
+    void insertsWhereTheCurrentRowIs_data() {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<int>("current");
+        QTest::addColumn<QByteArray>("book");
+        QTest::addColumn<QStringList>("names");
+        const QByteArray head = "GROUP G1\r\n  a: 1\r\nEND GROUP\r\n";
+        const QByteArray tail = "A1: x,y,z\r\nSEPARATOR\r\nGROUP G2\r\n  GROUP inner\r\n"
+                                "    i: 2\r\n  END GROUP\r\nEND GROUP\r\nA2: w\r\n";
+        QTest::newRow("address after a group row, not into it")
+            << int(ID_INSERT_ADDRESS) << 0 << head + "new: n1,n2\r\n" + tail
+            << QStringList{"G1", "new", "A1", "セパレータ", "G2", "A2"};
+        QTest::newRow("group after a group row")
+            << int(ID_INSERT_GROUP) << 0 << head + "GROUP new\r\nEND GROUP\r\n" + tail
+            << QStringList{"G1", "new", "A1", "セパレータ", "G2", "A2"};
+        QTest::newRow("separator with no current row goes last")
+            << int(ID_INSERT_SEPARATOR) << -1 << head + tail + "SEPARATOR\r\n"
+            << QStringList{"G1", "A1", "セパレータ", "G2", "A2", "セパレータ"};
+    }
+    void insertsWhereTheCurrentRowIs() {
+        QFETCH(int, command);
+        QFETCH(int, current);
+        QFETCH(QByteArray, book);
+        QFETCH(QStringList, names);
+        CTellwickApp& app = openWithLog(kBook);
+        if (current >= 0)
+            clickRow(current);
+        setNameInDialog("new", "n1\nn2");
+        QVERIFY(app.router().execute(command));
+        QCOMPARE(WrittenBook(app.document()), book);
+        QCOMPARE(listNames(), names);
+        QCOMPARE(list().currentRow(), current); // the new row takes neither focus...
+        QCOMPARE(list().selectionModel()->selectedRows().size(), current >= 0 ? 1 : 0);
+        QVERIFY(app.document().isModified());
+        if (command == ID_INSERT_GROUP) {
+            QCOMPARE(ChildLabels(tree().rootItem()), (QStringList{"G1", "new", "G2"}));
+            QCOMPARE(log_.seen, QStringList{"402 new"});
+        } else {
+            QVERIFY(log_.seen.isEmpty());
+        }
+    }
+
+    // Cancelled dialogs insert nothing.
+    void insertCancelledChangesNothing() {
+        CTellwickApp& app = openWithLog(kBook);
+        prompter_->dialogScript = [](QDialog&) { return QDialog::Rejected; };
+        QVERIFY(app.router().execute(ID_INSERT_ADDRESS));
+        QVERIFY(app.router().execute(ID_INSERT_GROUP));
+        QCOMPARE(WrittenBook(app.document()), kBook);
+        QVERIFY(!app.document().isModified());
+        QCOMPARE(prompter_->dialogsRun, (QStringList{"addressDialog", "groupDialog"}));
+    }
+
+    // In an empty list the new entry goes into the group the list shows, and stays there
+    // when the list is filled again; in an empty book it is the only entry.
+    void insertsIntoTheShownEmptyGroup() {
+        CTellwickApp& app = openWithLog("A: 1\r\nGROUP empty\r\nEND GROUP\r\n");
+        select("empty");
+        QVERIFY(listNames().isEmpty());
+        list().setFocus();
+        QVERIFY(app.router().execute(ID_INSERT_SEPARATOR));
+        setNameInDialog("sub");
+        QVERIFY(app.router().execute(ID_INSERT_GROUP));
+        QCOMPARE(WrittenBook(app.document()),
+                 QByteArray("A: 1\r\nGROUP empty\r\n  SEPARATOR\r\n  GROUP sub\r\n  END GROUP\r\n"
+                            "END GROUP\r\n"));
+        QCOMPARE(ChildLabels(item("empty")), QStringList{"sub"});
+        select("book.tlw");
+        select("empty");
+        QCOMPARE(listNames(), (QStringList{"セパレータ", "sub"}));
+
+        QVERIFY(app.documents().fileNew());
+        list().setFocus();
+        setNameInDialog("only", "o");
+        QVERIFY(app.router().execute(ID_INSERT_ADDRESS));
+        QCOMPARE(WrittenBook(app.document()), QByteArray("only: o\r\n"));
+        QCOMPARE(listNames(), QStringList{"only"});
+    }
+
+    void movesAndKeepsTheMovedRowCurrent() {
+        CTellwickApp& app = openWithLog(kBook);
+        // An address below a group moves up: the rows change places with their texts and
+        // icons, and the moved row keeps the focus.
+        clickRow(1);
+        QVERIFY(app.router().execute(ID_MOVE_UP));
+        QCOMPARE(listNames().mid(0, 2), (QStringList{"A1", "G1"}));
+        QCOMPARE(listColumn(1).mid(0, 2), (QStringList{"x y z ", ""}));
+        QCOMPARE(list().currentRow(), 0);
+        QVERIFY(!rowIndex(0).data(Qt::DecorationRole).value<QIcon>().isNull());
+        // The group changed objects: its tree item follows it, children included.
+        QCOMPARE(CTlwTreeView::entryOf(item("G1")), app.document().tree.first->next);
+        QCOMPARE(CTlwTreeView::entryOf(item("G1"))->firstChild->name, std::string("a"));
+        QCOMPARE(log_.seen.size(), 1);
+        QVERIFY(log_.seen[0].startsWith("402 "));
+        select("G1");
+        QCOMPARE(listNames(), QStringList{"a"});
+        select("book.tlw");
+        list().setFocus();
+
+        // At the ends, and without a current row, the move only beeps.
+        clickRow(0);
+        QVERIFY(app.router().execute(ID_MOVE_UP));
+        clickRow(4);
+        QVERIFY(app.router().execute(ID_MOVE_DOWN));
+        QCOMPARE(prompter_->beeps, 2);
+
+        // A group moves down past a group: the tree shows both in their new order.
+        clickRow(1);
+        QVERIFY(app.router().execute(ID_MOVE_DOWN)); // G1 below the separator
+        QVERIFY(app.router().execute(ID_MOVE_DOWN)); // G1 below G2
+        QCOMPARE(list().currentRow(), 3);
+        QVERIFY(selected(3));
+        QCOMPARE(listNames(), (QStringList{"A1", "セパレータ", "G2", "G1", "A2"}));
+        QCOMPARE(ChildLabels(tree().rootItem()), (QStringList{"G2", "G1"}));
+        QCOMPARE(ChildLabels(item("G2")), QStringList{"inner"});
+        QCOMPARE(WrittenBook(app.document()),
+                 QByteArray("A1: x,y,z\r\nSEPARATOR\r\nGROUP G2\r\n  GROUP inner\r\n    i: 2\r\n"
+                            "  END GROUP\r\nEND GROUP\r\nGROUP G1\r\n  a: 1\r\nEND GROUP\r\n"
+                            "A2: w\r\n"));
+    }
+
+    void deletesAfterItsQuestion_data() {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("question");
+        QTest::newRow("group") << 0 << "グループの削除"
+                               << "[G1]\nこのグループ以下すべての項目を削除します\nよろしいですか";
+        QTest::newRow("address") << 1 << "アドレスの削除"
+                                 << "[A1]\nこのアドレスを削除します\nよろしいですか";
+        QTest::newRow("separator") << 2 << "セパレーターの削除"
+                                   << "セパレーターを削除します\nよろしいですか";
+    }
+    void deletesAfterItsQuestion() {
+        QFETCH(int, row);
+        QFETCH(QString, caption);
+        QFETCH(QString, question);
+        CTellwickApp& app = openWithLog(kBook);
+        clickRow(row);
+        prompter_->answers = {Prompter::Answer::No};
+        QVERIFY(app.router().execute(ID_DELETE));
+        QCOMPARE(prompter_->shown.size(), 1);
+        QCOMPARE(prompter_->shown[0].caption, caption);
+        QCOMPARE(prompter_->shown[0].text, question);
+        QCOMPARE(prompter_->shown[0].buttons, Prompter::Buttons::YesNo);
+        QCOMPARE(WrittenBook(app.document()), kBook);
+        QVERIFY(!app.document().isModified());
+
+        const QStringList before = listNames();
+        prompter_->answers = {Prompter::Answer::Yes};
+        QVERIFY(app.router().execute(ID_DELETE));
+        QStringList after = before;
+        after.removeAt(row);
+        QCOMPARE(listNames(), after);
+        QVERIFY(app.document().isModified());
+        QCOMPARE(ChildLabels(tree().rootItem()),
+                 row == 0 ? QStringList{"G2"} : (QStringList{"G1", "G2"}));
+        QCOMPARE(log_.seen.size(), 1);
+        QVERIFY(log_.seen[0].startsWith("404 "));
+    }
+
+    // Properties edit an address or a group in its dialog; a separator has none, and the
+    // tree is told in every case.
+    void propertiesTellTheTreeWhateverTheEntry() {
+        CTellwickApp& app = openWithLog(kBook);
+        clickRow(2);
+        QVERIFY(app.router().execute(ID_PROPERTIES));
+        QVERIFY(prompter_->dialogsRun.isEmpty());
+        QCOMPARE(log_.seen, QStringList{"403 " + QString::fromStdString(kSeparatorName)});
+        QVERIFY(!app.document().isModified());
+
+        clickRow(1);
+        setNameInDialog("A1b", "p\nq");
+        QVERIFY(app.router().execute(ID_PROPERTIES));
+        QCOMPARE(listNames()[1], QStringLiteral("A1b"));
+        QCOMPARE(listColumn(1)[1], QStringLiteral("p q "));
+        clickRow(0);
+        prompter_->dialogScript = [](QDialog& dialog) {
+            dialog.findChild<QLineEdit*>("nameEdit")->setText("ignored");
+            return QDialog::Rejected;
+        };
+        QVERIFY(app.router().execute(ID_PROPERTIES));
+        QCOMPARE(prompter_->dialogsRun, (QStringList{"addressDialog", "groupDialog"}));
+        QCOMPARE(log_.seen.last(), QStringLiteral("403 G1"));
+        QCOMPARE(listNames()[0], QStringLiteral("G1"));
+        QVERIFY(WrittenBook(app.document()).contains("A1b: p,q\r\n"));
+    }
+
+    void doubleClicksOpenTheRow() {
+        CTellwickApp& app = openWithLog(kBook);
+        prompter_->dialogScript = [](QDialog&) { return QDialog::Rejected; };
+        QTest::mouseDClick(list().viewport(), Qt::LeftButton, {}, rowCenter(2)); // separator
+        QTest::mouseDClick(list().viewport(), Qt::LeftButton, {}, rowCenter(1)); // address
+        QCOMPARE(prompter_->dialogsRun, QStringList{"addressDialog"});
+        QVERIFY(log_.seen.isEmpty());
+        QTest::mouseDClick(list().viewport(), Qt::LeftButton, {}, rowCenter(3)); // group
+        QCOMPARE(listNames(), QStringList{"inner"});
+        QCOMPARE(log_.seen, QStringList{"405 G2"});
+        QCOMPARE(tree().currentItem(), item("G2"));
+        QCoreApplication::processEvents();
+        QCOMPARE(list().shownGroup(), CTlwTreeView::entryOf(item("G2")));
+        QTest::mouseDClick(list().viewport(), Qt::LeftButton, {}, QPoint(5, 300)); // no row
+        QCOMPARE(listNames(), QStringList{"inner"});
+        QVERIFY(!app.document().isModified());
+    }
+
+    void contextMenuActsOnTheRightClickedRow() {
+        CTellwickApp& app = openWithLog(kBook);
+        clickRow(1);
+        prompter_->menuChoice = QStringLiteral("削除");
+        prompter_->answers = {Prompter::Answer::Yes};
+        rightClick(rowCenter(3));
+        QCOMPARE(prompter_->menusShown.size(), 1);
+        QCOMPARE(prompter_->menusShown[0],
+                 (QStringList{"削除", "", "アドレスの挿入", "グループの挿入", "セパレータの挿入",
+                              "", "ﾌﾟﾛﾊﾟﾃｨ"}));
+        QCOMPARE(prompter_->shown[0].caption, QStringLiteral("グループの削除"));
+        QCOMPARE(listNames(), (QStringList{"G1", "A1", "セパレータ", "A2"}));
+        QVERIFY(app.document().isModified());
+        // Empty space shows no menu.
+        rightClick(QPoint(5, list().viewport()->height() - 3));
+        QCOMPARE(prompter_->menusShown.size(), 1);
+        // The menu key opens it for the current row; its inserts go after that row.
+        clickRow(0);
+        prompter_->menuChoice = QStringLiteral("セパレータの挿入");
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+        QCoreApplication::sendEvent(list().viewport(), &key);
+        QCOMPARE(listNames(), (QStringList{"G1", "セパレータ", "A1", "セパレータ", "A2"}));
+    }
+
+    void renamesInPlace() {
+        CTellwickApp& app = openWithLog(kBook);
+        clickRow(2);
+        QTest::keyClick(list().viewport(), Qt::Key_F2);
+        QVERIFY(!editor()); // separators are not renamed
+        clickRow(3);
+        QTest::keyClick(list().viewport(), Qt::Key_F2);
+        typeInEditor(QStringLiteral("家族"));
+        QCOMPARE(item("家族"), tree().rootItem()->child(1)); // the tree relabels the group
+        QVERIFY(WrittenBook(app.document()).contains("GROUP \x89\xc6\x91\xb0\r\n"));
+        QVERIFY(app.document().isModified());
+
+        // Escape keeps the name; an empty text gives an empty name.
+        clickRow(1);
+        QTest::keyClick(list().viewport(), Qt::Key_F2);
+        typeInEditor(QStringLiteral("gone"), Qt::Key_Escape);
+        QCOMPARE(listNames()[1], QStringLiteral("A1"));
+        QTest::keyClick(list().viewport(), Qt::Key_F2);
+        typeInEditor(QString());
+        QVERIFY(WrittenBook(app.document()).contains("\r\n: x,y,z\r\n"));
+
+        // Text the book cannot hold is refused with a message, and nothing changes.
+        clickRow(4);
+        QTest::keyClick(list().viewport(), Qt::Key_F2);
+        typeInEditor(QStringLiteral("A2😀"));
+        QCOMPARE(prompter_->shown.size(), 1);
+        QVERIFY(prompter_->shown[0].text.contains(QStringLiteral("😀")));
+        QCOMPARE(listNames()[4], QStringLiteral("A2"));
+        QVERIFY(WrittenBook(app.document()).endsWith("A2: w\r\n"));
+    }
+
+    void dropsRowsOnARow_data() {
+        QTest::addColumn<int>("target");
+        QTest::addColumn<QByteArray>("book");
+        QTest::addColumn<QStringList>("names");
+        const QByteArray g1 = "GROUP G1\r\n  a: 1\r\nEND GROUP\r\n";
+        const QByteArray inner = "  GROUP inner\r\n    i: 2\r\n  END GROUP\r\n";
+        // The rows of A1, the separator and A2 are dragged.
+        QTest::newRow("on an address: right behind it, in list order")
+            << 0
+            << "Z: 0\r\nA1: x,y,z\r\nSEPARATOR\r\nA2: w\r\n" + g1 + "GROUP G2\r\n" + inner +
+                   "END GROUP\r\n"
+            << QStringList{"Z", "A1", "セパレータ", "A2", "G1", "G2"};
+        QTest::newRow("on a group: first in it, gone from the list")
+            << 4
+            << "Z: 0\r\n" + g1 + "GROUP G2\r\n  A1: x,y,z\r\n  SEPARATOR\r\n  A2: w\r\n" + inner +
+                   "END GROUP\r\n"
+            << QStringList{"Z", "G1", "G2"};
+        QTest::newRow("on one of themselves: the others follow it")
+            << 3
+            << "Z: 0\r\n" + g1 + "SEPARATOR\r\nA1: x,y,z\r\nA2: w\r\nGROUP G2\r\n" + inner +
+                   "END GROUP\r\n"
+            << QStringList{"Z", "G1", "セパレータ", "A1", "A2", "G2"};
+    }
+    void dropsRowsOnARow() {
+        QFETCH(int, target);
+        QFETCH(QByteArray, book);
+        QFETCH(QStringList, names);
+        CTellwickApp& app = openWithLog("Z: 0\r\n" + kBook);
+        clickRow(2);
+        clickRow(3, Qt::ControlModifier);
+        clickRow(5, Qt::ControlModifier);
+        startListDrag(3);
+        QCOMPARE(app.document().dragList.size(), std::size_t(3));
+        releaseOnRow(target);
+        QCOMPARE(WrittenBook(app.document()), book);
+        QCOMPARE(listNames(), names);
+        QVERIFY(app.document().isModified());
+        QVERIFY(log_.seen.isEmpty()); // no group moved
+    }
+
+    // Groups dropped on the list: the tree shows each at its new place only, and a group
+    // never goes below itself.
+    void groupsDroppedOnTheListMoveInTheTree() {
+        CTellwickApp& app = openWithLog(kBook);
+        item("G2")->setExpanded(true);
+        select("G1");
+        // A group from another branch of the tree onto a row of G1. Dragging it selects
+        // nothing, so the list still shows G1.
+        startTreeDrag(item("inner"));
+        QCoreApplication::processEvents();
+        QCOMPARE(tree().currentItem(), item("G1"));
+        QCOMPARE(listNames(), QStringList{"a"});
+        releaseOnRow(0);
+        QCOMPARE(listNames(), (QStringList{"a", "inner"}));
+        QCOMPARE(ChildLabels(item("G1")), QStringList{"inner"});
+        QCOMPARE(item("G2")->childCount(), 0); // its old item is gone
+        QCOMPARE(CTlwTreeView::entryOf(item("inner"))->firstChild->name, std::string("i"));
+
+        // A list group onto a group row: into it, and the tree follows.
+        select("book.tlw");
+        list().setFocus();
+        clickRow(0);
+        startListDrag(0);
+        releaseOnRow(3);
+        QCOMPARE(ChildLabels(tree().rootItem()), QStringList{"G2"});
+        QCOMPARE(ChildLabels(item("G2")), QStringList{"G1"});
+
+        // A tree group onto a row inside itself moves nothing. A click selects it.
+        QTest::mouseClick(tree().viewport(), Qt::LeftButton, {},
+                          tree().visualItemRect(item("G2")).center());
+        QCoreApplication::processEvents();
+        QCOMPARE(tree().currentItem(), item("G2"));
+        QCOMPARE(listNames(), QStringList{"G1"});
+        const QByteArray before = WrittenBook(app.document());
+        startTreeDrag(item("G2"));
+        releaseOnRow(0);
+        QCOMPARE(WrittenBook(app.document()), before);
+        QCOMPARE(ChildLabels(item("G2")), QStringList{"G1"});
+    }
+
+    // Rows dragged to the tree go first into the group they are released on, in list
+    // order, and the list shows the tree's selected group.
+    void rowsDroppedOnATreeGroup() {
+        CTellwickApp& app = openWithLog(kBook);
+        clickRow(4);
+        clickRow(1, Qt::ControlModifier);
+        startListDrag(1);
+        releaseOver(tree().viewport(), tree().visualItemRect(item("G2")).center());
+        QCOMPARE(WrittenBook(app.document()),
+                 QByteArray("GROUP G1\r\n  a: 1\r\nEND GROUP\r\nSEPARATOR\r\nGROUP G2\r\n"
+                            "  A1: x,y,z\r\n  A2: w\r\n  GROUP inner\r\n    i: 2\r\n"
+                            "  END GROUP\r\nEND GROUP\r\n"));
+        QCOMPARE(listNames(), (QStringList{"G1", "セパレータ", "G2"}));
+    }
+
+    // Releases on the splitter handle go to the list, releases off the rows anywhere drop
+    // nothing, and Escape cancels; every one of them ends the drag.
+    void dragsEndingOffTheRowsDropNothing() {
+        CTellwickApp& app = openWithLog(kBook);
+        QSplitter* splitter = app.frame().findChild<QSplitter*>();
+        QWidget* handle = splitter->handle(1);
+        startTreeDrag(item("G1"));
+        sendToFrame(QEvent::MouseMove, list().viewport(), rowCenter(3));
+        QCOMPARE(list().dropRow(), 3);
+        sendToFrame(QEvent::MouseMove, handle, handle->rect().center());
+        QCOMPARE(app.document().dragWnd.data(), &list());
+        QCOMPARE(list().dropRow(), -1);
+        releaseOver(handle, handle->rect().center());
+
+        clickRow(1);
+        startListDrag(1);
+        releaseOver(list().viewport(), QPoint(rowCenter(0).x(), -40)); // above the list
+        startListDrag(1);
+        releaseOver(list().viewport(), QPoint(5, list().viewport()->height() - 2));
+        startListDrag(1);
+        releaseOver(&app.frame(), QPoint(app.frame().width() - 5, app.frame().height() + 50));
+        startListDrag(1);
+        sendToFrame(QEvent::MouseMove, list().viewport(), rowCenter(0));
+        QTest::keyClick(&list(), Qt::Key_Escape);
+        verifyDragEnded();
+        sendToFrame(QEvent::MouseButtonRelease, list().viewport(), rowCenter(0));
+        QCOMPARE(WrittenBook(app.document()), kBook);
+        QVERIFY(!app.document().isModified());
+    }
+
+    // A new or opened book frees the entries the rows showed: the list never keeps them,
+    // and a drag of the old book ends.
+    void newAndOpenNeverLeaveRowsOfTheFreedBook() {
+        CTellwickApp& app = openWithLog(kBook);
+        select("G2");
+        QCOMPARE(listNames(), QStringList{"inner"});
+        QVERIFY(app.documents().fileNew());
+        QVERIFY(listNames().isEmpty());
+        QVERIFY(!list().shownGroup());
+
+        QVERIFY(app.documents().openDocumentFile(writeFile("other.tlw", kBook)));
+        select("G2");
+        clickRow(0);
+        startListDrag(0);
+        QVERIFY(app.documents().openDocumentFile(writeFile("third.tlw", "X: 1\r\n")));
+        verifyDragEnded();
+        QCOMPARE(listNames(), QStringList{"X"});
+        sendToFrame(QEvent::MouseButtonRelease, list().viewport(), rowCenter(0));
+        QCOMPARE(WrittenBook(app.document()), QByteArray("X: 1\r\n"));
+    }
+
+    void readsABookInAtTheSelection_data() {
+        QTest::addColumn<int>("current");
+        QTest::addColumn<QByteArray>("book");
+        QTest::newRow("after the current row")
+            << 0
+            << QByteArray("GROUP G1\r\n  a: 1\r\nEND GROUP\r\nGROUP N\r\n  n: 1\r\nEND GROUP\r\n"
+                          "M: 2\r\nA1: x,y,z\r\nSEPARATOR\r\nGROUP G2\r\n  GROUP inner\r\n"
+                          "    i: 2\r\n  END GROUP\r\nEND GROUP\r\nA2: w\r\n");
+        QTest::newRow("at the end without a current row")
+            << -1 << kBook + "GROUP N\r\n  n: 1\r\nEND GROUP\r\nM: 2\r\n";
+    }
+    void readsABookInAtTheSelection() {
+        QFETCH(int, current);
+        QFETCH(QByteArray, book);
+        CTellwickApp& app = openWithLog(kBook);
+        if (current >= 0)
+            clickRow(current);
+        prompter_->openChoices = {
+            writeFile("in.tlw", "GROUP N\r\n  n: 1\r\nEND GROUP\r\nM: 2\r\n")};
+        QVERIFY(app.router().execute(ID_LOAD_AT_SELECTION));
+        QCOMPARE(prompter_->dialogFilters.size(), 1);
+        QCOMPARE(prompter_->dialogFilters[0][0].label, QStringLiteral("ｱﾄﾞﾚｽ帳ﾌｧｲﾙ"));
+        QVERIFY(QDir::match(prompter_->dialogFilters[0][0].patterns, "X.TLW"));
+        QCOMPARE(WrittenBook(app.document()), book);
+        QVERIFY(app.document().isModified());
+        QCOMPARE(list().currentRow(), current);
+        QVERIFY(listNames().contains("N") && listNames().contains("M"));
+        QVERIFY(ChildLabels(tree().rootItem()).contains("N"));
+        QCOMPARE(app.document().pathName(), dir_.filePath("book.tlw")); // still the same book
+    }
+
+    void readingInFailsOrIsCancelledWithoutChange() {
+        CTellwickApp& app = openWithLog(kBook);
+        clickRow(1);
+        QVERIFY(app.router().execute(ID_LOAD_AT_SELECTION)); // cancelled
+        prompter_->openChoices = {dir_.filePath("missing.tlw"), dir_.path()};
+        QVERIFY(app.router().execute(ID_LOAD_AT_SELECTION));
+        QVERIFY(app.router().execute(ID_LOAD_AT_SELECTION));
+        QCOMPARE(prompter_->shown.size(), 2);
+        QVERIFY(
+            prompter_->shown[0].text.startsWith(QStringLiteral("ﾄﾞｷｭﾒﾝﾄのｵｰﾌﾟﾝに失敗しました。")));
+        QVERIFY(prompter_->shown[0].text.contains("missing.tlw"));
+        QCOMPARE(WrittenBook(app.document()), kBook);
+        QVERIFY(!app.document().isModified());
+    }
+
+    // Into the group an empty list shows; the tree shows the groups read in.
+    void readsABookIntoAnEmptyGroup() {
+        CTellwickApp& app = openWithLog("GROUP empty\r\nEND GROUP\r\n");
+        select("empty");
+        list().setFocus();
+        prompter_->openChoices = {writeFile("in.tlw", "GROUP N\r\n  n: 1\r\nEND GROUP\r\n")};
+        QVERIFY(app.router().execute(ID_LOAD_AT_SELECTION));
+        QCOMPARE(
+            WrittenBook(app.document()),
+            QByteArray("GROUP empty\r\n  GROUP N\r\n    n: 1\r\n  END GROUP\r\nEND GROUP\r\n"));
+        QCOMPARE(listNames(), QStringList{"N"});
+        QCOMPARE(ChildLabels(item("empty")), QStringList{"N"});
+    }
+
+    void theEditMenuOffersReadingIn() {
+        CTellwickApp& app = openWithLog(kBook);
+        QMenu* edit = nullptr;
+        for (QAction* action : app.frame().menuBar()->actions()) {
+            if (action->text() == QStringLiteral("編集(&E)"))
+                edit = action->menu();
+        }
+        QVERIFY(edit);
+        QStringList texts;
+        for (QAction* action : edit->actions())
+            texts << (action->isSeparator() ? "-" : action->text());
+        QCOMPARE(texts, (QStringList{"削除", "-", "上へ移動", "下へ移動", "-", "選択位置に読み込み",
+                                     "-", "ﾌﾟﾛﾊﾟﾃｨ"}));
+    }
+};
+
+QTEST_MAIN(TestListPane)
+#include "tst_listpane.moc"
