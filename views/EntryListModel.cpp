@@ -6,17 +6,6 @@
 
 #include <algorithm>
 
-namespace {
-
-std::size_t chainLength(const EntryNode* head) {
-    std::size_t length = 0;
-    for (; head; head = head->next)
-        ++length;
-    return length;
-}
-
-} // namespace
-
 EntryListModel::EntryListModel(QObject* parent) : QAbstractTableModel(parent) {
     for (int kind = 0; kind < 3; ++kind)
         kindIcons_[kind] = Artwork::kindIcon(kind);
@@ -63,10 +52,9 @@ Qt::ItemFlags EntryListModel::flags(const QModelIndex& index) const {
 
 void EntryListModel::showChain(EntryNode* head) {
     beginResetModel();
-    // Sized to the chain, not cleared and refilled: a cleared vector keeps its room, so the
-    // million rows of a book since closed would stay allocated behind a short list.
+    // One walk over the chain, whose entries lie scattered in memory; a fresh vector, since
+    // a cleared one would keep the room of a million rows behind a short list.
     std::vector<EntryNode*> rows;
-    rows.reserve(chainLength(head));
     for (EntryNode* entry = head; entry; entry = entry->next)
         rows.push_back(entry);
     rows_.swap(rows);

@@ -1,0 +1,135 @@
+// The entry list pane on big groups: showing a group of 1,000,000 entries, and on a group of
+// 100,000 entries filling, scrolling, inserting, moving and deleting, each including the
+// repaint the user waits for, and one round of command-state updates. Medians of 11.
+#include "SilentPrompter.h"
+#include "app/MainFrame.h"
+#include "app/TellwickApp.h"
+#include "doc/TellwickDoc.h"
+#include "framework/CommandRouter.h"
+#include "views/Commands.h"
+#include "views/EntryListModel.h"
+#include "views/PaneMessages.h"
+#include "views/TlwListView.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QScrollBar>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int kBig = 100'000;
+constexpr int kHuge = 1'000'000;
+constexpr int kRepetitions = 11;
+constexpr double kBigTargetMs = 50;
+constexpr double kHugeTargetMs = 60;
+
+bool WriteGroup(QFile& file, const QByteArray& name, int entries) {
+    file.write("GROUP " + name + "\r\n");
+    QByteArray chunk;
+    for (int i = 0; i < entries; ++i) {
+        chunk += "  entry" + QByteArray::number(i) + ": a" + QByteArray::number(i) + ",b\r\n";
+        if (chunk.size() > (1 << 20)) {
+            file.write(chunk);
+            chunk.clear();
+        }
+    }
+    file.write(chunk + "END GROUP\r\n");
+    return file.error() == QFileDevice::NoError;
+}
+
+bool WriteBook(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && WriteGroup(file, "big", kBig) &&
+           WriteGroup(file, "huge", kHuge);
+}
+
+template <typename Step, typename Setup> double MedianMs(Step step, Setup setup) {
+    std::vector<double> ms;
+    for (int i = 0; i < kRepetitions; ++i) {
+        setup();
+        QElapsedTimer timer;
+        timer.start();
+        step();
+        ms.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+template <typename Step> double MedianMs(Step step) {
+    return MedianMs(step, [] {});
+}
+
+void Report(const char* what, double ms, double target, bool* allMet) {
+    const bool met = ms < target;
+    *allMet = *allMet && met;
+    std::printf("%-44s %8.2f ms  (target < %.0f ms) %s\n", what, ms, target, met ? "ok" : "SLOW");
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    QTemporaryDir dir;
+    const QString book = dir.filePath(QStringLiteral("big.tlw"));
+    SilentPrompter prompter;
+    CTellwickApp app(prompter, dir.filePath(QStringLiteral("tellwick.INI")));
+    if (!WriteBook(book) || !app.initInstance({book}))
+        return 1;
+    app.frame().resize(900, 600);
+    app.frame().show();
+    QApplication::setActiveWindow(&app.frame());
+    CTlwListView& list = app.listPane();
+    list.setFocus();
+    // Lays the rows out and paints the visible ones, as the screen would.
+    const auto paint = [&] { list.viewport()->grab(); };
+    EntryNode* big = app.document().tree.first;
+    EntryNode* huge = big->next;
+    const auto show = [&](EntryNode* group) {
+        PaneMessageEvent message(UM_SHOWGROUP, group);
+        QCoreApplication::sendEvent(&app.frame(), &message);
+        paint();
+    };
+    bool allRan = true;
+    const auto run = [&](int command) {
+        allRan = app.router().execute(command) && allRan;
+        paint();
+    };
+
+    bool allMet = true;
+    Report("show a group of 1,000,000 entries", MedianMs([&] { show(huge); }, [&] { show(big); }),
+           kHugeTargetMs, &allMet);
+    Report("show a group of 100,000 entries", MedianMs([&] { show(big); }, [&] { show(huge); }),
+           kBigTargetMs, &allMet);
+    QScrollBar* scroll = list.verticalScrollBar();
+    Report("scroll from top to bottom and back", MedianMs([&] {
+                                                     scroll->setValue(scroll->maximum());
+                                                     paint();
+                                                     scroll->setValue(0);
+                                                     paint();
+                                                 }) / 2,
+           kBigTargetMs, &allMet);
+    list.setCurrentIndex(list.rows().index(kBig / 2, 0));
+    Report("insert a separator mid-list", MedianMs([&] { run(ID_INSERT_SEPARATOR); }), kBigTargetMs,
+           &allMet);
+    Report("move the current row up", MedianMs([&] { run(ID_MOVE_UP); }), kBigTargetMs, &allMet);
+    Report("move the current row down", MedianMs([&] { run(ID_MOVE_DOWN); }), kBigTargetMs,
+           &allMet);
+    Report("delete the current row (answered Yes)", MedianMs([&] { run(ID_DELETE); }), kBigTargetMs,
+           &allMet);
+    Report("update every command state once", MedianMs([&] { app.router().updateAll(); }), 1,
+           &allMet);
+    if (!allRan || list.rows().rowCount() != kBig) {
+        std::printf("a command did not run (rows now %d)\n", list.rows().rowCount());
+        return 1;
+    }
+    return allMet ? 0 : 3;
+}
