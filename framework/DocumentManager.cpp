@@ -31,13 +31,7 @@ DocumentManager::DocumentManager(Document& document, Prompter& prompter,
 }
 
 QList<FileFilter> DocumentManager::fileFilters() const {
-    // On Linux the pattern must spell out both cases to match "x.TLW" as well as "x.tlw".
-    QString anyCase = QStringLiteral("*");
-    for (QChar c : template_.filterExtension) {
-        anyCase +=
-            c.isLetter() ? QStringLiteral("[%1%2]").arg(c.toLower(), c.toUpper()) : QString(c);
-    }
-    return {{template_.filterName, {anyCase}},
+    return {{template_.filterName, ExtensionPatterns(template_.filterExtension)},
             {QStringLiteral("すべてのﾌｧｲﾙ (*.*)"), {QStringLiteral("*")}}};
 }
 

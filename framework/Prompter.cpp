@@ -81,6 +81,14 @@ QString ChooseFile(QFileDialog& dialog, const QList<FileFilter>& filters) {
 
 } // namespace
 
+QStringList ExtensionPatterns(const QString& extension) {
+    QString anyCase = QStringLiteral("*");
+    for (QChar c : extension)
+        anyCase +=
+            c.isLetter() ? QStringLiteral("[%1%2]").arg(c.toLower(), c.toUpper()) : QString(c);
+    return {u'*' + extension, anyCase};
+}
+
 int Prompter::runDialog(QDialog& dialog) {
     return dialog.exec();
 }

@@ -15,6 +15,11 @@ struct FileFilter {
     QStringList patterns;
 };
 
+// The patterns of a file type: the extension as written first, since a save dialog gives it
+// to the name it proposes, then the same extension in any letter case (".tlw" also matches
+// "x.TLW").
+QStringList ExtensionPatterns(const QString& extension);
+
 // Every modal question and file choice of the program goes through this seam, so that the
 // real boxes and dialogs can be answered by tests without timers or sleeps.
 class Prompter {

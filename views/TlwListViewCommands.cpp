@@ -196,7 +196,7 @@ void CTlwListView::renameInPlace(const QModelIndex& index, const QString& text) 
 // entry would go; a file that cannot be read is reported and changes nothing.
 void CTlwListView::loadBookAtSelection() {
     const QList<FileFilter> filters = {
-        {QStringLiteral("ｱﾄﾞﾚｽ帳ﾌｧｲﾙ"), {QStringLiteral("*.[tT][lL][wW]")}},
+        {QStringLiteral("ｱﾄﾞﾚｽ帳ﾌｧｲﾙ"), ExtensionPatterns(QStringLiteral(".tlw"))},
         {QStringLiteral("すべてのﾌｧｲﾙ(*.*)"), {QStringLiteral("*")}},
     };
     const QString path = prompter_.chooseOpenFile(this, QStringLiteral("開く"), filters);

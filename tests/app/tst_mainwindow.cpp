@@ -16,8 +16,11 @@
 #include "app/ShellRequests.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocalSocket>
 #include <QMenu>
 #include <QMenuBar>
@@ -251,6 +254,29 @@ private slots:
         // The book filter matches the extension in any letter case.
         QVERIFY(QDir::match(filters.at(0).patterns, QStringLiteral("X.TlW")));
         QVERIFY(!QDir::match(filters.at(0).patterns, QStringLiteral("X.txt")));
+    }
+
+    // The real save dialog shows the proposed name as it is, and keeps its extension as the
+    // user switches between the file types.
+    void theSaveDialogProposesAPlainFileName() {
+        CTellwickApp& app = start({});
+        QStringList seen;
+        QTimer::singleShot(0, [&seen] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            seen << name->text();
+            types->setCurrentIndex(1);
+            types->setCurrentIndex(0);
+            seen << name->text();
+            dialog->reject();
+        });
+        WidgetPrompter real;
+        QVERIFY(real.chooseSaveFile(&app.frame(), QStringLiteral("名前を付けて保存"),
+                                    QStringLiteral("Untitled.TLW"), app.documents().fileFilters())
+                    .isEmpty());
+        QCOMPARE(seen, (QStringList{"Untitled.TLW", "Untitled.TLW"}));
     }
 
     void aZeroByteFileIsAnEmptyBook() {
