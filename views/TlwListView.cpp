@@ -25,7 +25,7 @@ CTlwListView::CTlwListView(CTellwickDoc& document, Prompter& prompter, QWidget* 
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
-    // Dragging is ours (startDrag); enabling it keeps a multi-row selection when a press on
+    // Dragging is ours; enabling the view's own keeps a multi-row selection when a press on
     // one of its rows may start a drag.
     setDragEnabled(true);
     setIconSize(QSize(16, 16));

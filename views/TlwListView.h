@@ -5,6 +5,8 @@
 #include <QPersistentModelIndex>
 #include <QTreeView>
 
+#include <vector>
+
 class CTellwickDoc;
 class Prompter;
 class EntryListModel;
@@ -36,7 +38,9 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void startDrag(Qt::DropActions supportedActions) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     // Where a new entry goes: its row, and the entry it follows (null: none in the list).
@@ -63,6 +67,8 @@ private:
     void openRow(int row);
     void runContextMenu(int row, const QPoint& globalPos);
     void loadBookAtSelection();
+    void beginDrag(int pressedRow);
+    std::vector<EntryNode*> selectedEntries() const;
     bool takeRelayedMouse(QMouseEvent* event);
     void dragOver(const QPoint& viewportPoint, const QPoint& globalCursor);
     void dropOn(int row);
@@ -70,4 +76,6 @@ private:
     EntryListModel* rows_;
     EntryNode* shownGroup_ = nullptr;
     QPersistentModelIndex dropTarget_; // forgets itself when its row goes
+    QPersistentModelIndex pressedRow_; // a left press on it may start a drag
+    QPoint pressPoint_;
 };

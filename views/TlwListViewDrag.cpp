@@ -7,26 +7,66 @@
 #include "PaneMessages.h"
 #include "doc/TellwickDoc.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QMouseEvent>
 
 #include <algorithm>
 #include <unordered_set>
+#include <vector>
 
-// Called by the view once a press on a selected row has moved far enough. Every selected
-// row goes, in row order, under the picture of the pressed row.
-void CTlwListView::startDrag(Qt::DropActions) {
-    const int pressedRow = currentRow();
-    if (document_.dragging || pressedRow < 0)
+void CTlwListView::mousePressEvent(QMouseEvent* event) {
+    const QModelIndex under = indexAt(event->position().toPoint());
+    pressedRow_ = event->button() == Qt::LeftButton && under.isValid()
+                      ? QPersistentModelIndex(under.siblingAtColumn(0))
+                      : QPersistentModelIndex();
+    pressPoint_ = event->position().toPoint();
+    QTreeView::mousePressEvent(event);
+}
+
+// A press on a row that moves far enough starts a drag at once. The view's own drag start
+// is bypassed: it lists every selected cell first, which on a million rows costs seconds.
+void CTlwListView::mouseMoveEvent(QMouseEvent* event) {
+    if (!pressedRow_.isValid() || !(event->buttons() & Qt::LeftButton)) {
+        QTreeView::mouseMoveEvent(event);
         return;
-    QModelIndexList selected = selectionModel()->selectedRows(EntryListModel::NameColumn);
-    std::sort(selected.begin(), selected.end(),
-              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    }
+    if ((event->position().toPoint() - pressPoint_).manhattanLength() >=
+        QApplication::startDragDistance()) {
+        const int row = pressedRow_.row();
+        pressedRow_ = QPersistentModelIndex();
+        beginDrag(row);
+    }
+}
+
+void CTlwListView::mouseReleaseEvent(QMouseEvent* event) {
+    pressedRow_ = QPersistentModelIndex();
+    QTreeView::mouseReleaseEvent(event);
+}
+
+// The entry of every selected row, in row order.
+std::vector<EntryNode*> CTlwListView::selectedEntries() const {
+    std::vector<int> selectedRows;
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            selectedRows.push_back(row);
+    }
+    std::sort(selectedRows.begin(), selectedRows.end());
+    selectedRows.erase(std::unique(selectedRows.begin(), selectedRows.end()), selectedRows.end());
+    std::vector<EntryNode*> entries;
+    entries.reserve(selectedRows.size());
+    for (int row : selectedRows)
+        entries.push_back(rows_->entryAt(row));
+    return entries;
+}
+
+// Every selected row goes, in row order, under the picture of the pressed row.
+void CTlwListView::beginDrag(int pressedRow) {
+    if (document_.dragging || !rows_->entryAt(pressedRow))
+        return;
     document_.dragging = true;
     document_.dragWnd = this;
-    document_.dragList.clear();
-    for (const QModelIndex& index : std::as_const(selected))
-        document_.dragList.push_back(rows_->entryAt(index.row()));
+    document_.dragList = selectedEntries();
     dropTarget_ = QPersistentModelIndex();
     const QModelIndex pressed = rows_->index(pressedRow, EntryListModel::NameColumn);
     document_.dragImage = new DragImage(DragPicture(pressed.data(Qt::DecorationRole).value<QIcon>(),

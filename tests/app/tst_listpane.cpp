@@ -451,6 +451,27 @@ private slots:
         QVERIFY(log_.seen.isEmpty()); // no group moved
     }
 
+    // However many rows are selected, the first move far enough starts their drag: a busy
+    // window may see the press, one move and the release only.
+    void aSingleMoveStartsTheDragOfEveryRow() {
+        QByteArray book = "GROUP target\r\nEND GROUP\r\n";
+        for (int i = 0; i < 5000; ++i)
+            book += "e" + QByteArray::number(i) + ": a\r\n";
+        CTellwickApp& app = openWithLog(book);
+        QTest::keyClick(list().viewport(), Qt::Key_A, Qt::ControlModifier);
+        const QPoint from = rowCenter(1);
+        QTest::mousePress(list().viewport(), Qt::LeftButton, {}, from);
+        const QPoint to = from + QPoint(QApplication::startDragDistance() + 2, 0);
+        QMouseEvent move(QEvent::MouseMove, to, list().viewport()->mapToGlobal(to), Qt::NoButton,
+                         Qt::LeftButton, {});
+        QCoreApplication::sendEvent(list().viewport(), &move);
+        QVERIFY(app.document().dragging);
+        QCOMPARE(app.document().dragList.size(), std::size_t(5001));
+        releaseOver(tree().viewport(), tree().visualItemRect(item("target")).center());
+        QCOMPARE(listNames(), QStringList{"target"}); // the group is skipped, not put in itself
+        QCOMPARE(app.document().tree.first->firstChild->name, std::string("e0"));
+    }
+
     // Groups dropped on the list: the tree shows each at its new place only, and a group
     // never goes below itself.
     void groupsDroppedOnTheListMoveInTheTree() {
