@@ -10,6 +10,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -120,6 +121,18 @@ void CTlwListView::mouseDoubleClickEvent(QMouseEvent* event) {
     const QModelIndex index = indexAt(event->position().toPoint());
     if (index.isValid())
         openRow(index.row());
+}
+
+// Enter opens the current row as a double click does, so the keyboard reaches it too. The
+// Enter that ends an in-place edit comes here as well, and must only end the edit.
+void CTlwListView::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && event->modifiers() == Qt::NoModifier && state() != EditingState &&
+        currentRow() >= 0) {
+        openRow(currentRow());
+        return;
+    }
+    QTreeView::keyPressEvent(event);
 }
 
 void CTlwListView::openRow(int row) {

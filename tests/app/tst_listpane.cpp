@@ -354,6 +354,12 @@ private slots:
         QTest::mouseDClick(list().viewport(), Qt::LeftButton, {}, QPoint(5, 300)); // no row
         QCOMPARE(listNames(), QStringList{"inner"});
         QVERIFY(!app.document().isModified());
+        // Enter opens the current row the same way.
+        list().setFocus();
+        clickRow(0);
+        QTest::keyClick(list().viewport(), Qt::Key_Return);
+        QCOMPARE(listNames(), QStringList{"i"});
+        QCOMPARE(tree().currentItem(), item("inner"));
     }
 
     void contextMenuActsOnTheRightClickedRow() {
