@@ -5,7 +5,7 @@
 #include "MainMenus.h"
 #include "ShellRequestQueue.h"
 #include "ShellServer.h"
-#include "doc/TellwickDoc.h"
+#include "document/TellwickDoc.h"
 #include "framework/CommandRouter.h"
 #include "framework/DocumentManager.h"
 #include "framework/PathNames.h"

@@ -4,7 +4,7 @@
 #include "SilentPrompter.h"
 #include "app/MainFrame.h"
 #include "app/TellwickApp.h"
-#include "doc/TellwickDoc.h"
+#include "document/TellwickDoc.h"
 #include "framework/CommandRouter.h"
 #include "views/Commands.h"
 #include "views/EntryListModel.h"

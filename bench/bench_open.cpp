@@ -5,7 +5,7 @@
 // peak under 400 MiB.
 #include "SilentPrompter.h"
 #include "app/TellwickApp.h"
-#include "doc/TellwickDoc.h"
+#include "document/TellwickDoc.h"
 #include "framework/DocumentManager.h"
 #include "views/EntryListModel.h"
 #include "views/TlwListView.h"

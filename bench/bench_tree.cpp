@@ -3,7 +3,7 @@
 // how long the selected group takes to move down past its neighbour. Medians of 11.
 #include "SilentPrompter.h"
 #include "app/TellwickApp.h"
-#include "doc/TellwickDoc.h"
+#include "document/TellwickDoc.h"
 #include "framework/CommandRouter.h"
 #include "framework/DocumentManager.h"
 #include "views/Commands.h"

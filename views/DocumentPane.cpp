@@ -1,7 +1,7 @@
 #include "DocumentPane.h"
 
 #include "EntryDialogs.h"
-#include "doc/TellwickDoc.h"
+#include "document/TellwickDoc.h"
 #include "framework/Prompter.h"
 #include "framework/StandardCommands.h"
 

@@ -1,6 +1,6 @@
 #include "DragImage.h"
 
-#include "doc/TellwickDoc.h"
+#include "document/TellwickDoc.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -4,7 +4,7 @@
 #include "EntryListModel.h"
 #include "NameEditDelegate.h"
 #include "PaneMessages.h"
-#include "doc/TellwickDoc.h"
+#include "document/TellwickDoc.h"
 #include "framework/Prompter.h"
 
 #include <QContextMenuEvent>

@@ -6,7 +6,7 @@
 #include "EntryListModel.h"
 #include "EntryText.h"
 #include "PaneMessages.h"
-#include "doc/TellwickDoc.h"
+#include "document/TellwickDoc.h"
 #include "framework/FileErrors.h"
 #include "framework/Prompter.h"
 

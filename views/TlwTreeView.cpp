@@ -4,7 +4,7 @@
 #include "EntryText.h"
 #include "ItemTrees.h"
 #include "PaneMessages.h"
-#include "doc/TellwickDoc.h"
+#include "document/TellwickDoc.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>

@@ -7,7 +7,7 @@
 #include "ItemTrees.h"
 #include "NameEditDelegate.h"
 #include "PaneMessages.h"
-#include "doc/TellwickDoc.h"
+#include "document/TellwickDoc.h"
 #include "framework/Prompter.h"
 
 #include <QContextMenuEvent>

@@ -5,7 +5,7 @@
 #include "DragImage.h"
 #include "ItemTrees.h"
 #include "PaneMessages.h"
-#include "doc/TellwickDoc.h"
+#include "document/TellwickDoc.h"
 
 #include <QApplication>
 #include <QMouseEvent>

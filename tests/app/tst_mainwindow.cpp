@@ -1,7 +1,7 @@
 #include "app/MainFrame.h"
 #include "app/MouseRelay.h"
 #include "app/TellwickApp.h"
-#include "doc/TellwickDoc.h"
+#include "document/TellwickDoc.h"
 #include "file/BookFormat.h"
 #include "framework/CommandRouter.h"
 #include "framework/DocumentManager.h"

@@ -3,7 +3,7 @@
 #include "app/ShellRequestQueue.h"
 #include "app/ShellServer.h"
 #include "app/TellwickApp.h"
-#include "doc/TellwickDoc.h"
+#include "document/TellwickDoc.h"
 #include "tests/support/ScriptedPrompter.h"
 
 #include <QEventLoop>

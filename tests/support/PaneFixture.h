@@ -4,7 +4,7 @@
 // answered by a scripted prompter, and helpers to look at both panes and the saved bytes.
 #include "app/MainFrame.h"
 #include "app/TellwickApp.h"
-#include "doc/TellwickDoc.h"
+#include "document/TellwickDoc.h"
 #include "file/BookFormat.h"
 #include "framework/CommandRouter.h"
 #include "tests/support/ScriptedPrompter.h"

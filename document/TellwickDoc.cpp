@@ -1,6 +1,6 @@
 #include "TellwickDoc.h"
 
-#include "doc/MemoryRelease.h"
+#include "document/MemoryRelease.h"
 #include "file/BookFormat.h"
 
 CTellwickDoc::CTellwickDoc(QObject* parent) : Document(parent) {}

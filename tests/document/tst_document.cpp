@@ -1,4 +1,4 @@
-#include "doc/TellwickDoc.h"
+#include "document/TellwickDoc.h"
 #include "file/BookFormat.h"
 #include "framework/FileErrors.h"
 #include "framework/PathNames.h"

@@ -1,4 +1,4 @@
-#include "doc/MemoryRelease.h"
+#include "document/MemoryRelease.h"
 
 #include <cstdlib> // defines __GLIBC__ on glibc
 
