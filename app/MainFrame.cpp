@@ -1,18 +1,22 @@
 #include "MainFrame.h"
 
 #include "KeyLockIndicators.h"
+#include "MenuBarKeys.h"
 #include "MouseRelay.h"
 #include "framework/PathNames.h"
 #include "framework/StandardCommands.h"
 #include "views/PaneMessages.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMimeData>
 #include <QScopedValueRollback>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QToolBar>
 
 CMainFrame::CMainFrame(QWidget* leftPane, QWidget* rightPane, QWidget* parent)
@@ -27,8 +31,18 @@ CMainFrame::CMainFrame(QWidget* leftPane, QWidget* rightPane, QWidget* parent)
     createToolBar();
     createStatusBar();
     registerCommands();
+    new MenuBarKeys(*this);
     setAcceptDrops(true);
-    resize(800, 560);
+    resizeToFitScreen(QSize(800, 560));
+}
+
+// The first size, but never larger than the screen: at a large scale factor 800 x 560
+// would put the status bar off screen.
+void CMainFrame::resizeToFitScreen(const QSize& wanted) {
+    QSize size = wanted;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    resize(size);
 }
 
 QWidget* CMainFrame::pane(int column) const {
@@ -49,13 +63,27 @@ void CMainFrame::createToolBar() {
 void CMainFrame::createStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("statusBar"));
-    auto* messagePane = new QLabel(QStringLiteral("ﾚﾃﾞｨ"), bar);
-    messagePane->setObjectName(QStringLiteral("messagePane"));
-    bar->addWidget(messagePane, 1);
+    messagePane_ = new QLabel(QStringLiteral("ﾚﾃﾞｨ"), bar);
+    messagePane_->setObjectName(QStringLiteral("messagePane"));
+    bar->addWidget(messagePane_, 1);
     new KeyLockIndicators(bar);
 }
 
+// Prompts go into the message pane itself, where "ﾚﾃﾞｨ" stands, so the text never jumps.
+void CMainFrame::showPrompt(const QString& prompt) {
+    messagePane_->setText(prompt.isEmpty() ? QStringLiteral("ﾚﾃﾞｨ") : prompt);
+}
+
+// With two panes, the next and the previous pane are both the other one.
+void CMainFrame::focusOtherPane() {
+    QWidget* focused = QApplication::focusWidget();
+    const bool inLeft = focused && (focused == pane(0) || pane(0)->isAncestorOf(focused));
+    pane(inLeft ? 1 : 0)->setFocus(Qt::ShortcutFocusReason);
+}
+
 void CMainFrame::registerCommands() {
+    onCommand(ID_NEXT_PANE, [this] { focusOtherPane(); });
+    onCommand(ID_PREV_PANE, [this] { focusOtherPane(); });
     onCommand(ID_VIEW_TOOLBAR, [this] { toolBar_->setVisible(!toolBar_->isVisible()); });
     onCommandState(ID_VIEW_TOOLBAR, [this](CommandState& s) { s.checked = toolBar_->isVisible(); });
     onCommand(ID_VIEW_STATUS_BAR, [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
@@ -80,6 +108,10 @@ void CMainFrame::showEvent(QShowEvent* event) {
 }
 
 bool CMainFrame::event(QEvent* event) {
+    if (event->type() == QEvent::StatusTip) {
+        showPrompt(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
     if (event->type() != PaneMessageEvent::type())
         return QMainWindow::event(event);
     auto& message = static_cast<PaneMessageEvent&>(*event);

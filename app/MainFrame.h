@@ -42,9 +42,13 @@ private:
     void registerCommands();
     void relayMouse(QMouseEvent* event);
     void setInitialPaneWidths();
+    void resizeToFitScreen(const QSize& wanted);
+    void showPrompt(const QString& prompt);
+    void focusOtherPane();
 
     QSplitter* splitter_;
     QToolBar* toolBar_ = nullptr;
+    QLabel* messagePane_ = nullptr;
     bool panesSized_ = false;
     bool relaying_ = false;
 };

@@ -70,7 +70,7 @@ void MainMenus::buildMenus() {
     insert->addAction(command(ID_INSERT_SEPARATOR, QStringLiteral("セパレータの挿入")));
 
     QMenu* help = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
-    help->addAction(command(ID_APP_ABOUT, QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(Quorbel) (&A)...")));
+    help->addAction(command(ID_APP_ABOUT, QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(Tellwick) (&A)...")));
 
     for (QMenu* menu : {fileMenu_, edit, view, insert, help})
         router_.watchMenu(menu);

@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QToolTip>
 
 CTlwListView::CTlwListView(CTellwickDoc& document, Prompter& prompter, QWidget* parent)
     : QTreeView(parent), DocumentPane(document, prompter), rows_(new EntryListModel(this)) {
@@ -112,6 +113,26 @@ bool CTlwListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* e
     return QTreeView::edit(index.siblingAtColumn(EntryListModel::NameColumn), trigger, event);
 }
 
+// A text cut short by its column ("…") shows whole in a tooltip; a text that fits shows none.
+bool CTlwListView::viewportEvent(QEvent* event) {
+    if (event->type() != QEvent::ToolTip)
+        return QTreeView::viewportEvent(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString text = index.data().toString();
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = visualRect(index);
+    const QSize needed = itemDelegateForIndex(index)
+                             ? itemDelegateForIndex(index)->sizeHint(option, index)
+                             : QSize();
+    if (index.isValid() && needed.width() > columnWidth(index.column()))
+        QToolTip::showText(help->globalPos(), text, viewport(), option.rect);
+    else
+        QToolTip::hideText();
+    return true;
+}
+
 // A double click opens the row: an address in its dialog, a group in the list and the tree.
 void CTlwListView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
@@ -123,14 +144,20 @@ void CTlwListView::mouseDoubleClickEvent(QMouseEvent* event) {
         openRow(index.row());
 }
 
-// Enter opens the current row as a double click does, so the keyboard reaches it too. The
-// Enter that ends an in-place edit comes here as well, and must only end the edit.
+// Enter opens the current row as a double click does, and Delete deletes it (after its
+// question), so the keyboard reaches both. The Enter that ends an in-place edit comes here
+// as well, and must only end the edit.
 void CTlwListView::keyPressEvent(QKeyEvent* event) {
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && event->modifiers() == Qt::NoModifier && state() != EditingState &&
-        currentRow() >= 0) {
-        openRow(currentRow());
-        return;
+    const int key = event->key();
+    if (event->modifiers() == Qt::NoModifier && state() != EditingState && currentRow() >= 0) {
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            openRow(currentRow());
+            return;
+        }
+        if (key == Qt::Key_Delete) {
+            deleteCurrent();
+            return;
+        }
     }
     QTreeView::keyPressEvent(event);
 }

@@ -144,11 +144,28 @@ void CTlwTreeView::contextMenuEvent(QContextMenuEvent* event) {
 
 // "*" expands everything below the current item, down to a depth the toolkit can lay out:
 // its own expand-all, and its layout of expanded items, recurse once per level, which deep
-// books overflow.
+// books overflow. Enter opens or closes the current item and Delete deletes its group, as
+// people expect of the keyboard; neither acts while a name is being edited.
 void CTlwTreeView::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Asterisk && currentItem()) {
-        expandSubtree(currentItem());
+    QTreeWidgetItem* item = currentItem();
+    if (item && event->key() == Qt::Key_Asterisk) { // Shift+8 on most keyboards
+        expandSubtree(item);
         return;
+    }
+    const bool plain =
+        event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
+    if (item && plain && state() != EditingState) {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            item->setExpanded(!item->isExpanded());
+            return;
+        case Qt::Key_Delete:
+            deleteSelectedGroup();
+            return;
+        default:
+            break;
+        }
     }
     QTreeWidget::keyPressEvent(event);
 }
