@@ -65,6 +65,7 @@ void CMainFrame::createStatusBar() {
     bar->setObjectName(QStringLiteral("statusBar"));
     messagePane_ = new QLabel(QStringLiteral("ﾚﾃﾞｨ"), bar);
     messagePane_->setObjectName(QStringLiteral("messagePane"));
+    messagePane_->setContentsMargins(4, 0, 0, 0);
     bar->addWidget(messagePane_, 1);
     new KeyLockIndicators(bar);
 }

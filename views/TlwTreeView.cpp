@@ -132,6 +132,9 @@ void CTlwTreeView::onInitialUpdate() {
         addTopLevelItem(root);
     }
     root->setExpanded(true);
+    // Selected, not merely current: a current item without the selection is drawn in a pale
+    // box that looks like a text field. The list already shows the top level it stands for.
+    setCurrentItem(root);
 }
 
 QTreeWidgetItem* CTlwTreeView::findGroupItem(const EntryNode* entry) const {

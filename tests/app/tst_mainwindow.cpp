@@ -492,7 +492,8 @@ private slots:
         QCOMPARE(app.listPane().model()->headerData(1, Qt::Horizontal).toString(),
                  QStringLiteral("アドレス"));
         QCOMPARE(frame.pane(0), &app.treePane());
-        QVERIFY(app.treePane().hasFocus()); // the tree starts as the active pane
+        QVERIFY(app.treePane().hasFocus());               // the tree starts as the active pane
+        QVERIFY(app.treePane().rootItem()->isSelected()); // drawn selected, not in a pale box
         QVERIFY(frame.toolBar()->isVisible());
         QVERIFY(app.router().execute(ID_VIEW_TOOLBAR));
         QVERIFY(!frame.toolBar()->isVisible());
