@@ -215,6 +215,10 @@ private slots:
         app_->router().updateAll();
         QVERIFY(!action(ID_VIEW_STATUS_BAR)->isChecked());
         QVERIFY(!app_->frame().statusBar()->isVisible());
+        // The toolbar docks on every side and floats.
+        QToolBar* bar = app_->frame().toolBar();
+        QVERIFY(bar->isMovable() && bar->isFloatable());
+        QCOMPARE(bar->allowedAreas(), Qt::AllToolBarAreas);
     }
 };
 

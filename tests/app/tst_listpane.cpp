@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSplitter>
+#include <QToolTip>
 
 namespace {
 
@@ -642,6 +643,20 @@ private slots:
             QByteArray("GROUP empty\r\n  GROUP N\r\n    n: 1\r\n  END GROUP\r\nEND GROUP\r\n"));
         QCOMPARE(listNames(), QStringList{"N"});
         QCOMPARE(ChildLabels(item("empty")), QStringList{"N"});
+    }
+
+    // An address cut short by its column shows whole in a tooltip; one that fits shows none.
+    void cutTextShowsWholeInATooltip() {
+        openWithLog("long: " + QByteArray(60, 'x') + "@example.com\r\nshort: s\r\n");
+        QVERIFY(QTest::qWaitForWindowExposed(&app_->frame()));
+        const auto tipAt = [this](int row) {
+            const QPoint at = list().visualRect(list().rows().index(row, 1)).center();
+            QHelpEvent help(QEvent::ToolTip, at, list().viewport()->mapToGlobal(at));
+            QCoreApplication::sendEvent(list().viewport(), &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QCOMPARE(tipAt(0), QString(QString(60, 'x') + "@example.com "));
+        QTRY_VERIFY(tipAt(1).isEmpty());
     }
 
     void theEditMenuOffersReadingIn() {
