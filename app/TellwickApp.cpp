@@ -11,6 +11,7 @@
 #include "framework/PathNames.h"
 #include "framework/Prompter.h"
 #include "framework/StandardCommands.h"
+#include "printing/BookPrinting.h"
 #include "views/Artwork.h"
 #include "views/TlwListView.h"
 #include "views/TlwTreeView.h"
@@ -79,6 +80,10 @@ void CTellwickApp::createDocumentAndFrame() {
                                                    AddressBookTemplate());
     tree_ = new CTlwTreeView(*document_, prompter_);
     list_ = new CTlwListView(*document_, prompter_);
+    printing_ = std::make_unique<BookPrinting>(prompter_);
+    printing_->setPreviewPages(previewPages_);
+    tree_->setPrinting(printing_.get());
+    list_->setPrinting(printing_.get());
     frame_ = std::make_unique<CMainFrame>(tree_, list_);
     frame_->setWindowIcon(Artwork::applicationIcon());
     documents_->setDialogParent(frame_.get());
@@ -142,10 +147,9 @@ bool CTellwickApp::runShellCommand(const CommandLineInfo& info) {
         return true;
     case Shell::Print:
     case Shell::PrintTo:
-        // The window stays hidden; the book is opened for the print job, then the program
-        // ends.
+        // The window stays hidden; the program ends once the book is printed.
         pendingPrint_ = info;
-        documents_->openDocumentFile(info.fileName);
+        printedAtStartUp_ = printAtStartUp(info);
         return false;
     case Shell::Dde:
         return serveShellRequests();
@@ -163,10 +167,44 @@ bool CTellwickApp::serveShellRequests() {
     return shellServer_->listen(name);
 }
 
+bool CTellwickApp::printAtStartUp(const CommandLineInfo& info) {
+    if (printFile(info.fileName, {info.printerName, info.driverName, info.portName}))
+        return true;
+    // Whoever started the program may be a script: it hears why too.
+    std::fprintf(stderr, "tellwick: not printed: %s\n", EncodePathBytes(info.fileName).constData());
+    if (!printing_->lastProblem().isEmpty())
+        std::fprintf(stderr, "tellwick: %s\n", printing_->lastProblem().toLocal8Bit().constData());
+    return false;
+}
+
+// Opens the book as the document, then prints it at once through the active pane, on the
+// target's printer or the default one.
+bool CTellwickApp::printFile(const QString& path, const PrintTarget& target) {
+    if (!documents_->openDocumentFile(path))
+        return false;
+    printing_->setDirectTarget(target);
+    const bool ran = router_->execute(ID_FILE_PRINT_DIRECT);
+    printing_->setDirectTarget({});
+    return ran && printing_->lastJobPrinted();
+}
+
 void CTellwickApp::onShellRequest(const ShellRequest& request) {
-    if (request.verb != ShellRequest::Verb::Open)
-        return; // printing is carried out by the print commands
-    if (documents_->openDocumentFile(request.arguments.value(0))) {
+    const QStringList& args = request.arguments;
+    switch (request.verb) {
+    case ShellRequest::Verb::Open:
+        openFromShell(args.value(0));
+        return;
+    case ShellRequest::Verb::Print:
+        printFile(args.value(0), {});
+        return;
+    case ShellRequest::Verb::PrintTo:
+        printFile(args.value(0), {args.value(1), args.value(2), args.value(3)});
+        return;
+    }
+}
+
+void CTellwickApp::openFromShell(const QString& path) {
+    if (documents_->openDocumentFile(path)) {
         // The first request shows the window; closing it then ends the program.
         QApplication::setQuitOnLastWindowClosed(true);
         frame_->show();

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class BookPrinting;
 class CMainFrame;
 class CTellwickDoc;
 class CTlwListView;
@@ -19,6 +20,7 @@ class DocumentManager;
 class MainMenus;
 class Prompter;
 class ShellServer;
+struct PrintTarget;
 struct ShellRequest;
 
 // The application: restores the recent files, ties document, frame and panes together,
@@ -50,6 +52,9 @@ public:
         return pendingPrint_.shellCommand == CommandLineInfo::ShellCommand::Print ||
                pendingPrint_.shellCommand == CommandLineInfo::ShellCommand::PrintTo;
     }
+    // The exit status of a program whose start-up returned false: 0 only when it was started
+    // to print and printed.
+    int startUpExitCode() const { return startedToPrint() && printedAtStartUp_ ? 0 : 1; }
     // Opens each file in turn, each after the question about unsaved changes.
     void openDroppedFiles(const QStringList& paths);
 
@@ -60,8 +65,11 @@ private:
     void trackActivePane(QWidget* nowFocused);
     QList<CommandTarget*> commandChain() const;
     bool runShellCommand(const CommandLineInfo& info);
+    bool printAtStartUp(const CommandLineInfo& info);
+    bool printFile(const QString& path, const PrintTarget& target);
     bool serveShellRequests();
     void onShellRequest(const ShellRequest& request);
+    void openFromShell(const QString& path);
     void showAbout();
 
     Prompter& prompter_;
@@ -70,6 +78,7 @@ private:
     bool profileReadable_ = true; // false: exists but could not be read, so never written
     RecentFileList recentFiles_;
     int previewPages_ = 0;
+    std::unique_ptr<BookPrinting> printing_;
     std::unique_ptr<CTellwickDoc> document_;
     std::unique_ptr<DocumentManager> documents_;
     std::unique_ptr<CMainFrame> frame_;
@@ -80,4 +89,5 @@ private:
     ShellServer* shellServer_ = nullptr;
     QPointer<QWidget> activePane_;
     CommandLineInfo pendingPrint_;
+    bool printedAtStartUp_ = false;
 };

@@ -39,7 +39,7 @@ int main(int argc, char* argv[]) {
     CTellwickApp app(prompter, ProfileFile::defaultPath());
     if (!app.initInstance(ArgumentsAsPaths(argc, argv))) {
         app.exitInstance();
-        return app.startedToPrint() ? 0 : 1;
+        return app.startUpExitCode();
     }
     const int exitCode = QApplication::exec();
     app.exitInstance();

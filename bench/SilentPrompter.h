@@ -2,8 +2,8 @@
 
 #include "framework/Prompter.h"
 
-// Answers every box with its default and cancels every file dialog: no modal loop opens in
-// a benchmark.
+// Answers every box with its default and cancels every file and print dialog: no modal loop
+// opens in a benchmark.
 class SilentPrompter : public Prompter {
 public:
     Answer ask(QWidget*, const QString&, const QString&, Buttons, Icon, Answer answer) override {
@@ -16,5 +16,7 @@ public:
                            const QList<FileFilter>&) override {
         return {};
     }
+    bool choosePrinter(QWidget*, QPrinter&) override { return false; }
+    void runPrintPreview(QPrintPreviewDialog&) override {}
     void beep() override {}
 };

@@ -5,6 +5,8 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
 
 namespace {
 
@@ -126,4 +128,13 @@ QString WidgetPrompter::chooseSaveFile(QWidget* parent, const QString& caption,
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.selectFile(proposedName);
     return ChooseFile(dialog, filters);
+}
+
+bool WidgetPrompter::choosePrinter(QWidget* parent, QPrinter& printer) {
+    QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void WidgetPrompter::runPrintPreview(QPrintPreviewDialog& preview) {
+    preview.exec();
 }

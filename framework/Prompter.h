@@ -7,6 +7,8 @@ class QAction;
 class QDialog;
 class QMenu;
 class QPoint;
+class QPrintPreviewDialog;
+class QPrinter;
 class QWidget;
 
 // One entry of a file dialog's type list: the text shown and the patterns it stands for.
@@ -39,6 +41,11 @@ public:
                                    const QString& proposedName,
                                    const QList<FileFilter>& filters) = 0;
 
+    // The print dialog, which sets printer up as the user chooses; false when cancelled.
+    virtual bool choosePrinter(QWidget* parent, QPrinter& printer) = 0;
+    // Shows a print preview; it asks for its pages when shown.
+    virtual void runPrintPreview(QPrintPreviewDialog& preview) = 0;
+
     // Runs a modal dialog of the program's own and returns its result code.
     virtual int runDialog(QDialog& dialog);
     // The refusal sound at the ends of a chain.
@@ -51,7 +58,7 @@ public:
     }
 };
 
-// The real thing: QMessageBox and Qt's own file dialog.
+// The real thing: QMessageBox and Qt's own file, print and preview dialogs.
 class WidgetPrompter : public Prompter {
 public:
     Answer ask(QWidget* parent, const QString& caption, const QString& text, Buttons buttons,
@@ -60,4 +67,6 @@ public:
                            const QList<FileFilter>& filters) override;
     QString chooseSaveFile(QWidget* parent, const QString& caption, const QString& proposedName,
                            const QList<FileFilter>& filters) override;
+    bool choosePrinter(QWidget* parent, QPrinter& printer) override;
+    void runPrintPreview(QPrintPreviewDialog& preview) override;
 };

@@ -4,8 +4,10 @@
 #include "document/TellwickDoc.h"
 #include "framework/Prompter.h"
 #include "framework/StandardCommands.h"
+#include "printing/BookPrinting.h"
 
 #include <QCoreApplication>
+#include <QWidget>
 
 DocumentPane::DocumentPane(CTellwickDoc& document, Prompter& prompter)
     : document_(document), prompter_(prompter) {
@@ -15,6 +17,32 @@ DocumentPane::DocumentPane(CTellwickDoc& document, Prompter& prompter)
     onCommandState(ID_EDIT_COPY, [](CommandState& s) { s.enabled = false; });
     onCommandState(ID_EDIT_PASTE,
                    [this](CommandState& s) { s.enabled = !document_.clipList.empty(); });
+    registerPrintCommands();
+}
+
+// Both panes print the whole book the same way.
+void DocumentPane::registerPrintCommands() {
+    onCommand(ID_FILE_PRINT, [this] {
+        if (printing_)
+            printing_->print(printedBook(), dialogParent());
+    });
+    onCommand(ID_FILE_PRINT_DIRECT, [this] {
+        if (printing_)
+            printing_->printDirect(printedBook(), dialogParent());
+    });
+    onCommand(ID_FILE_PRINT_PREVIEW, [this] {
+        if (printing_)
+            printing_->preview(printedBook(), dialogParent());
+    });
+}
+
+PrintedBook DocumentPane::printedBook() const {
+    return {document_.title(), document_.tree};
+}
+
+QWidget* DocumentPane::dialogParent() {
+    auto* pane = dynamic_cast<QWidget*>(this);
+    return pane ? pane->window() : nullptr;
 }
 
 DocumentPane::~DocumentPane() {

@@ -6,14 +6,20 @@
 #include <optional>
 #include <string>
 
+class BookPrinting;
 class CTellwickDoc;
 class QString;
 class QWidget;
 class Prompter;
+struct PrintedBook;
 
-// What both panes share as views of the book: being told of new and opened books, and the
-// command states that depend on the document alone.
+// What both panes share as views of the book: being told of new and opened books, the
+// command states that depend on the document alone, and printing the whole book.
 class DocumentPane : public DocumentView, public CommandTarget {
+public:
+    // The print commands do nothing until the application hands its printing over.
+    void setPrinting(BookPrinting* printing) { printing_ = printing; }
+
 protected:
     DocumentPane(CTellwickDoc& document, Prompter& prompter);
     ~DocumentPane() override;
@@ -25,4 +31,11 @@ protected:
 
     CTellwickDoc& document_;
     Prompter& prompter_; // every question, dialog and beep goes through it
+
+private:
+    void registerPrintCommands();
+    PrintedBook printedBook() const;
+    QWidget* dialogParent();
+
+    BookPrinting* printing_ = nullptr;
 };

@@ -203,7 +203,7 @@ private slots:
     void theBarsShowAndHideWithTheirCheckMarks() {
         open(kBook);
         app_->frame().show();
-        QTest::qWaitForWindowExposed(&app_->frame());
+        QVERIFY(QTest::qWaitForWindowExposed(&app_->frame()));
         app_->router().updateAll();
         QVERIFY(action(ID_VIEW_TOOLBAR)->isChecked());
         const int listHeight = list().height();

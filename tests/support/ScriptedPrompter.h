@@ -4,6 +4,9 @@
 
 #include <QDialog>
 #include <QMenu>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 
 #include <QStringList>
 
@@ -32,6 +35,15 @@ public:
     int beeps = 0;
     QList<QStringList> menusShown; // the texts of each popup menu's lines
     QString menuChoice;            // the line to choose; empty closes the menu
+    // Plays the user in the print dialog: sets the printer up, then accepts (true) or
+    // cancels. Without it the dialog is cancelled.
+    std::function<bool(QPrinter&)> printDialogScript;
+    int printDialogsShown = 0;
+    struct Preview {
+        int pageCount;
+        QPrintPreviewWidget::ViewMode viewMode;
+    };
+    QList<Preview> previews; // what each print preview showed
 
     Answer ask(QWidget*, const QString& caption, const QString& text, Buttons buttons, Icon,
                Answer defaultAnswer) override {
@@ -54,6 +66,16 @@ public:
     int runDialog(QDialog& dialog) override {
         dialogsRun << dialog.objectName();
         return dialogScript ? dialogScript(dialog) : QDialog::Accepted;
+    }
+    bool choosePrinter(QWidget*, QPrinter& printer) override {
+        ++printDialogsShown;
+        return printDialogScript && printDialogScript(printer);
+    }
+    // Lays the preview's pages out as showing it would, and records what it shows.
+    void runPrintPreview(QPrintPreviewDialog& preview) override {
+        auto* pages = preview.findChild<QPrintPreviewWidget*>();
+        pages->updatePreview();
+        previews.append({pages->pageCount(), pages->viewMode()});
     }
     void beep() override { ++beeps; }
     QAction* runMenu(QMenu& menu, const QPoint&) override {

@@ -1,0 +1,107 @@
+// Printing big books into PDF files: a book twice the size must take about twice as long,
+// whether it is wide (many addresses in many groups) or deep (groups nested in groups).
+// Prints the time per entry for each size; exits 3 when a doubling costs more than
+// kMaxDoublingRatio times as long.
+#include "BenchSupport.h"
+#include "framework/Cp932.h"
+#include "model/EntryTree.h"
+#include "printing/BookPages.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double kMaxDoublingRatio = 2.6;
+constexpr int kRepetitions = 3;
+
+std::string Cp932(const std::string& utf8) {
+    return Utf8ToCp932(utf8).value_or(std::string());
+}
+
+EntryNode* NewEntry(EntryKind kind, std::string name) {
+    auto* entry = new EntryNode;
+    entry->kind = kind;
+    entry->name = std::move(name);
+    return entry;
+}
+
+// Groups of 100 addresses, each with a Japanese name and two addresses.
+void FillWide(EntryTree& tree, int addresses) {
+    EntryNode* group = nullptr;
+    EntryNode* last = nullptr;
+    for (int i = 0; i < addresses; ++i) {
+        if (i % 100 == 0) {
+            group = tree.AppendEntry(NewEntry(EntryKind::Group, Cp932("部署 " + std::to_string(i))),
+                                     group, false);
+            last = nullptr;
+        }
+        EntryNode* entry = NewEntry(EntryKind::Address, Cp932("山田 太郎 " + std::to_string(i)));
+        entry->addresses = {"taro" + std::to_string(i) + "@example.jp", "090-1234-5678"};
+        last = last ? tree.InsertAfter(entry, last) : tree.AppendEntry(entry, group, true);
+    }
+}
+
+// Groups each holding an address and the next group.
+void FillDeep(EntryTree& tree, int levels) {
+    EntryNode* parent = nullptr;
+    for (int level = 0; level < levels; ++level) {
+        EntryNode* group = NewEntry(EntryKind::Group, Cp932("階層 " + std::to_string(level)));
+        tree.AppendEntry(group, parent, parent != nullptr);
+        EntryNode* entry = NewEntry(EntryKind::Address, "name");
+        entry->addresses = {"a@example.jp"};
+        tree.AppendEntry(entry, group, true);
+        parent = group;
+    }
+}
+
+double PrintMs(const EntryTree& tree, const QString& path) {
+    return MedianMs(kRepetitions, [&] {
+        QPdfWriter writer(path);
+        QPainter painter(&writer);
+        RenderBook(painter, writer, {QStringLiteral("bench.tlw"), tree});
+        painter.end();
+    });
+}
+
+// Prints books of size, 2 size and 4 size; false when a doubling was too slow.
+bool Measure(const char* what, int size, const std::function<void(EntryTree&, int)>& fill,
+             const QString& path) {
+    bool linear = true;
+    double previous = 0;
+    for (int n = size; n <= 4 * size; n *= 2) {
+        EntryTree tree;
+        fill(tree, n);
+        const double ms = PrintMs(tree, path);
+        const double ratio = previous > 0 ? ms / previous : 0;
+        const bool ok = ratio <= kMaxDoublingRatio;
+        linear = linear && ok;
+        std::printf("%-6s %8d entries %10.1f ms %8.2f us/entry", what, n, ms, 1000 * ms / n);
+        if (previous > 0)
+            std::printf("  x%.2f %s", ratio, ok ? "ok" : "SLOW");
+        std::printf("\n");
+        previous = ms;
+    }
+    return linear;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    UseOffscreenPlatformUnlessSet();
+    QApplication qapp(argc, argv);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bench.pdf"));
+    const bool wide = Measure("wide", 10'000, FillWide, path);
+    const bool deep = Measure("deep", 20'000, FillDeep, path);
+    return wide && deep ? 0 : 3;
+}

@@ -1,0 +1,129 @@
+#include "BookPrinting.h"
+
+#include "PrintProgressDialog.h"
+#include "framework/Prompter.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFile>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+
+namespace {
+
+PageRange RangeChosenFor(const QPrinter& printer) {
+    if (printer.printRange() != QPrinter::PageRange || printer.fromPage() == 0)
+        return {};
+    return {printer.fromPage(), printer.toPage()};
+}
+
+bool PrintsToFile(const QPrinter& printer) {
+    return !printer.outputFileName().isEmpty();
+}
+
+QString PrinterLabel(const QPrinter& printer) {
+    return PrintsToFile(printer) ? QStringLiteral("PDF") : printer.printerName();
+}
+
+// A PDF file ends with its trailer; one cut short by a full disk does not.
+bool PdfFileComplete(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 16 || !file.seek(file.size() - 16))
+        return false;
+    return file.read(16).contains("%%EOF");
+}
+
+QString JobFailedText(const QPrinter& printer) {
+    if (PrintsToFile(printer))
+        return QStringLiteral("PDF ファイル \"%1\" を書き込めませんでした。")
+            .arg(printer.outputFileName());
+    return QStringLiteral("プリンター \"%1\" で印刷できませんでした。").arg(printer.printerName());
+}
+
+void DrawBook(QPrinter& printer, const PrintedBook& book) {
+    QPainter painter;
+    if (painter.begin(&printer))
+        RenderBook(painter, printer, book, RangeChosenFor(printer));
+}
+
+// The preview shows one page, or two side by side, as the profile asks.
+void ShowPreviewPages(QPrintPreviewDialog& preview, int pages) {
+    if (pages <= 0)
+        return;
+    const QString mode =
+        pages == 1 ? QStringLiteral("singleModeAction") : QStringLiteral("facingModeAction");
+    if (auto* action = preview.findChild<QAction*>(mode))
+        action->trigger();
+}
+
+} // namespace
+
+bool BookPrinting::print(const PrintedBook& book, QWidget* parent) {
+    QPrinter printer(QPrinter::HighResolution);
+    PrepareForBook(printer, book.title);
+    lastProblem_.clear();
+    lastJobPrinted_ = false;
+    if (!prompter_.choosePrinter(parent, printer))
+        return false;
+    return runJob(printer, book, {}, parent);
+}
+
+bool BookPrinting::printDirect(const PrintedBook& book, QWidget* parent) {
+    QPrinter printer(QPrinter::HighResolution);
+    QString problem;
+    lastProblem_.clear();
+    lastJobPrinted_ = false;
+    if (!AimPrinter(printer, directTarget_.printer, &problem))
+        return fail(problem, parent);
+    PrepareForBook(printer, book.title);
+    return runJob(printer, book, directTarget_.port, parent);
+}
+
+void BookPrinting::preview(const PrintedBook& book, QWidget* parent) {
+    QPrinter printer(QPrinter::HighResolution);
+    PrepareForBook(printer, book.title);
+    QPrintPreviewDialog preview(&printer, parent);
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+                     [&book](QPrinter* target) { DrawBook(*target, book); });
+    ShowPreviewPages(preview, previewPages_);
+    prompter_.runPrintPreview(preview);
+}
+
+bool BookPrinting::runJob(QPrinter& printer, const PrintedBook& book, const QString& port,
+                          QWidget* parent) {
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return fail(JobFailedText(printer), parent);
+    const QString shownPort = port.isEmpty() ? printer.outputFileName() : port;
+    PrintProgressDialog progress(book.title, PrinterLabel(printer), shownPort, parent);
+    progress.show();
+    const RenderResult result =
+        RenderBook(painter, printer, book, RangeChosenFor(printer),
+                   [&progress](int page) { return progress.pageStarted(page); });
+    if (result.stopped)
+        printer.abort();
+    painter.end();
+    progress.hide();
+    return finishJob(printer, result.stopped, parent);
+}
+
+bool BookPrinting::finishJob(QPrinter& printer, bool cancelled, QWidget* parent) {
+    // Half a file is no print: a cancelled or failed PDF goes.
+    const bool failed = printer.printerState() == QPrinter::Error ||
+                        (PrintsToFile(printer) && !PdfFileComplete(printer.outputFileName()));
+    if ((cancelled || failed) && PrintsToFile(printer))
+        QFile::remove(printer.outputFileName());
+    if (cancelled)
+        return false;
+    if (failed)
+        return fail(JobFailedText(printer), parent);
+    lastJobPrinted_ = true;
+    return true;
+}
+
+bool BookPrinting::fail(const QString& problem, QWidget* parent) {
+    lastProblem_ = problem;
+    prompter_.inform(parent, QCoreApplication::applicationName(), problem, Prompter::Icon::Warning);
+    return false;
+}

@@ -1,0 +1,249 @@
+// Printing from the window, the command line and the shell's requests, into PDF files read
+// back with poppler's tools. The tests run with an unreachable print server: no printer.
+#include "framework/StandardCommands.h"
+#include "tests/support/PaneFixture.h"
+#include "tests/support/PdfText.h"
+
+#include <QLabel>
+#include <QLocalSocket>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QPushButton>
+#include <QScopeGuard>
+
+namespace {
+
+// What choosing "print to file" in the print dialog does, with an optional page range.
+std::function<bool(QPrinter&)> PrintToPdf(const QString& path, int from = 0, int to = 0) {
+    return [=](QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        if (from > 0) {
+            printer.setPrintRange(QPrinter::PageRange);
+            printer.setFromTo(from, to);
+        }
+        return true;
+    };
+}
+
+QWidget* ShownProgressDialog() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QStringLiteral("printProgress") && widget->isVisible())
+            return widget;
+    }
+    return nullptr;
+}
+
+void SendShellRequest(const QString& request) {
+    QLocalSocket shell;
+    shell.connectToServer(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+    QVERIFY(shell.waitForConnected(2000));
+    shell.write(request.toUtf8() + '\n');
+    QVERIFY(shell.waitForBytesWritten(2000));
+    shell.disconnectFromServer();
+}
+
+} // namespace
+
+class TestPrinting : public PaneFixture {
+    Q_OBJECT
+
+private:
+    PdfReadBack readBack_;
+    const TestBook book_ = SampleBookWithNestedGroupLater();
+
+    // Every line the book's printout shows, titled with the book's file name.
+    QStringList printedBook(const TestBook& book) const {
+        return readBack_(QStringList{QStringLiteral("book.tlw")} + book.printed());
+    }
+    QString pdf(const QString& name) const { return dir_.filePath(name + QStringLiteral(".pdf")); }
+
+    // The application started with these arguments; false when start-up ended it.
+    CTellwickApp& start(const QStringList& args, bool expectRunning) {
+        closeApp();
+        prompter_ = std::make_unique<ScriptedPrompter>();
+        app_ = std::make_unique<CTellwickApp>(*prompter_, dir_.filePath("tellwick.INI"));
+        const bool running = app_->initInstance(args);
+        [&] { QCOMPARE(running, expectRunning); }();
+        return *app_;
+    }
+    void press(QWidget* focus, int key, Qt::KeyboardModifiers modifiers) {
+        QApplication::setActiveWindow(&app_->frame());
+        QVERIFY(QTest::qWaitForWindowActive(&app_->frame()));
+        focus->setFocus();
+        QTest::keyClick(&app_->frame(), key, modifiers);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        QVERIFY2(QPrinterInfo::availablePrinterNames().isEmpty(),
+                 "the tests must not reach a print server (CUPS_SERVER)");
+    }
+    void cleanup() {
+        closeApp();
+        QDir dir(dir_.path());
+        for (const QString& name : dir.entryList({"*.pdf", "tellwick.INI"}, QDir::Files))
+            dir.remove(name);
+    }
+
+    // Ctrl+P shows the print dialog, then prints the whole book whichever pane is active;
+    // a cancelled dialog prints and says nothing.
+    void ctrlPPrintsTheBookThroughTheDialog() {
+        open(book_.bytes());
+        prompter_->printDialogScript = PrintToPdf(pdf("tree"));
+        press(&tree(), Qt::Key_P, Qt::ControlModifier);
+        prompter_->printDialogScript = PrintToPdf(pdf("list"));
+        press(&list(), Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(prompter_->printDialogsShown, 2);
+        QCOMPARE(PrintedLines(pdf("tree")), printedBook(book_));
+        QCOMPARE(PrintedLines(pdf("list")), printedBook(book_));
+
+        prompter_->printDialogScript = nullptr;
+        press(&tree(), Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(prompter_->printDialogsShown, 3);
+        QVERIFY(prompter_->shown.isEmpty());
+        QCOMPARE(QDir(dir_.path()).entryList({"*.pdf"}).size(), 2);
+    }
+
+    // A page range chosen in the dialog prints those pages as they are in the whole book.
+    void theDialogsPageRangeIsKept() {
+        open(SampleBookWithNestedGroupLater(200).bytes());
+        prompter_->printDialogScript = PrintToPdf(pdf("whole"));
+        app_->router().execute(ID_FILE_PRINT);
+        prompter_->printDialogScript = PrintToPdf(pdf("page-2"), 2, 2);
+        app_->router().execute(ID_FILE_PRINT);
+        QVERIFY(PdfPageCount(pdf("whole")) >= 3);
+        QCOMPARE(PdfPageCount(pdf("page-2")), 1);
+        QCOMPARE(TextLines(PdfText(pdf("page-2"))), TextLines(PdfText(pdf("whole"), 2, 2)));
+    }
+
+    // The preview lays out the very pages that print; "PreviewPages" shows one page or two
+    // side by side, and 0 or none leaves the preview's own single page.
+    void previewShowsThePagesThatPrint_data() {
+        QTest::addColumn<QByteArray>("profile");
+        QTest::addColumn<QPrintPreviewWidget::ViewMode>("mode");
+        QTest::newRow("no setting") << QByteArray() << QPrintPreviewWidget::SinglePageView;
+        QTest::newRow("0") << QByteArray("0") << QPrintPreviewWidget::SinglePageView;
+        QTest::newRow("1") << QByteArray("1") << QPrintPreviewWidget::SinglePageView;
+        QTest::newRow("2") << QByteArray("2") << QPrintPreviewWidget::FacingPagesView;
+        QTest::newRow("more than two") << QByteArray("7") << QPrintPreviewWidget::FacingPagesView;
+    }
+    void previewShowsThePagesThatPrint() {
+        QFETCH(QByteArray, profile);
+        if (!profile.isEmpty())
+            writeFile(QStringLiteral("tellwick.INI"), "[Settings]\r\nPreviewPages=" + profile);
+        open(SampleBookWithNestedGroupLater(200).bytes());
+        prompter_->printDialogScript = PrintToPdf(pdf("printed"));
+        app_->router().execute(ID_FILE_PRINT);
+        app_->router().execute(ID_FILE_PRINT_PREVIEW);
+
+        QCOMPARE(prompter_->previews.size(), 1);
+        QVERIFY(PdfPageCount(pdf("printed")) >= 3);
+        QCOMPARE(prompter_->previews[0].pageCount, PdfPageCount(pdf("printed")));
+        QTEST(prompter_->previews[0].viewMode, "mode");
+    }
+
+    // ｷｬﾝｾﾙ in the progress dialog stops the job: the half-written file goes, and since the
+    // user chose it, nothing is reported.
+    void cancellingTheProgressDialogStopsTheJob() {
+        open(SampleBookWithNestedGroupLater(300).bytes());
+        prompter_->printDialogScript = PrintToPdf(pdf("cancelled"));
+        QStringList shownLines;
+        // Runs as the first page lets the dialog answer the user.
+        QMetaObject::invokeMethod(
+            this,
+            [&shownLines] {
+                QWidget* progress = ShownProgressDialog();
+                QVERIFY(progress);
+                for (QLabel* label : progress->findChildren<QLabel*>())
+                    shownLines << label->text();
+                progress->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+            },
+            Qt::QueuedConnection);
+        app_->router().execute(ID_FILE_PRINT);
+
+        QCOMPARE(shownLines, (QStringList{"印刷中", "book.tlw", "を", "PDF",
+                                          pdf("cancelled") + " へ", "ﾍﾟｰｼﾞ 1"}));
+        QVERIFY(!QFile::exists(pdf("cancelled")));
+        QVERIFY(prompter_->shown.isEmpty());
+        QVERIFY(!ShownProgressDialog());
+    }
+
+    // "-pt BOOK some/path.pdf DRIVER PORT" writes that PDF without showing the window, and
+    // start-up ends with status 0.
+    void printToAPdfPathFromTheCommandLine() {
+        const QString book = writeFile(QStringLiteral("book.tlw"), book_.bytes());
+        const QString old = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir_.path()));
+        const auto back = qScopeGuard([&] { QDir::setCurrent(old); });
+        QVERIFY(QDir().mkpath(QStringLiteral("some")));
+
+        CTellwickApp& app = start({"-pt", book, "some/path.pdf", "DRIVER", "PORT"}, false);
+        QVERIFY(!app.frame().isVisible());
+        QCOMPARE(app.startUpExitCode(), 0);
+        QVERIFY(prompter_->shown.isEmpty());
+        QCOMPARE(PrintedLines(dir_.filePath("some/path.pdf")), printedBook(book_));
+    }
+
+    // Every way a command-line print can fail is told, prints nothing and gives status 1.
+    void aFailedCommandLinePrintSaysWhyAndEndsWithStatus1_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("no printer")
+            << QStringList{"-p", "BOOK"} << QStringLiteral("使用できるプリンターがない");
+        QTest::newRow("unknown printer")
+            << QStringList{"-pt", "BOOK", "nowhere", "d", "p"} << QStringLiteral("\"nowhere\"");
+        QTest::newRow("unwritable PDF")
+            << QStringList{"-pt", "BOOK", "DIR/no/dir/x.pdf", "d", "p"} << QStringLiteral("x.pdf");
+        QTest::newRow("missing book") << QStringList{"-pt", "DIR/none.tlw", "DIR/x.pdf", "d", "p"}
+                                      << QStringLiteral("none.tlw");
+    }
+    void aFailedCommandLinePrintSaysWhyAndEndsWithStatus1() {
+        QFETCH(QStringList, args);
+        const QString book = writeFile(QStringLiteral("book.tlw"), book_.bytes());
+        args.replaceInStrings(QStringLiteral("BOOK"), book);
+        args.replaceInStrings(QStringLiteral("DIR"), dir_.path());
+
+        CTellwickApp& app = start(args, false);
+        QCOMPARE(app.startUpExitCode(), 1);
+        QVERIFY(!app.frame().isVisible());
+        QFETCH(QString, told);
+        QCOMPARE(prompter_->shown.size(), 1);
+        QVERIFY2(prompter_->shown[0].text.contains(told), qPrintable(prompter_->shown[0].text));
+        QVERIFY(QDir(dir_.path()).entryList({"*.pdf"}, QDir::Files).isEmpty());
+    }
+
+    // The hidden start's shell requests: printto writes the PDF it names, print without a
+    // printer is told; the window stays hidden throughout.
+    void shellPrintRequests() {
+        const QString book = writeFile(QStringLiteral("book.tlw"), book_.bytes());
+        CTellwickApp& app = start({QStringLiteral("-dde")}, true);
+        SendShellRequest(
+            QStringLiteral("[printto(\"%1\",\"%2\",\"drv\",\"port\")]").arg(book, pdf("shell")));
+        QTRY_VERIFY(QFile::exists(pdf("shell")));
+        QCOMPARE(PrintedLines(pdf("shell")), printedBook(book_));
+
+        SendShellRequest(QStringLiteral("[print(\"%1\")]").arg(book));
+        QTRY_COMPARE(prompter_->shown.size(), 1);
+        QVERIFY(prompter_->shown[0].text.contains(QStringLiteral("プリンター")));
+        QVERIFY(!app.frame().isVisible());
+    }
+
+    // The real program prints with "-pt" and ends with status 0.
+    void theProgramPrintsAndEnds() {
+        const QString book = writeFile(QStringLiteral("book.tlw"), book_.bytes());
+        QProcess tellwick;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.path());
+        tellwick.setProcessEnvironment(environment);
+        tellwick.start(QStringLiteral(TELLWICK_PATH), {"-pt", book, pdf("program"), "d", "p"});
+        QVERIFY(tellwick.waitForFinished(120000));
+        QVERIFY2(tellwick.exitStatus() == QProcess::NormalExit && tellwick.exitCode() == 0,
+                 tellwick.readAllStandardError().constData());
+        QCOMPARE(PrintedLines(pdf("program")), printedBook(book_));
+    }
+};
+
+QTEST_MAIN(TestPrinting)
+#include "tst_printing.moc"
