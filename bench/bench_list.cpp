@@ -1,6 +1,7 @@
 // The entry list pane on big groups: showing a group of 1,000,000 entries, and on a group of
 // 100,000 entries filling, scrolling, inserting, moving and deleting, each including the
 // repaint the user waits for, and one round of command-state updates. Medians of 11.
+#include "BenchSupport.h"
 #include "SilentPrompter.h"
 #include "app/MainFrame.h"
 #include "app/TellwickApp.h"
@@ -49,23 +50,6 @@ bool WriteBook(const QString& path) {
            WriteGroup(file, "huge", kHuge);
 }
 
-template <typename Step, typename Setup> double MedianMs(Step step, Setup setup) {
-    std::vector<double> ms;
-    for (int i = 0; i < kRepetitions; ++i) {
-        setup();
-        QElapsedTimer timer;
-        timer.start();
-        step();
-        ms.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
-template <typename Step> double MedianMs(Step step) {
-    return MedianMs(step, [] {});
-}
-
 void Report(const char* what, double ms, double target, bool* allMet) {
     const bool met = ms < target;
     *allMet = *allMet && met;
@@ -75,8 +59,7 @@ void Report(const char* what, double ms, double target, bool* allMet) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    UseOffscreenPlatformUnlessSet();
     QApplication qapp(argc, argv);
     QTemporaryDir dir;
     const QString book = dir.filePath(QStringLiteral("big.tlw"));
@@ -105,28 +88,36 @@ int main(int argc, char* argv[]) {
     };
 
     bool allMet = true;
-    Report("show a group of 1,000,000 entries", MedianMs([&] { show(huge); }, [&] { show(big); }),
+    Report("show a group of 1,000,000 entries",
+           MedianMs(
+               kRepetitions, [&] { show(huge); }, [&] { show(big); }),
            kHugeTargetMs, &allMet);
-    Report("show a group of 100,000 entries", MedianMs([&] { show(big); }, [&] { show(huge); }),
+    Report("show a group of 100,000 entries",
+           MedianMs(
+               kRepetitions, [&] { show(big); }, [&] { show(huge); }),
            kBigTargetMs, &allMet);
     QScrollBar* scroll = list.verticalScrollBar();
-    Report("scroll from top to bottom and back", MedianMs([&] {
-                                                     scroll->setValue(scroll->maximum());
-                                                     paint();
-                                                     scroll->setValue(0);
-                                                     paint();
-                                                 }) / 2,
+    Report("scroll from top to bottom and back",
+           MedianMs(kRepetitions,
+                    [&] {
+                        scroll->setValue(scroll->maximum());
+                        paint();
+                        scroll->setValue(0);
+                        paint();
+                    }) /
+               2,
            kBigTargetMs, &allMet);
     list.setCurrentIndex(list.rows().index(kBig / 2, 0));
-    Report("insert a separator mid-list", MedianMs([&] { run(ID_INSERT_SEPARATOR); }), kBigTargetMs,
-           &allMet);
-    Report("move the current row up", MedianMs([&] { run(ID_MOVE_UP); }), kBigTargetMs, &allMet);
-    Report("move the current row down", MedianMs([&] { run(ID_MOVE_DOWN); }), kBigTargetMs,
-           &allMet);
-    Report("delete the current row (answered Yes)", MedianMs([&] { run(ID_DELETE); }), kBigTargetMs,
-           &allMet);
-    Report("update every command state once", MedianMs([&] { app.router().updateAll(); }), 1,
-           &allMet);
+    Report("insert a separator mid-list", MedianMs(kRepetitions, [&] { run(ID_INSERT_SEPARATOR); }),
+           kBigTargetMs, &allMet);
+    Report("move the current row up", MedianMs(kRepetitions, [&] { run(ID_MOVE_UP); }),
+           kBigTargetMs, &allMet);
+    Report("move the current row down", MedianMs(kRepetitions, [&] { run(ID_MOVE_DOWN); }),
+           kBigTargetMs, &allMet);
+    Report("delete the current row (answered Yes)", MedianMs(kRepetitions, [&] { run(ID_DELETE); }),
+           kBigTargetMs, &allMet);
+    Report("update every command state once",
+           MedianMs(kRepetitions, [&] { app.router().updateAll(); }), 1, &allMet);
     if (!allRan || list.rows().rowCount() != kBig) {
         std::printf("a command did not run (rows now %d)\n", list.rows().rowCount());
         return 1;

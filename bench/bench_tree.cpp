@@ -1,6 +1,7 @@
 // The group tree pane on a book of 100,000 groups (half at the top level, half nested in one
 // chain): how long finding an item takes, the walk every drop and pane message makes, and
 // how long the selected group takes to move down past its neighbour. Medians of 11.
+#include "BenchSupport.h"
 #include "SilentPrompter.h"
 #include "app/TellwickApp.h"
 #include "document/TellwickDoc.h"
@@ -34,18 +35,6 @@ bool WriteBook(const QString& path) {
     return file.error() == QFileDevice::NoError;
 }
 
-template <typename Step> double MedianMs(Step step) {
-    std::vector<double> ms;
-    for (int i = 0; i < kRepetitions; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        step();
-        ms.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
 EntryNode* Deepest(EntryNode* group) {
     while (group->firstChild)
         group = group->firstChild;
@@ -55,8 +44,7 @@ EntryNode* Deepest(EntryNode* group) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    UseOffscreenPlatformUnlessSet();
     QApplication qapp(argc, argv);
     QTemporaryDir dir;
     const QString book = dir.filePath(QStringLiteral("groups.tlw"));
@@ -70,10 +58,10 @@ int main(int argc, char* argv[]) {
         lastFlat = lastFlat->next;
     EntryNode* deepest = Deepest(lastFlat->next);
 
-    const double findFlat = MedianMs([&] { tree.findGroupItem(lastFlat); });
-    const double findDeep = MedianMs([&] { tree.findGroupItem(deepest); });
+    const double findFlat = MedianMs(kRepetitions, [&] { tree.findGroupItem(lastFlat); });
+    const double findDeep = MedianMs(kRepetitions, [&] { tree.findGroupItem(deepest); });
     tree.setCurrentItem(tree.findGroupItem(app.document().tree.first));
-    const double moveDown = MedianMs([&] { app.router().execute(ID_MOVE_DOWN); });
+    const double moveDown = MedianMs(kRepetitions, [&] { app.router().execute(ID_MOVE_DOWN); });
     if (!tree.findGroupItem(deepest))
         return 1;
     std::printf("groups: %d (%d flat, %d nested in one chain)\n", kGroups, kGroups / 2,

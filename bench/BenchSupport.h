@@ -1,0 +1,33 @@
+#pragma once
+
+// What the window benchmarks share: no display needed, and medians of repeated timings.
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QtGlobal>
+
+#include <algorithm>
+#include <vector>
+
+// Offscreen unless the caller chose a platform, so the benchmarks run without a display.
+inline void UseOffscreenPlatformUnlessSet() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
+}
+
+// Runs step `repetitions` times, each after an untimed setup; the median time in ms.
+template <typename Step, typename Setup> double MedianMs(int repetitions, Step step, Setup setup) {
+    std::vector<double> ms;
+    for (int i = 0; i < repetitions; ++i) {
+        setup();
+        QElapsedTimer timer;
+        timer.start();
+        step();
+        ms.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+template <typename Step> double MedianMs(int repetitions, Step step) {
+    return MedianMs(repetitions, step, [] {});
+}
