@@ -67,6 +67,16 @@ QPixmap DragPicture(const QIcon& icon, const QSize& iconSize, const QString& lab
     return picture;
 }
 
+void StartDrag(CTellwickDoc& document, QWidget* source, std::vector<EntryNode*> entries,
+               const QPixmap& picture, const QPoint& globalCursor) {
+    document.dragging = true;
+    document.dragWnd = source;
+    document.dragList = std::move(entries);
+    document.dragImage = new DragImage(picture, document);
+    document.dragImage->moveTo(globalCursor);
+    source->window()->grabMouse();
+}
+
 void FinishDrag(CTellwickDoc& document) {
     // Later: this may run inside the image's own event filter.
     if (DragImage* image = std::exchange(document.dragImage, nullptr)) {

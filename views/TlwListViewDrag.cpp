@@ -64,18 +64,12 @@ std::vector<EntryNode*> CTlwListView::selectedEntries() const {
 void CTlwListView::beginDrag(int pressedRow) {
     if (document_.dragging || !rows_->entryAt(pressedRow))
         return;
-    document_.dragging = true;
-    document_.dragWnd = this;
-    document_.dragList = selectedEntries();
     dropTarget_ = QPersistentModelIndex();
     const QModelIndex pressed = rows_->index(pressedRow, EntryListModel::NameColumn);
-    document_.dragImage = new DragImage(DragPicture(pressed.data(Qt::DecorationRole).value<QIcon>(),
-                                                    iconSize(), pressed.data().toString(), font()),
-                                        document_);
-    document_.dragImage->moveTo(QCursor::pos());
-    // From now on the frame holds the mouse and hands every move and the release to the
-    // pane under the cursor.
-    window()->grabMouse();
+    StartDrag(document_, this, selectedEntries(),
+              DragPicture(pressed.data(Qt::DecorationRole).value<QIcon>(), iconSize(),
+                          pressed.data().toString(), font()),
+              QCursor::pos());
 }
 
 // A mouse event the frame relays during a drag, in this pane's own coordinates.

@@ -46,16 +46,9 @@ void CTlwTreeView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CTlwTreeView::beginDrag(QTreeWidgetItem* item, const QPoint& globalCursor) {
-    document_.dragging = true;
-    document_.dragWnd = this;
     setDropTarget(nullptr);
-    document_.dragList.assign({entryOf(item)});
-    document_.dragImage =
-        new DragImage(DragPicture(item->icon(0), iconSize(), item->text(0), font()), document_);
-    document_.dragImage->moveTo(globalCursor);
-    // From now on the frame holds the mouse and hands every move and the release to the
-    // pane under the cursor.
-    window()->grabMouse();
+    StartDrag(document_, this, {entryOf(item)},
+              DragPicture(item->icon(0), iconSize(), item->text(0), font()), globalCursor);
 }
 
 // A mouse event the frame relays during a drag, in this pane's own coordinates.

@@ -48,11 +48,7 @@ private:
         QTest::mouseClick(list().viewport(), Qt::LeftButton, {},
                           list().visualRect(list().rows().index(row, 0)).center());
         QTest::keyClick(list().viewport(), Qt::Key_F2);
-        for (QLineEdit* edit : list().viewport()->findChildren<QLineEdit*>()) {
-            if (edit->isVisible())
-                return edit;
-        }
-        return nullptr;
+        return openEditor(list());
     }
 
 private slots:

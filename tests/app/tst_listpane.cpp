@@ -57,13 +57,7 @@ private:
         QTest::mouseClick(list().viewport(), Qt::LeftButton, modifiers, rowCenter(row));
     }
     bool selected(int row) { return list().selectionModel()->isRowSelected(row); }
-    QLineEdit* editor() {
-        for (QLineEdit* edit : list().viewport()->findChildren<QLineEdit*>()) {
-            if (edit->isVisible())
-                return edit;
-        }
-        return nullptr;
-    }
+    QLineEdit* editor() { return openEditor(list()); }
     // Types over the open editor's text and presses Enter; the edit ends from the event loop.
     void typeInEditor(const QString& text, Qt::Key key = Qt::Key_Return) {
         QLineEdit* edit = editor();
@@ -97,16 +91,6 @@ private:
         }
         [&] { QVERIFY(app_->document().dragging); }();
         [&] { QCOMPARE(QWidget::mouseGrabber(), &app_->frame()); }();
-    }
-    void startTreeDrag(QTreeWidgetItem* source) {
-        QWidget* viewport = tree().viewport();
-        const QPoint from = tree().visualItemRect(source).center();
-        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
-        const QPoint farther = from + QPoint(QApplication::startDragDistance() + 5, 0);
-        QMouseEvent move(QEvent::MouseMove, farther, viewport->mapToGlobal(farther), Qt::NoButton,
-                         Qt::LeftButton, {});
-        QCoreApplication::sendEvent(viewport, &move);
-        [&] { QVERIFY(app_->document().dragging); }();
     }
     // Moves through the frame to a point of `over` and releases there.
     void releaseOver(QWidget* over, const QPoint& at) {

@@ -19,14 +19,7 @@ class TestTreePane : public PaneFixture {
     Q_OBJECT
 
 private:
-    // The open in-place editor, if any.
-    QLineEdit* editor() {
-        for (QLineEdit* edit : tree().viewport()->findChildren<QLineEdit*>()) {
-            if (edit->isVisible())
-                return edit;
-        }
-        return nullptr;
-    }
+    QLineEdit* editor() { return openEditor(tree()); }
 
 private slots:
     void init() { QVERIFY(dir_.isValid()); }
@@ -181,18 +174,9 @@ private slots:
         QCOMPARE(listNames(), QStringList{"a"}); // told to show the group either way
     }
 
-    // Presses on an item, moves far enough to start a drag, then moves the mouse through the
-    // frame, which holds it, to the target item.
+    // Starts dragging source and moves the mouse through the frame, which holds it, to target.
     void startDrag(QTreeWidgetItem* source, QTreeWidgetItem* target) {
-        QWidget* viewport = tree().viewport();
-        const QPoint from = tree().visualItemRect(source).center();
-        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
-        const QPoint farther = from + QPoint(QApplication::startDragDistance() + 5, 0);
-        QMouseEvent move(QEvent::MouseMove, farther, viewport->mapToGlobal(farther), Qt::NoButton,
-                         Qt::LeftButton, {});
-        QCoreApplication::sendEvent(viewport, &move);
-        [&] { QVERIFY(app_->document().dragging); }();
-        [&] { QCOMPARE(QWidget::mouseGrabber(), &app_->frame()); }();
+        startTreeDrag(source);
         sendToFrame(QEvent::MouseMove, tree().visualItemRect(target).center());
     }
     void sendToFrame(QEvent::Type type, const QPoint& inViewport) {

@@ -12,6 +12,7 @@
 #include "views/TlwListView.h"
 #include "views/TlwTreeView.h"
 
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -99,6 +100,26 @@ protected:
                           type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
                           type == QEvent::MouseMove ? Qt::LeftButton : Qt::NoButton, {});
         QCoreApplication::sendEvent(&frame, &event);
+    }
+    // The in-place editor open in a view, if any.
+    static QLineEdit* openEditor(QAbstractItemView& view) {
+        for (QLineEdit* edit : view.viewport()->findChildren<QLineEdit*>()) {
+            if (edit->isVisible())
+                return edit;
+        }
+        return nullptr;
+    }
+    // Presses on a tree item and moves far enough for the tree to start dragging it.
+    void startTreeDrag(QTreeWidgetItem* source) {
+        QWidget* viewport = tree().viewport();
+        const QPoint from = tree().visualItemRect(source).center();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        const QPoint farther = from + QPoint(QApplication::startDragDistance() + 5, 0);
+        QMouseEvent move(QEvent::MouseMove, farther, viewport->mapToGlobal(farther), Qt::NoButton,
+                         Qt::LeftButton, {});
+        QCoreApplication::sendEvent(viewport, &move);
+        [&] { QVERIFY(app_->document().dragging); }();
+        [&] { QCOMPARE(QWidget::mouseGrabber(), &app_->frame()); }();
     }
     void verifyDragEnded() {
         QVERIFY(!app_->document().dragging);
