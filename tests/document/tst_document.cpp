@@ -474,6 +474,20 @@ private slots:
         QCOMPARE(ReadBytes(path("empty.tlw")), QByteArray());
     }
 
+    // A name without a directory is saved in the current one and kept as a full path.
+    void saveGivenARelativePath() {
+        CTellwickDoc doc;
+        SetBook(doc, "x: 1\r\n");
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir_->path()));
+        const FileResult result = doc.saveDocument(QStringLiteral("relative.tlw"));
+        QVERIFY(QDir::setCurrent(previous));
+        QCOMPARE(result.status, FileResult::Status::Ok);
+        QCOMPARE(doc.pathName(), path("relative.tlw"));
+        QCOMPARE(ReadBytes(path("relative.tlw")), QByteArray("x: 1\r\n"));
+        QVERIFY(!doc.fileChangedOnDisk());
+    }
+
     void openFailureLeavesBookAlone_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<int>("expectedError");

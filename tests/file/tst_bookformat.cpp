@@ -212,6 +212,20 @@ private slots:
         QCOMPARE(Normalize(deep.substr(0, 3000 * 6)), expected);
     }
 
+    // Lines with a few addresses and with many: every address comes back, in order.
+    void anyNumberOfAddressesComesBack() {
+        for (int count = 1; count <= 20; ++count) {
+            std::string line = "n:";
+            for (int i = 0; i < count; ++i)
+                line += (i ? "," : " ") + std::string("a") + std::to_string(i);
+            EntryTree tree;
+            Read(line + "\r\n", tree);
+            QCOMPARE(tree.first->addresses.size(), std::size_t(count));
+            QCOMPARE(tree.first->addresses.back(), "a" + std::to_string(count - 1));
+            QCOMPARE(Normalize(line + "\r\n"), line + "\r\n");
+        }
+    }
+
     void streamFailuresAreRaised() {
         FailingReadBuf readBuf("a: 1\r\nb: 2\r\n");
         std::istream in(&readBuf);

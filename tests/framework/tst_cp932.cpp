@@ -149,6 +149,9 @@ void TestCp932::encodingRefusesWhatCp932CannotHold_data() {
     QTest::newRow("emoji") << QByteArray("a\xF0\x9F\x98\x80");
     QTest::newRow("hangul") << QByteArray("\xEA\xB0\x80");
     QTest::newRow("yen sign") << QByteArray("\xC2\xA5");
+    // Taken to a backslash, the yen sign leaves one byte where it had two: the kana after
+    // it must not hide that from the check.
+    QTest::newRow("yen sign before kana") << QByteArray("\xC2\xA5\xE3\x82\xAB\xE3\x83\x8A");
     QTest::newRow("overline") << QByteArray("\xE2\x80\xBE");
     QTest::newRow("tag letter") << QByteArray("a\xF3\xA0\x81\x81"
                                               "b");
