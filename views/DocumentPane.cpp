@@ -1,12 +1,15 @@
 #include "DocumentPane.h"
 
+#include "DragImage.h"
 #include "EntryDialogs.h"
 #include "document/TellwickDoc.h"
 #include "framework/Prompter.h"
 #include "framework/StandardCommands.h"
 #include "printing/BookPrinting.h"
 
+#include <QAbstractScrollArea>
 #include <QCoreApplication>
+#include <QMouseEvent>
 #include <QWidget>
 
 DocumentPane::DocumentPane(CTellwickDoc& document, Prompter& prompter)
@@ -47,6 +50,24 @@ QWidget* DocumentPane::dialogParent() {
 
 DocumentPane::~DocumentPane() {
     document_.removeView(this);
+}
+
+bool DocumentPane::takeRelayedMouse(QAbstractScrollArea& pane, QMouseEvent* event) {
+    if (!document_.dragging)
+        return false;
+    if (event->type() == QEvent::MouseMove) {
+        document_.dragWnd = &pane;
+        if (document_.dragImage)
+            document_.dragImage->moveTo(event->globalPosition().toPoint());
+        dragOver(pane.viewport()->mapFrom(&pane, event->position().toPoint()));
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonRelease && event->button() == Qt::LeftButton) {
+        dropOnTarget();
+        FinishDrag(document_);
+        return true;
+    }
+    return false;
 }
 
 std::optional<std::string> DocumentPane::encodeTypedName(QWidget* parent, const QString& text,

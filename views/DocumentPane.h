@@ -8,6 +8,9 @@
 
 class BookPrinting;
 class CTellwickDoc;
+class QAbstractScrollArea;
+class QMouseEvent;
+class QPoint;
 class QString;
 class QWidget;
 class Prompter;
@@ -28,6 +31,13 @@ protected:
     // the user which characters the book cannot hold, when some cannot be stored.
     std::optional<std::string> encodeTypedName(QWidget* parent, const QString& text,
                                                const std::string& original);
+
+    // Takes a mouse event the frame relays to pane during a drag (in pane's coordinates): a
+    // move shows the image here and hit-tests the drop target, the release drops on it and
+    // ends the drag. False when no drag is in progress or the event is none of those.
+    bool takeRelayedMouse(QAbstractScrollArea& pane, QMouseEvent* event);
+    virtual void dragOver(const QPoint& viewportPoint) = 0;
+    virtual void dropOnTarget() = 0;
 
     CTellwickDoc& document_;
     Prompter& prompter_; // every question, dialog and beep goes through it

@@ -38,6 +38,8 @@ CTlwListView::CTlwListView(CTellwickDoc& document, Prompter& prompter, QWidget* 
         [this](const QModelIndex& index, const QString& text) { renameInPlace(index, text); },
         this));
     registerCommands();
+    connect(&document_, &CTellwickDoc::dragFinished, this,
+            [this] { dropTarget_ = QPersistentModelIndex(); });
 }
 
 // A new or opened book has freed the entries the rows pointed at: show its top level
@@ -82,7 +84,7 @@ bool CTlwListView::event(QEvent* event) {
     }
     // The frame relays a drag's mouse to the pane itself, not to its viewport.
     if ((event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease) &&
-        takeRelayedMouse(static_cast<QMouseEvent*>(event)))
+        takeRelayedMouse(*this, static_cast<QMouseEvent*>(event)))
         return true;
     return QTreeView::event(event);
 }

@@ -71,8 +71,8 @@ private:
     void loadBookAtSelection();
     void beginDrag(int pressedRow);
     std::vector<EntryNode*> selectedEntries() const;
-    bool takeRelayedMouse(QMouseEvent* event);
-    void dragOver(const QPoint& viewportPoint, const QPoint& globalCursor);
+    void dragOver(const QPoint& viewportPoint) override;
+    void dropOnTarget() override;
     void dropOn(int row);
 
     EntryListModel* rows_;

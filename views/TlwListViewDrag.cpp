@@ -72,33 +72,16 @@ void CTlwListView::beginDrag(int pressedRow) {
               QCursor::pos());
 }
 
-// A mouse event the frame relays during a drag, in this pane's own coordinates.
-bool CTlwListView::takeRelayedMouse(QMouseEvent* event) {
-    if (!document_.dragging)
-        return false;
-    const QPoint point = viewport()->mapFrom(this, event->position().toPoint());
-    if (event->type() == QEvent::MouseMove) {
-        dragOver(point, event->globalPosition().toPoint());
-        return true;
-    }
-    if (event->type() == QEvent::MouseButtonRelease && event->button() == Qt::LeftButton) {
-        if (const int row = dropRow(); row >= 0)
-            dropOn(row);
-        FinishDrag(document_);
-        dropTarget_ = QPersistentModelIndex();
-        return true;
-    }
-    return false;
-}
-
-void CTlwListView::dragOver(const QPoint& viewportPoint, const QPoint& globalCursor) {
-    document_.dragWnd = this;
-    if (document_.dragImage)
-        document_.dragImage->moveTo(globalCursor);
+void CTlwListView::dragOver(const QPoint& viewportPoint) {
     const QModelIndex under =
         viewport()->rect().contains(viewportPoint) ? indexAt(viewportPoint) : QModelIndex();
     dropTarget_ =
         under.isValid() ? QPersistentModelIndex(under.siblingAtColumn(0)) : QPersistentModelIndex();
+}
+
+void CTlwListView::dropOnTarget() {
+    if (const int row = dropRow(); row >= 0)
+        dropOn(row);
 }
 
 // The dragged entries go right behind the target, or to the front of a target group, taken

@@ -184,7 +184,7 @@ bool CTlwTreeView::event(QEvent* event) {
     }
     // The frame relays a drag's mouse to the pane itself, not to its viewport.
     if ((event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease) &&
-        takeRelayedMouse(static_cast<QMouseEvent*>(event)))
+        takeRelayedMouse(*this, static_cast<QMouseEvent*>(event)))
         return true;
     return QTreeWidget::event(event);
 }

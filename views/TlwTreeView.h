@@ -50,8 +50,8 @@ private:
     void moveSelectedGroup(int step);
     void expandSubtree(QTreeWidgetItem* top);
     void beginDrag(QTreeWidgetItem* item, const QPoint& globalCursor);
-    bool takeRelayedMouse(QMouseEvent* event);
-    void dragOver(const QPoint& viewportPoint, const QPoint& globalCursor);
+    void dragOver(const QPoint& viewportPoint) override;
+    void dropOnTarget() override;
     void setDropTarget(QTreeWidgetItem* item);
     QTreeWidgetItem* dropTargetItem() const;
     void dropOn(QTreeWidgetItem* target);

@@ -51,29 +51,13 @@ void CTlwTreeView::beginDrag(QTreeWidgetItem* item, const QPoint& globalCursor) 
               DragPicture(item->icon(0), iconSize(), item->text(0), font()), globalCursor);
 }
 
-// A mouse event the frame relays during a drag, in this pane's own coordinates.
-bool CTlwTreeView::takeRelayedMouse(QMouseEvent* event) {
-    if (!document_.dragging)
-        return false;
-    const QPoint point = viewport()->mapFrom(this, event->position().toPoint());
-    if (event->type() == QEvent::MouseMove) {
-        dragOver(point, event->globalPosition().toPoint());
-        return true;
-    }
-    if (event->type() == QEvent::MouseButtonRelease && event->button() == Qt::LeftButton) {
-        if (QTreeWidgetItem* target = dropTargetItem())
-            dropOn(target);
-        FinishDrag(document_);
-        return true;
-    }
-    return false;
+void CTlwTreeView::dragOver(const QPoint& viewportPoint) {
+    setDropTarget(viewport()->rect().contains(viewportPoint) ? itemAt(viewportPoint) : nullptr);
 }
 
-void CTlwTreeView::dragOver(const QPoint& viewportPoint, const QPoint& globalCursor) {
-    document_.dragWnd = this;
-    if (document_.dragImage)
-        document_.dragImage->moveTo(globalCursor);
-    setDropTarget(viewport()->rect().contains(viewportPoint) ? itemAt(viewportPoint) : nullptr);
+void CTlwTreeView::dropOnTarget() {
+    if (QTreeWidgetItem* target = dropTargetItem())
+        dropOn(target);
 }
 
 // The drop highlight: the target item drawn as selected, whatever the selection is.
