@@ -28,25 +28,20 @@ std::string Cp932(const std::string& utf8) {
     return Utf8ToCp932(utf8).value_or(std::string());
 }
 
-EntryNode* NewEntry(EntryKind kind, std::string name) {
-    auto* entry = new EntryNode;
-    entry->kind = kind;
-    entry->name = std::move(name);
-    return entry;
-}
-
 // Groups of 100 addresses, each with a Japanese name and two addresses.
 void FillWide(EntryTree& tree, int addresses) {
     EntryNode* group = nullptr;
     EntryNode* last = nullptr;
     for (int i = 0; i < addresses; ++i) {
         if (i % 100 == 0) {
-            group = tree.AppendEntry(NewEntry(EntryKind::Group, Cp932("部署 " + std::to_string(i))),
-                                     group, false);
+            group = tree.AppendEntry(
+                tree.NewEntry(EntryKind::Group, Cp932("部署 " + std::to_string(i))), group, false);
             last = nullptr;
         }
-        EntryNode* entry = NewEntry(EntryKind::Address, Cp932("山田 太郎 " + std::to_string(i)));
-        entry->addresses = {"taro" + std::to_string(i) + "@example.jp", "090-1234-5678"};
+        const std::string addresses[] = {"taro" + std::to_string(i) + "@example.jp",
+                                         "090-1234-5678"};
+        EntryNode* entry =
+            tree.NewEntry(EntryKind::Address, Cp932("山田 太郎 " + std::to_string(i)), addresses);
         last = last ? tree.InsertAfter(entry, last) : tree.AppendEntry(entry, group, true);
     }
 }
@@ -55,10 +50,10 @@ void FillWide(EntryTree& tree, int addresses) {
 void FillDeep(EntryTree& tree, int levels) {
     EntryNode* parent = nullptr;
     for (int level = 0; level < levels; ++level) {
-        EntryNode* group = NewEntry(EntryKind::Group, Cp932("階層 " + std::to_string(level)));
+        EntryNode* group = tree.NewEntry(EntryKind::Group, Cp932("階層 " + std::to_string(level)));
         tree.AppendEntry(group, parent, parent != nullptr);
-        EntryNode* entry = NewEntry(EntryKind::Address, "name");
-        entry->addresses = {"a@example.jp"};
+        const std::string addresses[] = {"a@example.jp"};
+        EntryNode* entry = tree.NewEntry(EntryKind::Address, "name", addresses);
         tree.AppendEntry(entry, group, true);
         parent = group;
     }

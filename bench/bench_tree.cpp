@@ -54,7 +54,7 @@ int main(int argc, char* argv[]) {
         return 1;
     CTlwTreeView& tree = app.treePane();
     EntryNode* lastFlat = app.document().tree.first;
-    while (lastFlat->next && lastFlat->next->name.starts_with("flat"))
+    while (lastFlat->next && lastFlat->next->Name().starts_with("flat"))
         lastFlat = lastFlat->next;
     EntryNode* deepest = Deepest(lastFlat->next);
 

@@ -7,6 +7,7 @@
 #include <istream>
 #include <ostream>
 #include <string_view>
+#include <vector>
 
 // How one line of a book is taken, after its leading blanks are removed.
 enum class LineKind { Ignored, Comment, Group, EndGroup, Separator, Address };
@@ -18,8 +19,9 @@ inline bool IsBlank(char c) {
 std::string_view TrimLeadingBlanks(std::string_view text);
 // Classifies a line whose leading blanks are already removed.
 LineKind ClassifyLine(std::string_view line);
-// The entry a trimmed Group, EndGroup, Separator or Address line stands for (unlinked).
-EntryNode* MakeEntry(std::string_view line, LineKind kind);
+// The entry a trimmed Group, EndGroup, Separator or Address line stands for: a new, unlinked
+// node of tree.
+EntryNode* MakeEntry(EntryTree& tree, std::string_view line, LineKind kind);
 
 // Builds a tree line by line; ReadBook feeds it every line of the stream.
 class BookBuilder {
@@ -35,6 +37,7 @@ private:
     EntryNode* anchor_ = nullptr;
     EntryNode* lastTopLevel_ = nullptr; // lets top-level appends skip walking the chain
     bool intoGroup_ = false;
+    std::vector<std::string_view> pieces_; // one line's addresses, reused line after line
 };
 
 // Fills an empty tree from the stream. Throws BookIoError on a read failure; what was read

@@ -6,28 +6,36 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-void SplitAddresses(std::string_view part, std::vector<std::string>& addresses) {
-    // Cut first and copy afterwards, so the vector is sized once; most lines have only a few
-    // addresses, which fit the fixed array.
-    constexpr std::size_t kInline = 8;
-    std::string_view inlinePieces[kInline];
-    std::vector<std::string_view> morePieces;
-    std::size_t count = 0;
-    auto keep = [&](std::string_view piece) {
-        if (count < kInline)
-            inlinePieces[count] = piece;
-        else
-            morePieces.push_back(piece);
-        ++count;
-    };
+void SplitAddresses(std::string_view part, std::vector<std::string_view>& pieces) {
+    pieces.clear();
     for (std::size_t comma; (comma = part.find(',')) != std::string_view::npos;) {
-        keep(part.substr(0, comma));
+        pieces.push_back(part.substr(0, comma));
         part.remove_prefix(comma + 1);
     }
-    keep(part);
-    addresses.reserve(count);
-    for (std::size_t i = 0; i < count; ++i)
-        addresses.emplace_back(i < kInline ? inlinePieces[i] : morePieces[i - kInline]);
+    pieces.push_back(part);
+}
+
+// pieces is scratch space the caller keeps, so a whole book's lines share one allocation.
+EntryNode* MakeEntryWith(EntryTree& tree, std::string_view line, LineKind kind,
+                         std::vector<std::string_view>& pieces) {
+    switch (kind) {
+    case LineKind::Group:
+        return tree.NewEntry(EntryKind::Group, TrimLeadingBlanks(line.substr(5)));
+    case LineKind::EndGroup:
+        return tree.NewEntry(EntryKind::EndGroup);
+    case LineKind::Separator:
+        return tree.NewSeparator();
+    default:
+        break;
+    }
+    std::string_view name;
+    std::string_view addressPart = line;
+    if (std::size_t colon = line.find(':'); colon != std::string_view::npos) {
+        name = line.substr(0, colon);
+        addressPart = line.substr(colon + 1);
+    }
+    SplitAddresses(TrimLeadingBlanks(addressPart), pieces);
+    return tree.NewEntry(EntryKind::Address, name, std::span<const std::string_view>(pieces));
 }
 
 } // namespace
@@ -64,32 +72,9 @@ LineKind ClassifyLine(std::string_view line) {
     return LineKind::Address;
 }
 
-EntryNode* MakeEntry(std::string_view line, LineKind kind) {
-    auto* entry = new EntryNode;
-    switch (kind) {
-    case LineKind::Group:
-        entry->kind = EntryKind::Group;
-        entry->name = TrimLeadingBlanks(line.substr(5));
-        break;
-    case LineKind::EndGroup:
-        entry->kind = EntryKind::EndGroup;
-        break;
-    case LineKind::Separator:
-        entry->kind = EntryKind::Separator;
-        entry->name = kSeparatorName;
-        break;
-    default: {
-        entry->kind = EntryKind::Address;
-        std::string_view addressPart = line;
-        if (std::size_t colon = line.find(':'); colon != std::string_view::npos) {
-            entry->name = line.substr(0, colon);
-            addressPart = line.substr(colon + 1);
-        }
-        SplitAddresses(TrimLeadingBlanks(addressPart), entry->addresses);
-        break;
-    }
-    }
-    return entry;
+EntryNode* MakeEntry(EntryTree& tree, std::string_view line, LineKind kind) {
+    std::vector<std::string_view> pieces;
+    return MakeEntryWith(tree, line, kind, pieces);
 }
 
 void BookBuilder::CloseGroup() {
@@ -118,7 +103,7 @@ void BookBuilder::AddLine(std::string_view rawLine) {
         CloseGroup();
         return;
     }
-    Append(MakeEntry(line, kind));
+    Append(MakeEntryWith(tree_, line, kind, pieces_));
 }
 
 void ReadBook(std::istream& archive, EntryTree& tree) {

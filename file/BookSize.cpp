@@ -23,16 +23,19 @@ std::uint64_t IndentSize(std::size_t depth) {
 std::uint64_t LineTextSize(const EntryNode& entry) {
     switch (entry.kind) {
     case EntryKind::Group:
-        return SaturatingAdd(std::char_traits<char>::length("GROUP "), entry.name.size());
+        return SaturatingAdd(std::char_traits<char>::length("GROUP "), entry.Name().size());
     case EntryKind::Separator:
         return std::char_traits<char>::length("SEPARATOR");
     default:
         break;
     }
-    std::uint64_t size = SaturatingAdd(entry.name.size(), 2); // ": "
-    for (const std::string& address : entry.addresses)
+    std::uint64_t size = SaturatingAdd(entry.Name().size(), 2); // ": "
+    std::uint64_t count = 0;
+    for (std::string_view address : entry.Addresses()) {
         size = SaturatingAdd(size, address.size());
-    return entry.addresses.empty() ? size : SaturatingAdd(size, entry.addresses.size() - 1);
+        ++count;
+    }
+    return count == 0 ? size : SaturatingAdd(size, count - 1);
 }
 
 std::uint64_t LineSize(std::uint64_t textSize, std::size_t depth) {

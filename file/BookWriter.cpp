@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -72,10 +73,10 @@ char* Put(char* to, std::string_view bytes) {
 }
 
 std::size_t AddressLineLength(const EntryNode& entry) {
-    std::size_t length = entry.name.size() + 2 + 2; // ": " and CR LF
-    for (const std::string& address : entry.addresses)
+    std::size_t length = entry.Name().size() + 2 + 2; // ": " and CR LF
+    for (std::string_view address : entry.Addresses())
         length += address.size() + 1;
-    return entry.addresses.empty() ? length : length - 1;
+    return entry.Addresses().empty() ? length : length - 1;
 }
 
 // Address lines are nearly every line of a book: one bounds check for the whole line.
@@ -84,12 +85,13 @@ bool WriteAddressLineFast(ChunkedOutput& out, const EntryNode& entry, std::size_
     if (!to)
         return false;
     std::memset(to, ' ', 2 * depth);
-    to = Put(to + 2 * depth, entry.name);
+    to = Put(to + 2 * depth, entry.Name());
     to = Put(to, ": ");
-    for (std::size_t i = 0; i < entry.addresses.size(); ++i) {
-        if (i > 0)
+    bool firstAddress = true;
+    for (std::string_view address : entry.Addresses()) {
+        if (!std::exchange(firstAddress, false))
             *to++ = ',';
-        to = Put(to, entry.addresses[i]);
+        to = Put(to, address);
     }
     out.Commit(Put(to, "\r\n"));
     return true;
@@ -103,18 +105,19 @@ void WriteEntryLine(ChunkedOutput& out, const EntryNode& entry, std::size_t dept
     switch (entry.kind) {
     case EntryKind::Group:
         out.Append("GROUP ");
-        out.Append(entry.name);
+        out.Append(entry.Name());
         break;
     case EntryKind::Separator:
         out.Append("SEPARATOR");
         break;
     default:
-        out.Append(entry.name);
+        out.Append(entry.Name());
         out.Append(": ");
-        for (std::size_t i = 0; i < entry.addresses.size(); ++i) {
-            if (i > 0)
+        bool firstAddress = true;
+        for (std::string_view address : entry.Addresses()) {
+            if (!std::exchange(firstAddress, false))
                 out.Append(",");
-            out.Append(entry.addresses[i]);
+            out.Append(address);
         }
         break;
     }

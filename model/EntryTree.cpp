@@ -1,18 +1,62 @@
 #include "EntryTree.h"
 
+#include <algorithm>
 #include <vector>
 
-EntryNode* EntryTree::CopyEntry(const EntryNode& source) {
-    auto* copy = new EntryNode;
-    copy->parent = source.parent;
-    copy->firstChild = source.firstChild;
-    copy->next = source.next;
-    copy->prev = source.prev;
-    copy->kind = source.kind;
-    copy->name = source.name;
-    for (const std::string& address : source.addresses)
-        copy->addresses.push_back(address);
-    return copy;
+template <typename Address>
+void EntryTree::SetText(EntryNode* node, std::string_view name,
+                        std::span<const Address> addresses) {
+    using entry_text::LengthSize;
+    std::size_t size = LengthSize(name.size()) + name.size();
+    for (std::string_view address : addresses)
+        size += LengthSize(address.size()) + address.size();
+    char* run = arena_.NewText(size);
+    char* to = entry_text::PutPiece(run, name);
+    for (std::string_view address : addresses)
+        to = entry_text::PutPiece(to, address);
+    arena_.AbandonText(node->text, node->textSize);
+    node->text = run;
+    node->textSize = size;
+}
+
+EntryNode* EntryTree::NewEntry(EntryKind kind, std::string_view name,
+                               std::span<const std::string_view> addresses) {
+    EntryNode* node = arena_.NewNode();
+    node->kind = kind;
+    SetText(node, name, addresses);
+    return node;
+}
+
+EntryNode* EntryTree::NewEntry(EntryKind kind, std::string_view name,
+                               std::span<const std::string> addresses) {
+    EntryNode* node = arena_.NewNode();
+    node->kind = kind;
+    SetText(node, name, addresses);
+    return node;
+}
+
+EntryNode* EntryTree::NewSeparator() {
+    EntryNode* node = arena_.NewNode();
+    node->kind = EntryKind::Separator;
+    node->text = kSeparatorRun;
+    node->textSize = sizeof kSeparatorRun - 1;
+    return node;
+}
+
+void EntryTree::SetName(EntryNode* node, std::string_view name) {
+    // The addresses are copied out first: the new run replaces the one they live in.
+    const std::vector<std::string> addresses = node->Addresses().ToStrings();
+    SetText(node, name, std::span<const std::string>(addresses));
+}
+
+void EntryTree::SetAddresses(EntryNode* node, std::span<const std::string_view> addresses) {
+    const std::string name(node->Name());
+    SetText(node, name, addresses);
+}
+
+void EntryTree::SetAddresses(EntryNode* node, std::span<const std::string> addresses) {
+    const std::string name(node->Name());
+    SetText(node, name, addresses);
 }
 
 EntryNode* EntryTree::LastTopLevel() const {
@@ -74,11 +118,20 @@ EntryNode* EntryTree::InsertAfter(EntryNode* node, EntryNode* anchor) {
     return node;
 }
 
-// The copy must enter unlinked: a template taken from the tree would otherwise hand its
-// children and neighbours to the copy, and the tree would free them twice.
+// The copy enters unlinked and with a run of its own: the template may belong to another
+// tree, whose memory goes with that tree.
 EntryNode* EntryTree::UnlinkedCopy(const EntryNode& templ) {
-    EntryNode* copy = CopyEntry(templ);
-    copy->parent = copy->firstChild = copy->next = copy->prev = nullptr;
+    EntryNode* copy = arena_.NewNode();
+    copy->kind = templ.kind;
+    if (templ.text == kSeparatorRun) {
+        copy->text = kSeparatorRun;
+        copy->textSize = templ.textSize;
+    } else if (templ.text) {
+        char* run = arena_.NewText(templ.textSize);
+        std::copy(templ.text, templ.text + templ.textSize, run);
+        copy->text = run;
+        copy->textSize = templ.textSize;
+    }
     return copy;
 }
 
@@ -104,6 +157,7 @@ EntryNode* EntryTree::AdoptTopLevel(EntryTree& other, EntryNode* parent) {
 EntryNode* EntryTree::TakeBookAfter(EntryTree& other, EntryNode* anchor) {
     if (!other.first)
         return nullptr;
+    arena_.Adopt(other.arena_);
     if (!anchor && !first) {
         first = AdoptTopLevel(other, nullptr);
         return first;
@@ -125,6 +179,7 @@ EntryNode* EntryTree::TakeBookAfter(EntryTree& other, EntryNode* anchor) {
 EntryNode* EntryTree::TakeBookInto(EntryTree& other, EntryNode* group) {
     if (!other.first)
         return nullptr;
+    arena_.Adopt(other.arena_);
     EntryNode* head = AdoptTopLevel(other, group);
     EntryNode* tail = head;
     while (tail->next)
@@ -170,23 +225,15 @@ void EntryTree::MoveEntry(EntryNode* node, EntryNode* target) {
     }
 }
 
-void EntryTree::TakeContent(EntryNode* to, const EntryNode& from) {
-    to->kind = from.kind;
-    to->name = from.name;
-    to->addresses.clear();
-    for (const std::string& address : from.addresses)
-        to->addresses.push_back(address);
-    to->parent = from.parent;
-    to->firstChild = from.firstChild;
-    for (EntryNode* child = to->firstChild; child; child = child->next)
-        child->parent = to;
-}
-
 void EntryTree::SwapEntries(EntryNode* a, EntryNode* b) {
-    EntryNode* saved = CopyEntry(*a);
-    TakeContent(a, *b);
-    TakeContent(b, *saved);
-    delete saved; // the copy does not own the children it pointed at
+    std::swap(a->kind, b->kind);
+    std::swap(a->text, b->text);
+    std::swap(a->textSize, b->textSize);
+    std::swap(a->firstChild, b->firstChild);
+    for (EntryNode* child = a->firstChild; child; child = child->next)
+        child->parent = a;
+    for (EntryNode* child = b->firstChild; child; child = child->next)
+        child->parent = b;
 }
 
 void EntryTree::RemoveEntry(EntryNode* node) {
@@ -202,8 +249,7 @@ void EntryTree::RemoveEntry(EntryNode* node) {
         first = node->next;
     if (node->IsGroup())
         FreeChildren(node);
-    node->addresses.clear();
-    delete node;
+    arena_.FreeNode(node);
 }
 
 // Frees a whole chain with its subtrees, children before their group and each chain from
@@ -224,8 +270,7 @@ void EntryTree::FreeChain(EntryNode*& head) {
         *chainHead = entry->next;
         if (entry->next)
             entry->next->prev = nullptr;
-        entry->addresses.clear();
-        delete entry;
+        arena_.FreeNode(entry);
     }
 }
 
@@ -234,5 +279,6 @@ void EntryTree::FreeChildren(EntryNode* group) {
 }
 
 void EntryTree::Clear() {
-    FreeChain(first);
+    first = nullptr;
+    arena_.Release();
 }

@@ -1,24 +1,39 @@
 #pragma once
 
+#include "EntryArena.h"
 #include "EntryNode.h"
 
+#include <span>
+#include <string>
+#include <string_view>
 #include <utility>
 
 // The book in memory: chains of siblings, groups nesting to any depth.
 // The operations keep the link invariants given their preconditions and report nothing.
-// Every walk over nesting is iterative, so arbitrarily deep books are safe.
+// Every walk over nesting is iterative, so arbitrarily deep books are safe. The tree owns its
+// nodes and their text: they are made and changed here, and all go at once with the book.
 class EntryTree {
 public:
     EntryTree() = default;
-    ~EntryTree() { Clear(); }
     EntryTree(const EntryTree&) = delete;
     EntryTree& operator=(const EntryTree&) = delete;
+
+    // An unlinked node of this tree; link it with AppendEntry or InsertAfter.
+    EntryNode* NewEntry(EntryKind kind, std::string_view name = {},
+                        std::span<const std::string_view> addresses = {});
+    EntryNode* NewEntry(EntryKind kind, std::string_view name,
+                        std::span<const std::string> addresses);
+    EntryNode* NewSeparator();
+    void SetName(EntryNode* node, std::string_view name);
+    void SetAddresses(EntryNode* node, std::span<const std::string_view> addresses);
+    void SetAddresses(EntryNode* node, std::span<const std::string> addresses);
 
     // Links an unlinked node at the end of anchor's chain, or as the last child of anchor
     // when intoGroup is set, or at the end of the top level when anchor is null.
     EntryNode* AppendEntry(EntryNode* node, EntryNode* anchor, bool intoGroup);
     // Links an unlinked node directly after anchor (never into it).
     EntryNode* InsertAfter(EntryNode* node, EntryNode* anchor);
+    // A copy of the template's kind and text (from this tree or any other) after anchor.
     EntryNode* InsertCopyAfter(const EntryNode& templ, EntryNode* anchor);
     // A copy of the template as the first child of group.
     EntryNode* InsertCopyInto(const EntryNode& templ, EntryNode* group);
@@ -34,20 +49,27 @@ public:
     void SwapEntries(EntryNode* a, EntryNode* b);
     void RemoveEntry(EntryNode* node);
     void FreeChildren(EntryNode* group);
+    // Frees the whole book at once, without visiting its entries.
     void Clear();
     // Exchanges the whole books of two trees; lets a reader fill a fresh tree first.
-    void Swap(EntryTree& other) noexcept { std::swap(first, other.first); }
-    // A new heap node with the source's links, kind, name and addresses; no children copied.
-    static EntryNode* CopyEntry(const EntryNode& source);
+    void Swap(EntryTree& other) noexcept {
+        std::swap(first, other.first);
+        arena_.Swap(other.arena_);
+    }
+    // Bytes the book's memory took from the system.
+    std::size_t MemoryBytes() const { return arena_.BytesReserved(); }
 
     EntryNode* first = nullptr;
 
 private:
+    template <typename Address>
+    void SetText(EntryNode* node, std::string_view name, std::span<const Address> addresses);
     EntryNode* LastTopLevel() const;
     void Unlink(EntryNode* node);
     void LinkAfter(EntryNode* node, EntryNode* anchor);
-    static EntryNode* UnlinkedCopy(const EntryNode& templ);
+    EntryNode* UnlinkedCopy(const EntryNode& templ);
+    void FreeChain(EntryNode*& head);
     static EntryNode* AdoptTopLevel(EntryTree& other, EntryNode* parent);
-    static void FreeChain(EntryNode*& head);
-    static void TakeContent(EntryNode* to, const EntryNode& from);
+
+    EntryArena arena_;
 };

@@ -14,7 +14,7 @@
 
 namespace {
 
-QString Decoded(const std::string& bytes) {
+QString Decoded(std::string_view bytes) {
     return QString::fromStdString(Cp932ToUtf8(bytes));
 }
 
@@ -85,14 +85,14 @@ public:
 private:
     std::vector<PrintedLine> group(const EntryNode& group, std::size_t depth) const {
         std::vector<PrintedLine> lines{space(body_.lineSpacing / 3)};
-        append(lines, textLines(Decoded(group.name), heading_, indent(depth)));
+        append(lines, textLines(Decoded(group.Name()), heading_, indent(depth)));
         return lines;
     }
 
     std::vector<PrintedLine> address(const EntryNode& entry, std::size_t depth) const {
         const qreal nameX = indent(depth);
-        std::vector<PrintedLine> lines = textLines(Decoded(entry.name), body_, nameX);
-        for (const std::string& address : entry.addresses)
+        std::vector<PrintedLine> lines = textLines(Decoded(entry.Name()), body_, nameX);
+        for (std::string_view address : entry.Addresses())
             append(lines, textLines(Decoded(address), body_, nameX + indentStep_));
         return lines;
     }

@@ -45,6 +45,7 @@ private:
 
     CheckReport report_;
     std::vector<std::size_t> openGroups_; // line numbers of the GROUP lines still open
+    EntryTree scratch_;                   // holds the one line being looked at
 };
 
 void BookChecker::AddLine(std::size_t number, std::string_view rawLine) {
@@ -80,12 +81,13 @@ void BookChecker::CountEntry(std::size_t& counter) {
 void BookChecker::CheckGroup(std::size_t number, std::string_view line) {
     CountEntry(report_.groups);
     openGroups_.push_back(number);
-    const std::unique_ptr<EntryNode> group(MakeEntry(line, LineKind::Group));
+    scratch_.Clear();
+    const EntryNode* group = MakeEntry(scratch_, line, LineKind::Group);
     std::string_view afterKeyword = line.substr(kGroupKeyword);
     // An empty name comes back as "GROUP ", which holds nothing more than "GROUP" did.
-    if (group->name.empty())
+    if (group->Name().empty())
         return;
-    if (afterKeyword.size() == group->name.size() + 1 && afterKeyword.front() == ' ')
+    if (afterKeyword.size() == group->Name().size() + 1 && afterKeyword.front() == ' ')
         return;
     Note(number, IsBlank(afterKeyword.front()) ? kGroupBlanks : kGroupNoSpace);
 }
@@ -106,11 +108,12 @@ void BookChecker::CheckAddress(std::size_t number, std::string_view line) {
         Note(number, kNoColon);
         return;
     }
-    const std::unique_ptr<EntryNode> address(MakeEntry(line, LineKind::Address));
-    std::size_t addressText = address->addresses.size() - 1; // the commas
-    for (const std::string& piece : address->addresses)
+    scratch_.Clear();
+    const EntryNode* address = MakeEntry(scratch_, line, LineKind::Address);
+    std::size_t addressText = address->Addresses().size() - 1; // the commas
+    for (std::string_view piece : address->Addresses())
         addressText += piece.size();
-    std::string_view afterColon = line.substr(address->name.size() + 1);
+    std::string_view afterColon = line.substr(address->Name().size() + 1);
     std::size_t lostBlanks = afterColon.size() - addressText;
     // The writer puts one space after the colon: missing, it is merely added.
     if (addressText == 0 || lostBlanks == 0 || (lostBlanks == 1 && afterColon.front() == ' '))

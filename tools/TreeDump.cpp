@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -63,18 +64,19 @@ void DumpEntry(DumpOutput& out, const EntryNode& entry, std::size_t depth) {
     switch (entry.kind) {
     case EntryKind::Group:
         out.Append("group ");
-        out.AppendQuoted(entry.name);
+        out.AppendQuoted(entry.Name());
         break;
     case EntryKind::Separator:
         out.Append("separator");
         break;
     default:
         out.Append("address ");
-        out.AppendQuoted(entry.name);
+        out.AppendQuoted(entry.Name());
         out.Append(":");
-        for (std::size_t i = 0; i < entry.addresses.size(); ++i) {
-            out.Append(i == 0 ? " " : ", ");
-            out.AppendQuoted(entry.addresses[i]);
+        bool firstAddress = true;
+        for (std::string_view address : entry.Addresses()) {
+            out.Append(std::exchange(firstAddress, false) ? " " : ", ");
+            out.AppendQuoted(address);
         }
         break;
     }

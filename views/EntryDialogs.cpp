@@ -1,6 +1,7 @@
 #include "EntryDialogs.h"
 
 #include "EntryText.h"
+#include "model/EntryTree.h"
 
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -192,11 +193,11 @@ CAddressDlg::CAddressDlg(QWidget* parent) : QDialog(parent) {
 }
 
 void CAddressDlg::loadFrom(const EntryNode& entry) {
-    originalName_ = entry.name;
-    originalAddresses_ = entry.addresses;
-    nameEdit_->setText(DisplayText(entry.name));
+    originalName_ = entry.Name();
+    originalAddresses_ = entry.Addresses().ToStrings();
+    nameEdit_->setText(DisplayText(entry.Name()));
     QString box;
-    for (const std::string& address : entry.addresses)
+    for (std::string_view address : entry.Addresses())
         box += DisplayText(address) + u'\n';
     addressEdit_->setPlainText(box);
     // Read back rather than kept as built, so that only the user's edits count as changes.
@@ -205,12 +206,12 @@ void CAddressDlg::loadFrom(const EntryNode& entry) {
     errorLabel_->hide();
 }
 
-void CAddressDlg::storeInto(EntryNode& entry) const {
+void CAddressDlg::storeInto(EntryTree& tree, EntryNode& entry) const {
     QString refused;
     if (std::optional<std::string> name = encodedName(refused))
-        entry.name = std::move(*name);
+        tree.SetName(&entry, *name);
     if (std::optional<std::vector<std::string>> addresses = encodedAddresses(refused))
-        entry.addresses = std::move(*addresses);
+        tree.SetAddresses(&entry, std::span<const std::string>(*addresses));
 }
 
 void CAddressDlg::accept() {
@@ -259,16 +260,16 @@ CGroupDlg::CGroupDlg(QWidget* parent) : QDialog(parent) {
 }
 
 void CGroupDlg::loadFrom(const EntryNode& entry) {
-    originalName_ = entry.name;
-    nameEdit_->setText(DisplayText(entry.name));
+    originalName_ = entry.Name();
+    nameEdit_->setText(DisplayText(entry.Name()));
     loadedName_ = nameEdit_->text();
     errorLabel_->hide();
 }
 
-void CGroupDlg::storeInto(EntryNode& entry) const {
+void CGroupDlg::storeInto(EntryTree& tree, EntryNode& entry) const {
     QString refused;
     if (std::optional<std::string> name = encodedName(refused))
-        entry.name = std::move(*name);
+        tree.SetName(&entry, *name);
 }
 
 void CGroupDlg::accept() {

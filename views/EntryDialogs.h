@@ -10,6 +10,7 @@
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class EntryTree;
 struct EntryNode;
 
 // "アドレス詳細": the name and the addresses of one address entry, one address a line.
@@ -22,7 +23,7 @@ public:
 
     void loadFrom(const EntryNode& entry);
     // Only after the dialog was accepted: the typed text is known to be storable then.
-    void storeInto(EntryNode& entry) const;
+    void storeInto(EntryTree& tree, EntryNode& entry) const;
 
 public slots:
     void accept() override;
@@ -50,7 +51,7 @@ public:
 
     void loadFrom(const EntryNode& entry);
     // Only after the dialog was accepted: the typed text is known to be storable then.
-    void storeInto(EntryNode& entry) const;
+    void storeInto(EntryTree& tree, EntryNode& entry) const;
 
 public slots:
     void accept() override;

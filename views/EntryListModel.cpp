@@ -25,7 +25,7 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         if (index.column() == NameColumn)
-            return DisplayText(entry->name);
+            return DisplayText(entry->Name());
         return AddressText(*entry);
     }
     if (role == Qt::DecorationRole && index.column() == NameColumn) {

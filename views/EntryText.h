@@ -6,14 +6,14 @@
 #include <QString>
 
 // Text of an entry as the panes show it; the stored bytes are never touched.
-inline QString DisplayText(const std::string& bytes) {
+inline QString DisplayText(std::string_view bytes) {
     return QString::fromStdString(Cp932ToUtf8(bytes));
 }
 
 // Every address followed by one space, as the list's second column shows them.
 inline QString AddressText(const EntryNode& entry) {
     std::string joined;
-    for (const std::string& address : entry.addresses) {
+    for (std::string_view address : entry.Addresses()) {
         joined += address;
         joined += ' ';
     }

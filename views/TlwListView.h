@@ -60,7 +60,8 @@ private:
     void showProperties();
     void deleteCurrent();
     InsertPlace insertPlace() const;
-    EntryNode* insertFromTemplate(const EntryNode& templ);
+    // Links a new, unlinked entry of the book where an insert goes and shows its row.
+    EntryNode* insertEntry(EntryNode* entry);
     void insertAddress();
     void insertGroup();
     void insertSeparator();

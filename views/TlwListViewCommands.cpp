@@ -14,17 +14,6 @@
 
 #include <vector>
 
-namespace {
-
-EntryNode Template(EntryKind kind, std::string name = {}) {
-    EntryNode templ;
-    templ.kind = kind;
-    templ.name = std::move(name);
-    return templ;
-}
-
-} // namespace
-
 void CTlwListView::registerCommands() {
     onCommand(ID_PROPERTIES, [this] { showProperties(); });
     onCommand(ID_DELETE, [this] { deleteCurrent(); });
@@ -61,9 +50,9 @@ void CTlwListView::editEntry(int row) {
     if (prompter_.runDialog(*dialog) != QDialog::Accepted)
         return;
     if (auto* groupDialog = qobject_cast<CGroupDlg*>(dialog.get()))
-        groupDialog->storeInto(*entry);
+        groupDialog->storeInto(document_.tree, *entry);
     else
-        static_cast<CAddressDlg&>(*dialog).storeInto(*entry);
+        static_cast<CAddressDlg&>(*dialog).storeInto(document_.tree, *entry);
     rows_->entryChanged(row);
     markModified();
 }
@@ -96,7 +85,7 @@ void CTlwListView::deleteCurrent() {
         question = QStringLiteral("[%1]\nこのアドレスを削除します\nよろしいですか");
     }
     if (question.contains(QStringLiteral("%1")))
-        question = question.arg(DisplayText(entry->name));
+        question = question.arg(DisplayText(entry->Name()));
     if (prompter_.ask(this, caption, question, Prompter::Buttons::YesNo, Prompter::Icon::Question,
                       Prompter::Answer::Yes) != Prompter::Answer::Yes)
         return;
@@ -118,12 +107,13 @@ CTlwListView::InsertPlace CTlwListView::insertPlace() const {
 }
 
 // The new row gets neither the focus nor the selection.
-EntryNode* CTlwListView::insertFromTemplate(const EntryNode& templ) {
+EntryNode* CTlwListView::insertEntry(EntryNode* entry) {
     const InsertPlace place = insertPlace();
     EntryTree& tree = document_.tree;
-    EntryNode* entry = place.anchor  ? tree.InsertCopyAfter(templ, place.anchor)
-                       : shownGroup_ ? tree.InsertCopyInto(templ, shownGroup_)
-                                     : tree.InsertCopyAfter(templ, nullptr);
+    if (place.anchor || !shownGroup_)
+        tree.InsertAfter(entry, place.anchor);
+    else
+        tree.MoveEntry(entry, shownGroup_);
     rows_->insertEntry(place.row, entry);
     markModified();
     return entry;
@@ -133,22 +123,22 @@ void CTlwListView::insertAddress() {
     CAddressDlg dialog(window());
     if (prompter_.runDialog(dialog) != QDialog::Accepted)
         return;
-    EntryNode templ = Template(EntryKind::Address);
-    dialog.storeInto(templ);
-    insertFromTemplate(templ);
+    EntryNode* entry = document_.tree.NewEntry(EntryKind::Address);
+    dialog.storeInto(document_.tree, *entry);
+    insertEntry(entry);
 }
 
 void CTlwListView::insertGroup() {
     CGroupDlg dialog(window());
     if (prompter_.runDialog(dialog) != QDialog::Accepted)
         return;
-    EntryNode templ = Template(EntryKind::Group);
-    dialog.storeInto(templ);
-    sendToFrame(UM_REFRESHGROUP, insertFromTemplate(templ));
+    EntryNode* group = document_.tree.NewEntry(EntryKind::Group);
+    dialog.storeInto(document_.tree, *group);
+    sendToFrame(UM_REFRESHGROUP, insertEntry(group));
 }
 
 void CTlwListView::insertSeparator() {
-    insertFromTemplate(Template(EntryKind::Separator, kSeparatorName));
+    insertEntry(document_.tree.NewSeparator());
 }
 
 // The current row's entry and its neighbour above (step -1) or below (step 1) exchange
@@ -183,10 +173,11 @@ void CTlwListView::renameInPlace(const QModelIndex& index, const QString& text) 
     EntryNode* entry = rows_->entryAt(index.row());
     if (!index.isValid() || !entry)
         return;
-    const std::optional<std::string> bytes = encodeTypedName(this, text, entry->name);
+    const std::optional<std::string> bytes =
+        encodeTypedName(this, text, std::string(entry->Name()));
     if (!bytes)
         return;
-    entry->name = *bytes;
+    document_.tree.SetName(entry, *bytes);
     rows_->entryChanged(index.row());
     sendToFrame(UM_RENAMEGROUP, entry);
     markModified();

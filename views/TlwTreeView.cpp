@@ -82,7 +82,7 @@ void CTlwTreeView::deleteAllItems() {
 }
 
 QTreeWidgetItem* CTlwTreeView::makeGroupItem(EntryNode* group) const {
-    auto* item = new QTreeWidgetItem(QStringList{DisplayText(group->name)});
+    auto* item = new QTreeWidgetItem(QStringList{DisplayText(group->Name())});
     item->setIcon(0, GroupIcon());
     item->setData(0, Qt::UserRole, QVariant::fromValue(static_cast<void*>(group)));
     item->setFlags(item->flags() | Qt::ItemIsEditable);
@@ -227,7 +227,7 @@ void CTlwTreeView::refreshGroup(EntryNode* entry) {
 
 void CTlwTreeView::renameGroup(EntryNode* entry) {
     if (QTreeWidgetItem* item = findGroupItem(entry))
-        item->setText(0, DisplayText(entry->name));
+        item->setText(0, DisplayText(entry->Name()));
 }
 
 void CTlwTreeView::selectGroup(EntryNode* entry) {

@@ -51,11 +51,12 @@ void CTlwTreeView::renameInPlace(QTreeWidgetItem* item, const QString& text) {
     EntryNode* entry = entryOf(item);
     if (!entry)
         return;
-    const std::optional<std::string> bytes = encodeTypedName(this, text, entry->name);
+    const std::optional<std::string> bytes =
+        encodeTypedName(this, text, std::string(entry->Name()));
     if (!bytes)
         return;
-    entry->name = *bytes;
-    item->setText(0, DisplayText(entry->name));
+    document_.tree.SetName(entry, *bytes);
+    item->setText(0, DisplayText(entry->Name()));
     markModified();
 }
 
@@ -66,7 +67,7 @@ void CTlwTreeView::deleteSelectedGroup() {
         return;
     const QString question = QStringLiteral("[%1]\nこのグループ以下すべての項目を削除します\n"
                                             "よろしいですか")
-                                 .arg(DisplayText(group->name));
+                                 .arg(DisplayText(group->Name()));
     if (prompter_.ask(this, QStringLiteral("グループの削除"), question, Prompter::Buttons::YesNo,
                       Prompter::Icon::Question, Prompter::Answer::Yes) != Prompter::Answer::Yes)
         return;
@@ -83,8 +84,8 @@ void CTlwTreeView::editSelectedGroup() {
     CGroupDlg dialog(this);
     dialog.loadFrom(*group);
     if (prompter_.runDialog(dialog) == QDialog::Accepted) {
-        dialog.storeInto(*group);
-        currentItem()->setText(0, DisplayText(group->name));
+        dialog.storeInto(document_.tree, *group);
+        currentItem()->setText(0, DisplayText(group->Name()));
         markModified();
     }
     sendToFrame(UM_SHOWGROUP, group);

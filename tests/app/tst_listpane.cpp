@@ -30,7 +30,8 @@ protected:
             const EntryNode* entry = message.entry();
             seen << QStringLiteral("%1 %2")
                         .arg(message.message, 0, 16)
-                        .arg(entry ? QString::fromStdString(entry->name) : QStringLiteral("-"));
+                        .arg(entry ? QString::fromStdString(std::string(entry->Name()))
+                                   : QStringLiteral("-"));
         }
         return false;
     }
@@ -227,7 +228,7 @@ private slots:
         QVERIFY(!rowIndex(0).data(Qt::DecorationRole).value<QIcon>().isNull());
         // The group changed objects: its tree item follows it, children included.
         QCOMPARE(CTlwTreeView::entryOf(item("G1")), app.document().tree.first->next);
-        QCOMPARE(CTlwTreeView::entryOf(item("G1"))->firstChild->name, std::string("a"));
+        QCOMPARE(CTlwTreeView::entryOf(item("G1"))->firstChild->Name(), std::string_view("a"));
         QCOMPARE(log_.seen.size(), 1);
         QVERIFY(log_.seen[0].startsWith("402 "));
         select("G1");
@@ -460,7 +461,7 @@ private slots:
         QCOMPARE(app.document().dragList.size(), std::size_t(5001));
         releaseOver(tree().viewport(), tree().visualItemRect(item("target")).center());
         QCOMPARE(listNames(), QStringList{"target"}); // the group is skipped, not put in itself
-        QCOMPARE(app.document().tree.first->firstChild->name, std::string("e0"));
+        QCOMPARE(app.document().tree.first->firstChild->Name(), std::string_view("e0"));
     }
 
     // Groups dropped on the list: the tree shows each at its new place only, and a group
@@ -479,7 +480,7 @@ private slots:
         QCOMPARE(listNames(), (QStringList{"a", "inner"}));
         QCOMPARE(ChildLabels(item("G1")), QStringList{"inner"});
         QCOMPARE(item("G2")->childCount(), 0); // its old item is gone
-        QCOMPARE(CTlwTreeView::entryOf(item("inner"))->firstChild->name, std::string("i"));
+        QCOMPARE(CTlwTreeView::entryOf(item("inner"))->firstChild->Name(), std::string_view("i"));
 
         // A list group onto a group row: into it, and the tree follows.
         select("book.tlw");

@@ -99,9 +99,8 @@ private:
     }
 
     void editBook() {
-        auto* entry = new EntryNode;
-        entry->name = "added";
-        app_->document().tree.AppendEntry(entry, nullptr, false);
+        EntryTree& tree = app_->document().tree;
+        tree.AppendEntry(tree.NewEntry(EntryKind::Address, "added"), nullptr, false);
         app_->document().setModifiedFlag(true);
     }
 
@@ -397,7 +396,7 @@ private slots:
         QCOMPARE(RowNames(app.listPane()), (QStringList{"taro", "inner"}));
 
         EntryNode* inner = family->firstChild->next;
-        inner->name = "renamed";
+        app.document().tree.SetName(inner, "renamed");
         PaneMessageEvent rename(UM_RENAMEGROUP, inner);
         QCoreApplication::sendEvent(&app.frame(), &rename);
         QCOMPARE(app.treePane().rootItem()->child(0)->child(0)->text(0), QStringLiteral("renamed"));

@@ -169,7 +169,8 @@ private slots:
         QVERIFY(app.router().execute(ID_PROPERTIES));
         QCOMPARE(prompter_->dialogsRun, QStringList{"groupDialog"});
         QCOMPARE(tree().currentItem()->text(0), ok ? QStringLiteral(" renamed ") : "G1");
-        QCOMPARE(app.document().tree.first->name, ok ? std::string(" renamed ") : "G1");
+        QCOMPARE(std::string(app.document().tree.first->Name()),
+                 ok ? std::string(" renamed ") : "G1");
         QCOMPARE(app.document().isModified(), ok);
         QCOMPARE(listNames(), QStringList{"a"}); // told to show the group either way
     }

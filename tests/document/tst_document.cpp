@@ -435,8 +435,8 @@ private:
         if (!WriteBytes(path("old.tlw"), BookBytes(20, 'o')) ||
             !doc.openDocument(path("old.tlw")).ok())
             return false;
-        doc.tree.AppendEntry(MakeEntry("added: added@example.org", LineKind::Address), nullptr,
-                             false);
+        doc.tree.AppendEntry(MakeEntry(doc.tree, "added: added@example.org", LineKind::Address),
+                             nullptr, false);
         doc.setModifiedFlag(true);
         return doc.isModified() && TreeBytes(doc.tree) != BookBytes(20, 'o');
     }
@@ -1003,7 +1003,7 @@ private slots:
 
         // Its "Name:" line reads as an address entry.
         QVERIFY(doc.tree.first);
-        QCOMPARE(doc.tree.first->name, std::string("Name"));
+        QCOMPARE(doc.tree.first->Name(), std::string_view("Name"));
     }
 
     void saveRefusesWhatIsNotARegularFile() {

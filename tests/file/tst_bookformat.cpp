@@ -88,16 +88,16 @@ private slots:
         EntryTree tree;
         Read(file, tree);
         const EntryNode* g1 = tree.first;
-        QCOMPARE(g1->name, n + "1");
+        QCOMPARE(std::string(g1->Name()), n + "1");
         const EntryNode* a2 = g1->firstChild;
-        QCOMPARE(a2->addresses, (Strings{"addr1", "addr2"}));
-        QCOMPARE(a2->next->name, std::string(kSeparatorName));
+        QCOMPARE(a2->Addresses().ToStrings(), (Strings{"addr1", "addr2"}));
+        QCOMPARE(std::string(a2->next->Name()), std::string(kSeparatorName));
         const EntryNode* g3 = a2->next->next;
         QVERIFY(g3->IsGroup() && !g3->firstChild);
-        QCOMPARE(g3->next->addresses, (Strings{"addr3", " addr4"}));
-        QCOMPARE(g1->next->addresses, (Strings{""}));
-        QCOMPARE(g1->next->next->name, std::string());
-        QCOMPARE(g1->next->next->addresses, (Strings{"addr5"}));
+        QCOMPARE(g3->next->Addresses().ToStrings(), (Strings{"addr3", " addr4"}));
+        QCOMPARE(g1->next->Addresses().ToStrings(), (Strings{""}));
+        QCOMPARE(std::string(g1->next->next->Name()), std::string());
+        QCOMPARE(g1->next->next->Addresses().ToStrings(), (Strings{"addr5"}));
 
         const std::string expected =
             file.substr(7, file.find("\r\n\r\n") - 5) + n + "5: \r\n" + ": addr5\r\n";
@@ -169,13 +169,9 @@ private slots:
 
     void writerSpecialEntries() {
         EntryTree tree;
-        auto* bare = new EntryNode;
-        bare->name = "none";
-        tree.AppendEntry(bare, nullptr, false);
-        auto* sep = new EntryNode;
-        sep->kind = EntryKind::Separator;
-        sep->name = "ignored";
-        tree.AppendEntry(sep, bare, false);
+        EntryNode* bare =
+            tree.AppendEntry(tree.NewEntry(EntryKind::Address, "none"), nullptr, false);
+        tree.AppendEntry(tree.NewEntry(EntryKind::Separator, "ignored"), bare, false);
         std::ostringstream out;
         WriteBook(out, tree);
         QCOMPARE(out.str(), std::string("none: \r\nSEPARATOR\r\n"));
@@ -189,7 +185,7 @@ private slots:
         Read(in, tree);
         int count = 0;
         for (const EntryNode* e = tree.first; e; e = e->next, ++count) {
-            if (e->addresses.front() != std::to_string(count) || e->parent)
+            if (e->Addresses().ToStrings().front() != std::to_string(count) || e->parent)
                 QFAIL(qPrintable(QString("wrong entry at %1").arg(count)));
         }
         QCOMPARE(count, 200000);
@@ -220,8 +216,8 @@ private slots:
                 line += (i ? "," : " ") + std::string("a") + std::to_string(i);
             EntryTree tree;
             Read(line + "\r\n", tree);
-            QCOMPARE(tree.first->addresses.size(), std::size_t(count));
-            QCOMPARE(tree.first->addresses.back(), "a" + std::to_string(count - 1));
+            QCOMPARE(tree.first->Addresses().ToStrings().size(), std::size_t(count));
+            QCOMPARE(tree.first->Addresses().ToStrings().back(), "a" + std::to_string(count - 1));
             QCOMPARE(Normalize(line + "\r\n"), line + "\r\n");
         }
     }
@@ -257,16 +253,10 @@ private slots:
 
         // Entries the reader never makes: no addresses at all, a separator with its own name.
         EntryTree tree;
-        auto* bare = new EntryNode;
-        bare->name = "none";
-        tree.AppendEntry(bare, nullptr, false);
-        auto* group = new EntryNode;
-        group->kind = EntryKind::Group;
-        tree.AppendEntry(group, bare, false);
-        auto* sep = new EntryNode;
-        sep->kind = EntryKind::Separator;
-        sep->name = "ignored";
-        tree.AppendEntry(sep, group, true);
+        EntryNode* bare =
+            tree.AppendEntry(tree.NewEntry(EntryKind::Address, "none"), nullptr, false);
+        EntryNode* group = tree.AppendEntry(tree.NewEntry(EntryKind::Group), bare, false);
+        tree.AppendEntry(tree.NewEntry(EntryKind::Separator, "ignored"), group, true);
         QCOMPARE(BookOutputSize(tree), WrittenSize(tree));
     }
 

@@ -30,9 +30,7 @@ const QPair<QString, QRectF>& PageNumberWord(const PdfPage& page) {
 void NestGroups(EntryTree& tree, int depth, const std::string& name) {
     EntryNode* parent = nullptr;
     for (int level = 0; level < depth; ++level) {
-        auto* group = new EntryNode;
-        group->kind = EntryKind::Group;
-        group->name = name + std::to_string(level);
+        EntryNode* group = tree.NewEntry(EntryKind::Group, name + std::to_string(level));
         tree.AppendEntry(group, parent, parent != nullptr);
         parent = group;
     }
@@ -161,7 +159,7 @@ private slots:
         int seen = 0;
         ReadingOrder order(tree.first);
         for (; order.entry() != last; order.advance()) {
-            if (order.entry()->name != std::to_string(seen) || order.depth() != std::size_t(seen))
+            if (order.entry()->Name() != std::to_string(seen) || order.depth() != std::size_t(seen))
                 QFAIL(qPrintable(QStringLiteral("out of order at %1").arg(seen)));
             ++seen;
         }

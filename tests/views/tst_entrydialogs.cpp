@@ -1,4 +1,5 @@
 #include "model/EntryNode.h"
+#include "model/EntryTree.h"
 #include "views/EntryDialogs.h"
 
 #include <QApplication>
@@ -24,18 +25,23 @@ const QByteArray kWideSpace("\x81\x40");      // U+3000
 const QByteArray kHanako("\x89\xd4\x8e\x71"); // 花子
 const QString kRefusal = QStringLiteral("次の文字はアドレス帳に保存できません: ");
 
-EntryNode Entry(const QByteArray& name, const ByteList& addresses) {
-    EntryNode entry;
-    entry.name = name.toStdString();
+// The dialogs store through the book that owns the entry.
+EntryTree& Book() {
+    static EntryTree book;
+    return book;
+}
+
+EntryNode& Entry(const QByteArray& name, const ByteList& addresses) {
+    std::vector<std::string> stored;
     for (const QByteArray& address : addresses)
-        entry.addresses.push_back(address.toStdString());
-    return entry;
+        stored.push_back(address.toStdString());
+    return *Book().NewEntry(EntryKind::Address, name.toStdString(), stored);
 }
 
 ByteList AddressesOf(const EntryNode& entry) {
     ByteList addresses;
-    for (const std::string& address : entry.addresses)
-        addresses << QByteArray::fromStdString(address);
+    for (std::string_view address : entry.Addresses())
+        addresses << QByteArray(address.data(), static_cast<qsizetype>(address.size()));
     return addresses;
 }
 
@@ -85,7 +91,7 @@ void PressOk(QDialog& dialog) {
 // in the name box and stores what the dialog accepted.
 template <class Dialog> QByteArray StoredName(const QByteArray& loaded, const QString& typed) {
     Dialog dialog;
-    EntryNode entry = Entry(loaded, {"kept"});
+    EntryNode& entry = Entry(loaded, {"kept"});
     dialog.loadFrom(entry);
     if (!Open(dialog))
         return "<not shown>";
@@ -95,10 +101,10 @@ template <class Dialog> QByteArray StoredName(const QByteArray& loaded, const QS
     QTest::keyClick(&nameEdit, Qt::Key_Return);
     if (dialog.result() != QDialog::Accepted || dialog.isVisible())
         return "<not accepted>";
-    dialog.storeInto(entry);
+    dialog.storeInto(Book(), entry);
     if (AddressesOf(entry) != ByteList{"kept"})
         return "<addresses changed>";
-    return QByteArray::fromStdString(entry.name);
+    return QByteArray::fromStdString(std::string(entry.Name()));
 }
 
 } // namespace
@@ -160,7 +166,7 @@ private slots:
     void addressesStoredAfterOk() {
         QFETCH(ByteList, loaded);
         QFETCH(QString, typed);
-        EntryNode entry = Entry("name", loaded);
+        EntryNode& entry = Entry("name", loaded);
         CAddressDlg dialog;
         dialog.loadFrom(entry);
         QVERIFY(Open(dialog));
@@ -169,9 +175,9 @@ private slots:
         PressOk(dialog);
         QCOMPARE(dialog.result(), QDialog::Accepted);
         QVERIFY(!dialog.isVisible());
-        dialog.storeInto(entry);
+        dialog.storeInto(Book(), entry);
         QTEST(AddressesOf(entry), "stored");
-        QCOMPARE(entry.name, "name");
+        QCOMPARE(entry.Name(), std::string_view("name"));
     }
 
     void nameStoredAsTyped_data() {
@@ -224,7 +230,7 @@ private slots:
         QFETCH(bool, group);
         QFETCH(QString, name);
         QFETCH(QString, address);
-        EntryNode entry = Entry("old", {"a"});
+        EntryNode& entry = Entry("old", {"a"});
         std::unique_ptr<QDialog> dialog = LoadedDialog(group, entry);
         QVERIFY(Open(*dialog));
         auto& nameEdit = Child<QLineEdit>(*dialog, "nameEdit");
@@ -254,7 +260,7 @@ private slots:
     }
 
     void enterInAddressBoxAddsLine() {
-        EntryNode entry = Entry("name", {"a"});
+        EntryNode& entry = Entry("name", {"a"});
         CAddressDlg dialog;
         dialog.loadFrom(entry);
         QVERIFY(Open(dialog));
@@ -268,7 +274,7 @@ private slots:
 
         QTest::keyClick(&Child<QLineEdit>(dialog, "nameEdit"), Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(dialog.result(), QDialog::Accepted);
-        dialog.storeInto(entry);
+        dialog.storeInto(Book(), entry);
         QCOMPARE(AddressesOf(entry), (ByteList{"a", "b"}));
     }
 
@@ -285,7 +291,7 @@ private slots:
     void cancelCloses() {
         QFETCH(bool, group);
         QFETCH(QString, how);
-        EntryNode entry = Entry("name", {"a"});
+        EntryNode& entry = Entry("name", {"a"});
         std::unique_ptr<QDialog> dialog = LoadedDialog(group, entry);
         QVERIFY(Open(*dialog));
         ReplaceText(Child<QLineEdit>(*dialog, "nameEdit"), "changed");
@@ -311,7 +317,7 @@ private slots:
     void tabOrder() {
         QFETCH(bool, group);
         QFETCH(QStringList, chain);
-        EntryNode entry = Entry("name", {"a"});
+        EntryNode& entry = Entry("name", {"a"});
         std::unique_ptr<QDialog> dialog = LoadedDialog(group, entry);
         QVERIFY(Open(*dialog));
         QStringList visited{QApplication::focusWidget()->objectName()};

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "EntryNode.h"
+
+#include <cstddef>
+#include <vector>
+
+// Memory for one book's nodes and text runs, taken in big blocks and given back all at once:
+// reading a book is a bump of a pointer per entry and freeing it a handful of frees, however
+// many entries it had. Nodes freed while editing are reused; text that an edit replaced stays
+// until the book goes. In the sanitizer build every byte not handed out is poisoned, so a
+// read through a stale pointer is still caught.
+class EntryArena {
+public:
+    EntryArena() = default;
+    ~EntryArena() { Release(); }
+    EntryArena(const EntryArena&) = delete;
+    EntryArena& operator=(const EntryArena&) = delete;
+
+    // A value-initialised node.
+    EntryNode* NewNode();
+    // The node may be handed out again by NewNode; its text is given up with it.
+    void FreeNode(EntryNode* node);
+    // size bytes for a text run that lives as long as the arena.
+    char* NewText(std::size_t size);
+    // A run no node uses any more; it is freed with the arena.
+    void AbandonText(const char* text, std::size_t size);
+    // Takes over all of other's memory; other is left empty.
+    void Adopt(EntryArena& other);
+    void Release();
+    void Swap(EntryArena& other) noexcept;
+    // Bytes taken from the system, for measurements.
+    std::size_t BytesReserved() const { return reserved_; }
+
+private:
+    struct Block {
+        Block* older;
+        std::size_t size;
+    };
+    // One bump region with its chain of blocks, newest first.
+    struct Region {
+        Block* newest = nullptr;
+        char* cursor = nullptr;
+        char* limit = nullptr;
+        std::size_t nextSize = 0;
+    };
+
+    char* Take(Region& region, std::size_t size, std::size_t alignment, std::size_t firstSize);
+    char* NewBlock(Region& region, std::size_t size);
+    static void FreeBlocks(Block* newest);
+    static void AppendBlocks(Region& to, Region& from);
+
+    Region nodes_;
+    Region texts_;
+    std::vector<EntryNode*> freeNodes_;
+    std::size_t reserved_ = 0;
+};
