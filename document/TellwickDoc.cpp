@@ -3,7 +3,10 @@
 #include "document/MemoryRelease.h"
 #include "file/BookFormat.h"
 
-CTellwickDoc::CTellwickDoc(QObject* parent) : Document(parent) {}
+CTellwickDoc::CTellwickDoc(QObject* parent) : Document(parent) {
+    static const bool hugePages = (UseHugePagesForBooks(), true);
+    Q_UNUSED(hugePages);
+}
 
 CTellwickDoc::~CTellwickDoc() {
     clipList.clear();

@@ -34,15 +34,29 @@ constexpr std::size_t kFirstTextBlock = 4 * 1024;
 constexpr std::size_t kLargestBlock = 4 * 1024 * 1024;
 constexpr std::size_t kHeader = 16; // keeps the data behind a block header 16-aligned
 
+void* Allocate(std::size_t size) {
+    return std::malloc(size);
+}
+
+void Release(void* block, std::size_t) {
+    std::free(block);
+}
+
+EntryArena::BlockSource blockSource{Allocate, Release};
+
 std::size_t RoundUp(std::size_t size, std::size_t alignment) {
     return (size + alignment - 1) / alignment * alignment;
 }
 
 } // namespace
 
+void EntryArena::SetBlockSource(BlockSource source) {
+    blockSource = source;
+}
+
 char* EntryArena::NewBlock(Region& region, std::size_t size) {
     const std::size_t blockSize = std::max(size + kHeader, region.nextSize);
-    auto* block = static_cast<Block*>(std::malloc(blockSize));
+    auto* block = static_cast<Block*>(blockSource.allocate(blockSize));
     if (!block)
         throw std::bad_alloc();
     block->older = region.newest;
@@ -101,7 +115,7 @@ void EntryArena::FreeBlocks(Block* newest) {
     while (newest) {
         Block* older = newest->older;
         UNPOISON(newest, newest->size);
-        std::free(newest);
+        blockSource.release(newest, newest->size);
         newest = older;
     }
 }

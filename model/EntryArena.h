@@ -12,6 +12,15 @@
 // read through a stale pointer is still caught.
 class EntryArena {
 public:
+    // Where blocks come from: malloc unless a program sets another source (pages of the
+    // system's own, say); release is given back each block with the size it was taken with.
+    struct BlockSource {
+        void* (*allocate)(std::size_t size);
+        void (*release)(void* block, std::size_t size);
+    };
+    // For every arena, from now on; set it before any book is read.
+    static void SetBlockSource(BlockSource source);
+
     EntryArena() = default;
     ~EntryArena() { Release(); }
     EntryArena(const EntryArena&) = delete;
