@@ -72,16 +72,16 @@ char* Put(char* to, std::string_view bytes) {
     return to + bytes.size();
 }
 
-std::size_t AddressLineLength(const EntryNode& entry) {
-    std::size_t length = entry.Name().size() + 2 + 2; // ": " and CR LF
-    for (std::string_view address : entry.Addresses())
-        length += address.size() + 1;
-    return entry.Addresses().empty() ? length : length - 1;
+// At most what an address line takes after its indentation: every piece of the text run has
+// at least one length byte, which pays for the comma after it, and four bytes more cover
+// ": " and CR LF. An upper bound needs no walk over the addresses.
+std::size_t AddressLineBound(const EntryNode& entry) {
+    return entry.textSize + 4;
 }
 
 // Address lines are nearly every line of a book: one bounds check for the whole line.
 bool WriteAddressLineFast(ChunkedOutput& out, const EntryNode& entry, std::size_t depth) {
-    char* to = out.Reserve(2 * depth + AddressLineLength(entry));
+    char* to = out.Reserve(2 * depth + AddressLineBound(entry));
     if (!to)
         return false;
     std::memset(to, ' ', 2 * depth);
