@@ -154,7 +154,7 @@ private slots:
         EntryTree tree;
         constexpr int kDepth = 1'000'000;
         NestGroups(tree, kDepth, "");
-        auto* last = new EntryNode;
+        EntryNode* last = tree.NewEntry(EntryKind::Address);
         tree.AppendEntry(last, nullptr, false);
         int seen = 0;
         ReadingOrder order(tree.first);
