@@ -44,7 +44,8 @@ QString TrimBlanks(const QString& line) {
 
 QStringList AddressLines(const QString& boxText) {
     QStringList lines;
-    for (const QString& line : boxText.split(u'\n')) {
+    // A CR ends a line as LF does, CR LF included: the empty piece between them is dropped.
+    for (const QString& line : QString(boxText).replace(u'\r', u'\n').split(u'\n')) {
         QString address = TrimBlanks(line);
         if (!address.isEmpty())
             lines << address;

@@ -15,7 +15,7 @@
 QString TrimBlanks(const QString& line);
 
 // The addresses the box holds: every line without the blanks at its ends, in order; lines
-// left empty are dropped.
+// left empty are dropped. Lines end at LF, CR or CR LF, as in the book.
 QStringList AddressLines(const QString& boxText);
 
 // The CP932 bytes of `text`. nullopt when CP932 cannot hold some character; each such
