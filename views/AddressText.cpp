@@ -7,14 +7,24 @@
 
 namespace {
 
+std::optional<std::string> Cp932Of(const QString& text) {
+    if (!text.isValidUtf16())
+        return std::nullopt; // Qt would hand a lone surrogate over as "?"
+    return Utf8ToCp932(text.toStdString());
+}
+
 // Appends each character of `text` that CP932 cannot store, unless `refused` has it already.
+// A lone surrogate is listed as U+FFFD, as the message shows it anyway: two halves of a pair
+// refused apart must not join into a character nobody typed.
 void CollectRefused(const QString& text, QString& refused) {
     for (qsizetype at = 0; at < text.size();) {
         const bool pair =
             text[at].isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate();
         const QString character = text.mid(at, pair ? 2 : 1);
-        if (!Utf8ToCp932(character.toStdString()) && !refused.contains(character))
-            refused += character;
+        const QString listed =
+            character.isValidUtf16() ? character : QString(QChar::ReplacementCharacter);
+        if (!Cp932Of(character) && !refused.contains(listed))
+            refused += listed;
         at += character.size();
     }
 }
@@ -54,7 +64,7 @@ QStringList AddressLines(const QString& boxText) {
 }
 
 std::optional<std::string> EncodeText(const QString& text, QString& refused) {
-    std::optional<std::string> bytes = Utf8ToCp932(text.toStdString());
+    std::optional<std::string> bytes = Cp932Of(text);
     if (!bytes)
         CollectRefused(text, refused);
     return bytes;

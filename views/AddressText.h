@@ -19,7 +19,8 @@ QString TrimBlanks(const QString& line);
 QStringList AddressLines(const QString& boxText);
 
 // The CP932 bytes of `text`. nullopt when CP932 cannot hold some character; each such
-// character is then appended to `refused`, unless `refused` has it already.
+// character is then appended to `refused`, unless `refused` has it already. A lone surrogate
+// is refused too, and listed as U+FFFD.
 std::optional<std::string> EncodeText(const QString& text, QString& refused);
 
 // The bytes of each line: those of the first unused original showing the same text, so that

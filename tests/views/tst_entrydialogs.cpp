@@ -23,6 +23,8 @@ const QByteArray kInvalid("x\x80");           // shows as "x\uFFFD"
 const QByteArray kWideSpace("\x81\x40");      // U+3000
 const QByteArray kHanako("\x89\xd4\x8e\x71"); // 花子
 const QString kRefusal = QStringLiteral("次の文字はアドレス帳に保存できません: ");
+const QString kLoneHigh(QChar(0xD83D)); // halves of 😀, each alone
+const QString kLoneLow(QChar(0xDE00));
 
 EntryNode Entry(const QByteArray& name, const ByteList& addresses) {
     EntryNode entry;
@@ -217,6 +219,13 @@ private slots:
                                         << "addressEdit";
         QTest::newRow("invisible") << false << "a\u200Bb" << untouched << kRefusal + "U+200B"
                                    << "nameEdit";
+        // An input method may commit half of a surrogate pair; it must not be stored as "?".
+        QTest::newRow("lone surrogate") << false << untouched << "a" + kLoneLow + "\n"
+                                        << kRefusal + "\uFFFD"
+                                        << "addressEdit";
+        QTest::newRow("group: lone surrogate")
+            << true << kLoneHigh << untouched << kRefusal + "\uFFFD"
+            << "nameEdit";
         QTest::newRow("group") << true << "ñ한ñ" << untouched << kRefusal + "ñ 한"
                                << "nameEdit";
     }
@@ -338,6 +347,10 @@ private slots:
             << "😀😁😀" << QByteArray("a") << false << QByteArray() << "😀😁";
         QTest::newRow("replacement character typed")
             << "y\uFFFD" << kInvalid << false << QByteArray() << "\uFFFD";
+        QTest::newRow("lone surrogate")
+            << kLoneLow << QByteArray("a") << false << QByteArray() << "\uFFFD";
+        QTest::newRow("lone surrogates never read as a pair")
+            << kLoneHigh + "x" + kLoneLow << QByteArray("a") << false << QByteArray() << "\uFFFD";
     }
     void encodeEditedText() {
         QFETCH(QString, text);
