@@ -147,6 +147,8 @@ private slots:
         QTest::newRow("full-width space kept") << ByteList{} << "\u3000a\u3000 \n"
                                                << ByteList{kWideSpace + "a" + kWideSpace};
         QTest::newRow("comma") << ByteList{} << "a,b\n" << ByteList{"a,b"};
+        QTest::newRow("half-width kana and backslash") << ByteList{} << "ｶﾞｷ\\x\n"
+                                                       << ByteList{"\xB6\xDE\xB7\\x"};
         QTest::newRow("box emptied") << ByteList{"a", "b"} << "" << ByteList{};
         QTest::newRow("one empty address") << ByteList{""} << untouched << ByteList{};
         QTest::newRow("blank address") << ByteList{"a", " \t"} << untouched << ByteList{"a"};
@@ -215,6 +217,8 @@ private slots:
         QTest::newRow("replacement character")
             << false << untouched << "x\uFFFD" << kRefusal + "\uFFFD"
             << "addressEdit";
+        QTest::newRow("yen sign") << false << untouched << "\\\u00A5100" << kRefusal + "\u00A5"
+                                  << "addressEdit";
         QTest::newRow("no-break space") << false << untouched << "a\u00A0b" << kRefusal + "U+00A0"
                                         << "addressEdit";
         QTest::newRow("invisible") << false << "a\u200Bb" << untouched << kRefusal + "U+200B"
@@ -262,7 +266,14 @@ private slots:
         QCOMPARE(dialog->result(), QDialog::Accepted);
     }
 
+    // Shift+Enter puts a line separator in rather than a new paragraph; it ends a line too.
+    void enterInAddressBoxAddsLine_data() {
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::newRow("Enter") << Qt::KeyboardModifiers(Qt::NoModifier);
+        QTest::newRow("Shift+Enter") << Qt::KeyboardModifiers(Qt::ShiftModifier);
+    }
     void enterInAddressBoxAddsLine() {
+        QFETCH(Qt::KeyboardModifiers, modifiers);
         EntryNode entry = Entry("name", {"a"});
         CAddressDlg dialog;
         dialog.loadFrom(entry);
@@ -270,7 +281,7 @@ private slots:
         auto& box = Child<QPlainTextEdit>(dialog, "addressEdit");
         box.setFocus();
         QTest::keyClick(&box, Qt::Key_End, Qt::ControlModifier);
-        QTest::keyClick(&box, Qt::Key_Return);
+        QTest::keyClick(&box, Qt::Key_Return, modifiers);
         QTest::keyClick(&box, Qt::Key_B);
         QCOMPARE(box.toPlainText(), "a\n\nb");
         QVERIFY(dialog.isVisible());
