@@ -1,7 +1,8 @@
 #!/bin/sh
 # Writes the seed corpora with printf so every CP932 byte and line end is exact.
 # Run from anywhere; the files land next to this script: books in fuzz/corpus, profiles in
-# fuzz/corpus_profile, shell requests in fuzz/corpus_requests.
+# fuzz/corpus_profile, shell requests in fuzz/corpus_requests, address box texts in
+# fuzz/corpus_addresstext.
 set -eu
 out="$(dirname "$0")/corpus"
 mkdir -p "$out"
@@ -86,3 +87,19 @@ printf '[open("a")][print("b")]\r\n[printto("f","prn","drv","port")]' >"$out/sev
 printf '[open("say ""hi"" [1].tlw")]\n[open("\203\145\203\130\203\147.tlw")]\n' >"$out/quotes_sjis.txt"
 printf 'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx[open("tail")]\n[open(\n' \
     >"$out/overlong.txt"
+
+# Address box texts for fuzz_addresstext, which reads each both as UTF-8 and as UTF-16:
+# Japanese with full-width spaces at the ends and JIS variants (〜 － ∥), half-width kana,
+# backslash beside the yen sign and overline that CP932 lacks, every line end, blank lines
+# and a last line without a break, characters CP932 cannot hold and bytes that are not UTF-8,
+# UTF-16 with lone surrogates around a pair, and raw CP932 bytes as a book holds them.
+out="$(dirname "$0")/corpus_addresstext"
+mkdir -p "$out"
+printf '\350\212\261\345\255\220 <hanako@example.jp>\n\343\200\200\345\261\261\347\224\260\343\200\200\345\244\252\351\203\216\343\200\200\n\343\200\234\357\274\215\342\210\245\347\272\212\351\253\231\n' >"$out/japanese.txt"
+printf '\357\275\261\357\275\262\357\275\263\357\275\264\357\275\265 \357\276\212\357\276\235\357\275\266\357\275\270\n\357\275\266\357\276\236\357\275\267\357\276\236\357\275\270\357\276\236\357\275\241\357\275\242\357\275\243\n' >"$out/halfwidth_kana.txt"
+printf 'C:\\dir\\file\n\302\245100\n\342\200\276over\n\343\202\275\350\241\250\n' >"$out/yen_backslash.txt"
+printf 'a\r\nb\rc\n\r\n  d  \r\n\t\013\014e\014\n' >"$out/line_ends.txt"
+printf '\n\n   \n\t\nx\n \n  tail  ' >"$out/blank_lines.txt"
+printf 'ok\n\355\225\234\303\261\360\237\230\200\nx\357\277\275\na\302\240b\nzero\342\200\213width\n\363\240\200\201tag\n\377\376\200\n' >"$out/unencodable.txt"
+printf 'a\000\n\000\000\330\n\000=\330\000\336\000\334b\000\r\000\n\000\261\202 \000' >"$out/utf16_surrogates.txt"
+printf '\211\324\216q\n\355@\n\372\\\nx\200\n' >"$out/cp932_bytes.txt"

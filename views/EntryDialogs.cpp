@@ -1,6 +1,7 @@
 #include "EntryDialogs.h"
 
-#include "EntryText.h"
+#include "AddressText.h"
+#include "DisplayText.h"
 #include "model/EntryTree.h"
 
 #include <QFontMetrics>
@@ -12,94 +13,7 @@
 #include <QPushButton>
 #include <QTextDocument>
 
-#include <algorithm>
-#include <iterator>
-
 namespace {
-
-// Appends each character of `text` that CP932 cannot store, unless `refused` has it already.
-void CollectRefused(const QString& text, QString& refused) {
-    for (qsizetype at = 0; at < text.size();) {
-        const bool pair =
-            text[at].isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate();
-        const QString character = text.mid(at, pair ? 2 : 1);
-        if (!Utf8ToCp932(character.toStdString()) && !refused.contains(character))
-            refused += character;
-        at += character.size();
-    }
-}
-
-std::optional<std::string> EncodeText(const QString& text, QString& refused) {
-    std::optional<std::string> bytes = Utf8ToCp932(text.toStdString());
-    if (!bytes)
-        CollectRefused(text, refused);
-    return bytes;
-}
-
-// Only the single-byte blanks: a full-width space belongs to what the user typed.
-bool IsBlank(QChar character) {
-    return character == u' ' || character == u'\t' || character == u'\n' || character == u'\v' ||
-           character == u'\f' || character == u'\r';
-}
-
-QString TrimBlanks(const QString& line) {
-    qsizetype begin = 0;
-    qsizetype end = line.size();
-    while (begin < end && IsBlank(line[begin]))
-        ++begin;
-    while (end > begin && IsBlank(line[end - 1]))
-        --end;
-    return line.sliced(begin, end - begin);
-}
-
-QStringList AddressLines(const QString& boxText) {
-    QStringList lines;
-    for (const QString& line : boxText.split(u'\n')) {
-        QString address = TrimBlanks(line);
-        if (!address.isEmpty())
-            lines << address;
-    }
-    return lines;
-}
-
-bool IsBlankBytes(const std::string& bytes) {
-    // CP932 trail bytes are never below 0x40, so a blank byte is always a blank character.
-    return std::all_of(bytes.begin(), bytes.end(),
-                       [](char byte) { return IsBlank(QChar(static_cast<uchar>(byte))); });
-}
-
-std::vector<std::string> WithoutBlankAddresses(const std::vector<std::string>& addresses) {
-    std::vector<std::string> kept;
-    std::copy_if(addresses.begin(), addresses.end(), std::back_inserter(kept),
-                 [](const std::string& address) { return !IsBlankBytes(address); });
-    return kept;
-}
-
-// Each line's bytes: those of the first unused original showing the same text, so that
-// lines the user left alone keep their exact bytes; otherwise the line encoded afresh.
-std::optional<std::vector<std::string>>
-EncodeAddressLines(const QStringList& lines, const std::vector<std::string>& originals,
-                   QString& refused) {
-    std::vector<QString> originalTexts;
-    for (const std::string& original : originals)
-        originalTexts.push_back(DisplayText(original));
-    std::vector<std::string> addresses;
-    bool storable = true;
-    for (const QString& line : lines) {
-        const auto match = std::find(originalTexts.begin(), originalTexts.end(), line);
-        if (match != originalTexts.end()) {
-            addresses.push_back(originals[std::size_t(match - originalTexts.begin())]);
-            match->clear(); // never empty as a line, so never matched again
-        } else if (std::optional<std::string> bytes = EncodeText(line, refused)) {
-            addresses.push_back(std::move(*bytes));
-        } else {
-            storable = false;
-        }
-    }
-    if (!storable)
-        return std::nullopt;
-    return addresses;
-}
 
 std::optional<std::string> EncodeName(const QString& text, const QString& loaded,
                                       const std::string& original, QString& refused) {
@@ -196,10 +110,7 @@ void CAddressDlg::loadFrom(const EntryNode& entry) {
     originalName_ = entry.Name();
     originalAddresses_ = entry.Addresses().ToStrings();
     nameEdit_->setText(DisplayText(entry.Name()));
-    QString box;
-    for (std::string_view address : entry.Addresses())
-        box += DisplayText(address) + u'\n';
-    addressEdit_->setPlainText(box);
+    addressEdit_->setPlainText(AddressBoxText(originalAddresses_));
     // Read back rather than kept as built, so that only the user's edits count as changes.
     loadedName_ = nameEdit_->text();
     loadedAddressText_ = addressBoxText();

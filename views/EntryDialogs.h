@@ -68,7 +68,7 @@ private:
 // For in-place renames in the panes: the bytes to store for text typed over `original`.
 // Unchanged text (equal to how `original` displays) gives `original` back byte for byte.
 // nullopt when CP932 cannot hold some character; then *refused (if given) lists those
-// characters, each once, in order.
+// characters, each once, in order (a lone surrogate as U+FFFD).
 std::optional<std::string> EncodeEditedText(const QString& text, const std::string& original,
                                             QString* refused = nullptr);
 

@@ -24,6 +24,8 @@ const QByteArray kInvalid("x\x80");           // shows as "x\uFFFD"
 const QByteArray kWideSpace("\x81\x40");      // U+3000
 const QByteArray kHanako("\x89\xd4\x8e\x71"); // 花子
 const QString kRefusal = QStringLiteral("次の文字はアドレス帳に保存できません: ");
+const QString kLoneHigh(QChar(0xD83D)); // halves of 😀, each alone
+const QString kLoneLow(QChar(0xDE00));
 
 // The dialogs store through the book that owns the entry.
 EntryTree& Book() {
@@ -151,6 +153,8 @@ private slots:
         QTest::newRow("full-width space kept") << ByteList{} << "\u3000a\u3000 \n"
                                                << ByteList{kWideSpace + "a" + kWideSpace};
         QTest::newRow("comma") << ByteList{} << "a,b\n" << ByteList{"a,b"};
+        QTest::newRow("half-width kana and backslash") << ByteList{} << "ｶﾞｷ\\x\n"
+                                                       << ByteList{"\xB6\xDE\xB7\\x"};
         QTest::newRow("box emptied") << ByteList{"a", "b"} << "" << ByteList{};
         QTest::newRow("one empty address") << ByteList{""} << untouched << ByteList{};
         QTest::newRow("blank address") << ByteList{"a", " \t"} << untouched << ByteList{"a"};
@@ -219,10 +223,19 @@ private slots:
         QTest::newRow("replacement character")
             << false << untouched << "x\uFFFD" << kRefusal + "\uFFFD"
             << "addressEdit";
+        QTest::newRow("yen sign") << false << untouched << "\\\u00A5100" << kRefusal + "\u00A5"
+                                  << "addressEdit";
         QTest::newRow("no-break space") << false << untouched << "a\u00A0b" << kRefusal + "U+00A0"
                                         << "addressEdit";
         QTest::newRow("invisible") << false << "a\u200Bb" << untouched << kRefusal + "U+200B"
                                    << "nameEdit";
+        // An input method may commit half of a surrogate pair; it must not be stored as "?".
+        QTest::newRow("lone surrogate") << false << untouched << "a" + kLoneLow + "\n"
+                                        << kRefusal + "\uFFFD"
+                                        << "addressEdit";
+        QTest::newRow("group: lone surrogate")
+            << true << kLoneHigh << untouched << kRefusal + "\uFFFD"
+            << "nameEdit";
         QTest::newRow("group") << true << "ñ한ñ" << untouched << kRefusal + "ñ 한"
                                << "nameEdit";
     }
@@ -259,7 +272,14 @@ private slots:
         QCOMPARE(dialog->result(), QDialog::Accepted);
     }
 
+    // Shift+Enter puts a line separator in rather than a new paragraph; it ends a line too.
+    void enterInAddressBoxAddsLine_data() {
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::newRow("Enter") << Qt::KeyboardModifiers(Qt::NoModifier);
+        QTest::newRow("Shift+Enter") << Qt::KeyboardModifiers(Qt::ShiftModifier);
+    }
     void enterInAddressBoxAddsLine() {
+        QFETCH(Qt::KeyboardModifiers, modifiers);
         EntryNode& entry = Entry("name", {"a"});
         CAddressDlg dialog;
         dialog.loadFrom(entry);
@@ -267,7 +287,7 @@ private slots:
         auto& box = Child<QPlainTextEdit>(dialog, "addressEdit");
         box.setFocus();
         QTest::keyClick(&box, Qt::Key_End, Qt::ControlModifier);
-        QTest::keyClick(&box, Qt::Key_Return);
+        QTest::keyClick(&box, Qt::Key_Return, modifiers);
         QTest::keyClick(&box, Qt::Key_B);
         QCOMPARE(box.toPlainText(), "a\n\nb");
         QVERIFY(dialog.isVisible());
@@ -344,6 +364,10 @@ private slots:
             << "😀😁😀" << QByteArray("a") << false << QByteArray() << "😀😁";
         QTest::newRow("replacement character typed")
             << "y\uFFFD" << kInvalid << false << QByteArray() << "\uFFFD";
+        QTest::newRow("lone surrogate")
+            << kLoneLow << QByteArray("a") << false << QByteArray() << "\uFFFD";
+        QTest::newRow("lone surrogates never read as a pair")
+            << kLoneHigh + "x" + kLoneLow << QByteArray("a") << false << QByteArray() << "\uFFFD";
     }
     void encodeEditedText() {
         QFETCH(QString, text);
