@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <limits>
 
 namespace {
 
@@ -126,6 +127,7 @@ QSize DialogUnits(const QWidget& dialog, int width, int height) {
 QLineEdit* MakeNameEdit(QWidget* dialog) {
     auto* edit = new QLineEdit(dialog);
     edit->setObjectName(QStringLiteral("nameEdit"));
+    edit->setMaxLength(std::numeric_limits<int>::max()); // not cut at 32767 characters
     return edit;
 }
 
