@@ -13,6 +13,10 @@
 #include <QPushButton>
 #include <QTextDocument>
 
+#include <algorithm>
+#include <iterator>
+#include <limits>
+
 namespace {
 
 std::optional<std::string> EncodeName(const QString& text, const QString& loaded,
@@ -41,6 +45,7 @@ QSize DialogUnits(const QWidget& dialog, int width, int height) {
 QLineEdit* MakeNameEdit(QWidget* dialog) {
     auto* edit = new QLineEdit(dialog);
     edit->setObjectName(QStringLiteral("nameEdit"));
+    edit->setMaxLength(std::numeric_limits<int>::max()); // not cut at 32767 characters
     return edit;
 }
 

@@ -23,9 +23,11 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
     const EntryNode* entry = entryAt(index.row());
     if (!entry)
         return {};
+    if (role == Qt::EditRole && index.column() == NameColumn)
+        return DisplayText(entry->Name()); // whole: the editor must not cut it
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         if (index.column() == NameColumn)
-            return DisplayText(entry->Name());
+            return ShownText(entry->Name());
         return AddressText(*entry);
     }
     if (role == Qt::DecorationRole && index.column() == NameColumn) {

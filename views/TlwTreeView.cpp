@@ -49,6 +49,7 @@ CTlwTreeView::CTlwTreeView(CTellwickDoc& document, Prompter& prompter, QWidget* 
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     connect(this, &QTreeWidget::currentItemChanged, this, &CTlwTreeView::onSelectionChanged);
+    connect(this, &QTreeView::expanded, this, &CTlwTreeView::keepExpansionShallow);
     registerCommands();
     connect(&document_, &CTellwickDoc::dragFinished, this, [this] { setDropTarget(nullptr); });
 }
@@ -121,6 +122,8 @@ void CTlwTreeView::insertGroupItems(EntryNode* chain, QTreeWidgetItem* parentIte
 
 void CTlwTreeView::onInitialUpdate() {
     deleteAllItems();
+    header()->setMinimumSectionSize(-1); // the room a deep book needed goes with it
+    header()->resizeSections(QHeaderView::Interactive);
     // The root item is made for an empty book too, so a group inserted later shows.
     auto* root = new QTreeWidgetItem(QStringList{document_.title()});
     root->setIcon(0, RootIcon());

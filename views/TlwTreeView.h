@@ -26,6 +26,9 @@ public:
     static EntryNode* entryOf(const QTreeWidgetItem* item);
     QTreeWidgetItem* rootItem() const { return topLevelItem(0); }
     QTreeWidgetItem* findGroupItem(const EntryNode* entry) const;
+    // Brings the item into sight, also sideways; an item deeper than the pane shows is left
+    // current where it is, and its ancestor at the deepest level shown is brought instead.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 protected:
     bool event(QEvent* event) override;
@@ -36,7 +39,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    // How many levels "*" opens at once; the view lays out expanded levels recursively.
+    // The toolkit lays out expanded items, and lets go of them, with one nested call per
+    // level: no item deeper than this (the root item is level 0) is ever expanded, so the
+    // pane shows groups down to one level more, and deeper ones only in the list.
     static constexpr int kMaxExpandDepth = 1000;
     enum ItemPlace { IntoOrAfter = 0, LastChild = 1, After = 2 };
 
@@ -49,6 +54,10 @@ private:
     void editSelectedGroup();
     void moveSelectedGroup(int step);
     void expandSubtree(QTreeWidgetItem* top);
+    static int levelOf(QModelIndex index, int limit);
+    void keepExpansionShallow(const QModelIndex& index);
+    void makeRoomForLevel(int level);
+    void bringIntoSightSideways(const QModelIndex& index);
     void beginDrag(QTreeWidgetItem* item, const QPoint& globalCursor);
     void dragOver(const QPoint& viewportPoint) override;
     void dropOnTarget() override;

@@ -143,10 +143,10 @@ void CTlwTreeView::contextMenuEvent(QContextMenuEvent* event) {
         editSelectedGroup();
 }
 
-// "*" expands everything below the current item, down to a depth the toolkit can lay out:
-// its own expand-all, and its layout of expanded items, recurse once per level, which deep
-// books overflow. Enter opens or closes the current item and Delete deletes its group, as
-// people expect of the keyboard; neither acts while a name is being edited.
+// "*" expands everything below the current item, down to the deepest level the pane shows
+// (the toolkit's own expand-all would go all the way down, recursing once per level). Enter opens
+// or closes the current item and Delete deletes its group, as people expect of the keyboard;
+// neither acts while a name is being edited.
 void CTlwTreeView::keyPressEvent(QKeyEvent* event) {
     QTreeWidgetItem* item = currentItem();
     if (item && event->key() == Qt::Key_Asterisk) { // Shift+8 on most keyboards
@@ -169,26 +169,4 @@ void CTlwTreeView::keyPressEvent(QKeyEvent* event) {
         }
     }
     QTreeWidget::keyPressEvent(event);
-}
-
-// Deepest items first: expanding an item that is not shown yet only records it, so the
-// view lays the subtree out once, when the top item opens last.
-void CTlwTreeView::expandSubtree(QTreeWidgetItem* top) {
-    struct Pending {
-        QTreeWidgetItem* item;
-        int depth;
-    };
-    std::vector<QTreeWidgetItem*> toExpand;
-    std::vector<Pending> pending{{top, 0}};
-    while (!pending.empty()) {
-        const Pending next = pending.back();
-        pending.pop_back();
-        if (next.item->childCount() == 0 || next.depth >= kMaxExpandDepth)
-            continue;
-        toExpand.push_back(next.item);
-        for (int i = next.item->childCount() - 1; i >= 0; --i)
-            pending.push_back({next.item->child(i), next.depth + 1});
-    }
-    for (auto it = toExpand.rbegin(); it != toExpand.rend(); ++it)
-        (*it)->setExpanded(true);
 }

@@ -1,9 +1,11 @@
 // Books nobody would write on purpose, opened in the real window, edited and saved: what the
 // user did not touch keeps its bytes, and nothing crashes.
 #include "framework/DocumentManager.h"
+#include "tests/support/HostileBooks.h"
 #include "tests/support/PaneFixture.h"
 #include "views/Commands.h"
 
+#include <QPlainTextEdit>
 #include <QRandomGenerator>
 
 namespace {
@@ -75,6 +77,47 @@ private slots:
         const QByteArray first = ReadFile(saved);
         QVERIFY(app.documents().openDocumentFile(saved));
         QCOMPARE(WrittenBook(app.document()), first);
+    }
+
+    // An executable's bytes, NUL runs and no line end: one address whose text is the whole
+    // file. It is shown, a separator goes in after it, and the save keeps every byte behind
+    // the ": " that an address line without a name gets.
+    void aBinaryFileWithoutLineEnds() {
+        const QByteArray binary = NoTextAtAll(16 * 1024);
+        QVERIFY(binary.contains(QByteArray(100, '\0')));
+        CTellwickApp& app = open(binary);
+        QCOMPARE(listNames(), QStringList{QString()});
+        QVERIFY(listColumn(EntryListModel::AddressColumn)[0].size() > 1000);
+        list().setFocus();
+        QTest::mouseClick(list().viewport(), Qt::LeftButton, {}, rowCenter(0));
+        QVERIFY(app.router().execute(ID_INSERT_SEPARATOR));
+        const QByteArray expected = ": " + binary + "\r\nSEPARATOR\r\n";
+        const QString saved = saveBook();
+        QCOMPARE(ReadFile(saved), expected);
+        QVERIFY(app.documents().openDocumentFile(saved));
+        QCOMPARE(WrittenBook(app.document()), expected);
+        QCOMPARE(listNames().size(), 2);
+    }
+
+    // An empty file is an empty book: the list is empty, an address typed into its dialog
+    // goes in, and the save and a second opening hold that one line.
+    void aZeroLengthFile() {
+        CTellwickApp& app = open(QByteArray());
+        QCOMPARE(listNames(), QStringList());
+        QCOMPARE(tree().rootItem()->childCount(), 0);
+        prompter_->dialogScript = [](QDialog& dialog) {
+            dialog.findChild<QLineEdit*>("nameEdit")->setText(QStringLiteral("name"));
+            dialog.findChild<QPlainTextEdit*>("addressEdit")->setPlainText("a@b");
+            return QDialog::Accepted;
+        };
+        list().setFocus();
+        QVERIFY(app.router().execute(ID_INSERT_ADDRESS));
+        const QString saved = saveBook();
+        QCOMPARE(ReadFile(saved), QByteArray("name: a@b\r\n"));
+        QVERIFY(app.documents().openDocumentFile(saved));
+        QCOMPARE(listNames(), QStringList{"name"});
+        QVERIFY(app.documents().fileNew());
+        QCOMPARE(listNames(), QStringList());
     }
 };
 

@@ -53,7 +53,6 @@ private:
         return app;
     }
     QModelIndex rowIndex(int row) { return list().rows().index(row, 0); }
-    QPoint rowCenter(int row) { return list().visualRect(rowIndex(row)).center(); }
     void clickRow(int row, Qt::KeyboardModifiers modifiers = {}) {
         QTest::mouseClick(list().viewport(), Qt::LeftButton, modifiers, rowCenter(row));
     }
@@ -78,26 +77,6 @@ private:
     void rightClick(const QPoint& at) {
         QContextMenuEvent click(QContextMenuEvent::Mouse, at, list().viewport()->mapToGlobal(at));
         QCoreApplication::sendEvent(list().viewport(), &click);
-    }
-    // Presses on a row and moves far enough for the view to start a drag of the selection.
-    void startListDrag(int row) {
-        QWidget* viewport = list().viewport();
-        const QPoint from = rowCenter(row);
-        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
-        for (int step = 1; step <= 2; ++step) {
-            const QPoint to = from + QPoint(step * (QApplication::startDragDistance() + 2), 0);
-            QMouseEvent move(QEvent::MouseMove, to, viewport->mapToGlobal(to), Qt::NoButton,
-                             Qt::LeftButton, {});
-            QCoreApplication::sendEvent(viewport, &move);
-        }
-        [&] { QVERIFY(app_->document().dragging); }();
-        [&] { QCOMPARE(QWidget::mouseGrabber(), &app_->frame()); }();
-    }
-    // Moves through the frame to a point of `over` and releases there.
-    void releaseOver(QWidget* over, const QPoint& at) {
-        sendToFrame(QEvent::MouseMove, over, at);
-        sendToFrame(QEvent::MouseButtonRelease, over, at);
-        verifyDragEnded();
     }
     void releaseOnRow(int row) { releaseOver(list().viewport(), rowCenter(row)); }
 

@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 #include <sstream>
 
@@ -109,10 +110,16 @@ protected:
         }
         return nullptr;
     }
+    // A point on an item's label. The item's rect spans the column, which a deeply nested
+    // book makes far wider than the pane.
+    QPoint itemPoint(QTreeWidgetItem* item) {
+        const QRect rect = tree().visualItemRect(item);
+        return {rect.left() + std::min(rect.width() / 2, 10), rect.center().y()};
+    }
     // Presses on a tree item and moves far enough for the tree to start dragging it.
     void startTreeDrag(QTreeWidgetItem* source) {
         QWidget* viewport = tree().viewport();
-        const QPoint from = tree().visualItemRect(source).center();
+        const QPoint from = itemPoint(source);
         QTest::mousePress(viewport, Qt::LeftButton, {}, from);
         const QPoint farther = from + QPoint(QApplication::startDragDistance() + 5, 0);
         QMouseEvent move(QEvent::MouseMove, farther, viewport->mapToGlobal(farther), Qt::NoButton,
@@ -120,6 +127,27 @@ protected:
         QCoreApplication::sendEvent(viewport, &move);
         [&] { QVERIFY(app_->document().dragging); }();
         [&] { QCOMPARE(QWidget::mouseGrabber(), &app_->frame()); }();
+    }
+    QPoint rowCenter(int row) { return list().visualRect(list().rows().index(row, 0)).center(); }
+    // Presses on a row and moves far enough for the view to start a drag of the selection.
+    void startListDrag(int row) {
+        QWidget* viewport = list().viewport();
+        const QPoint from = rowCenter(row);
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        for (int step = 1; step <= 2; ++step) {
+            const QPoint to = from + QPoint(step * (QApplication::startDragDistance() + 2), 0);
+            QMouseEvent move(QEvent::MouseMove, to, viewport->mapToGlobal(to), Qt::NoButton,
+                             Qt::LeftButton, {});
+            QCoreApplication::sendEvent(viewport, &move);
+        }
+        [&] { QVERIFY(app_->document().dragging); }();
+        [&] { QCOMPARE(QWidget::mouseGrabber(), &app_->frame()); }();
+    }
+    // Moves through the frame to a point of `over` and releases there.
+    void releaseOver(QWidget* over, const QPoint& at) {
+        sendToFrame(QEvent::MouseMove, over, at);
+        sendToFrame(QEvent::MouseButtonRelease, over, at);
+        verifyDragEnded();
     }
     void verifyDragEnded() {
         QVERIFY(!app_->document().dragging);
