@@ -118,7 +118,11 @@ private slots:
         QVERIFY(!twin->firstChild && !twin->next);
 
         EntryNode* raw = EntryTree::CopyEntry(*g);
-        QCOMPARE(raw->firstChild, g->firstChild); // links copied, children shared, not cloned
+        // Links copied, children shared, not cloned.
+        QCOMPARE(raw->firstChild, g->firstChild);
+        QCOMPARE(raw->next, g->next);
+        QCOMPARE(raw->prev, g->prev);
+        QCOMPARE(raw->parent, g->parent);
         QCOMPARE(raw->name, g->name);
         delete raw;
     }
