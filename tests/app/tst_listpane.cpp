@@ -222,6 +222,16 @@ private slots:
         QVERIFY(app.router().execute(ID_MOVE_DOWN));
         QCOMPARE(prompter_->beeps, 2);
 
+        // The first row moves down and stays current.
+        clickRow(0);
+        QVERIFY(app.router().execute(ID_MOVE_DOWN));
+        QCOMPARE(list().currentRow(), 1);
+        QVERIFY(selected(1));
+        QCOMPARE(listNames().mid(0, 2), (QStringList{"G1", "A1"}));
+        clickRow(1);
+        QVERIFY(app.router().execute(ID_MOVE_UP));
+        QCOMPARE(listNames().mid(0, 2), (QStringList{"A1", "G1"}));
+
         // A group moves down past a group: the tree shows both in their new order.
         clickRow(1);
         QVERIFY(app.router().execute(ID_MOVE_DOWN)); // G1 below the separator
@@ -500,6 +510,24 @@ private slots:
 
     // Releases on the splitter handle go to the list, releases off the rows anywhere drop
     // nothing, and Escape cancels; every one of them ends the drag.
+    // A press below the last row starts no drag; sweeping up onto the rows selects them.
+    void aPressOffTheRowsSelectsByDragging() {
+        CTellwickApp& app = openWithLog(kBook);
+        QWidget* viewport = list().viewport();
+        const QPoint below = rowCenter(4) + QPoint(0, 3 * list().visualRect(rowIndex(4)).height());
+        QVERIFY(!list().indexAt(below).isValid());
+        QTest::mousePress(viewport, Qt::LeftButton, {}, below);
+        const QPoint onRow = rowCenter(3);
+        QMouseEvent move(QEvent::MouseMove, onRow, viewport->mapToGlobal(onRow), Qt::NoButton,
+                         Qt::LeftButton, {});
+        QCoreApplication::sendEvent(viewport, &move);
+        QVERIFY(!app.document().dragging);
+        QVERIFY(selected(3) && selected(4));
+        QVERIFY(!selected(2));
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, onRow);
+        QCOMPARE(WrittenBook(app.document()), kBook);
+    }
+
     void dragsEndingOffTheRowsDropNothing() {
         CTellwickApp& app = openWithLog(kBook);
         QSplitter* splitter = app.frame().findChild<QSplitter*>();

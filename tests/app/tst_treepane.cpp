@@ -46,6 +46,16 @@ private slots:
         QVERIFY(!enabled(ID_INSERT_GROUP));
     }
 
+    void groupItemsShowTheGroupIcon() {
+        open(kThree);
+        for (const char* label : {"G1", "G2", "inner"})
+            QVERIFY2(!item(label)->icon(0).isNull(), label);
+        drag(item("G1"), item("G2")); // the moved item is made anew
+        QVERIFY(!item("G1")->icon(0).isNull());
+        select("G1"); // and still shows the group's entries
+        QCOMPARE(listNames(), QStringList{"a"});
+    }
+
     void renamesInPlace_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QByteArray>("saved");
@@ -67,6 +77,7 @@ private slots:
             editor->insert(typed);
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_VERIFY(app.document().isModified()); // the editor commits from the event loop
+        QCOMPARE(tree().currentItem()->text(0), typed);
         QVERIFY(enabled(ID_FILE_SAVE));
         QVERIFY(app.router().execute(ID_FILE_SAVE));
         QFile file(app.document().pathName());
@@ -245,6 +256,18 @@ private slots:
         QVERIFY(!app.document().dragging && app.document().dragList.empty());
         QVERIFY(!app.document().dragImage);
         QVERIFY(!QWidget::mouseGrabber());
+        QCOMPARE(item("G2")->background(0), QBrush());
+        sendToFrame(QEvent::MouseButtonRelease, tree().visualItemRect(item("G2")).center());
+        QCOMPARE(WrittenBook(app.document()), kThree);
+    }
+
+    // Switching to another window ends the drag where it is; nothing is dropped.
+    void leavingTheWindowCancelsADrag() {
+        CTellwickApp& app = open(kThree);
+        startDrag(item("G1"), item("G2"));
+        QEvent deactivate(QEvent::WindowDeactivate);
+        QCoreApplication::sendEvent(&app.frame(), &deactivate);
+        verifyDragEnded();
         QCOMPARE(item("G2")->background(0), QBrush());
         sendToFrame(QEvent::MouseButtonRelease, tree().visualItemRect(item("G2")).center());
         QCOMPARE(WrittenBook(app.document()), kThree);

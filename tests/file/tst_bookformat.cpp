@@ -114,6 +114,8 @@ private slots:
             QCOMPARE(SplitLines("a\rbb\r\rccc\r", chunk), expected);
             QCOMPARE(SplitLines("a\nbb\n\nccc\n", chunk), expected);
             QCOMPARE(SplitLines("a\r\nbb\r\r\nccc\n", chunk), expected);
+            // A lone CR, then a line ended by LF alone: that LF is no part of the CR's end.
+            QCOMPARE(SplitLines("a\rbb\n\nccc", chunk), expected);
         }
         QCOMPARE(SplitLines("", 4), Strings{});
         QCOMPARE(SplitLines("\n\r", 4), (Strings{"", ""}));

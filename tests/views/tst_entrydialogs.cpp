@@ -258,6 +258,7 @@ private slots:
         PressOk(*dialog);
         QVERIFY(dialog->isVisible());
         QVERIFY(errorLabel.isVisible());
+        QVERIFY(errorLabel.geometry().top() >= nameEdit.geometry().bottom()); // laid out below
         QTEST(errorLabel.text(), "message");
         QTEST(dialog->focusWidget()->objectName(), "focus");
         QCOMPARE(nameEdit.text(), name.isNull() ? "old" : name);
