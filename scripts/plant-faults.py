@@ -388,7 +388,7 @@ def parse_args():
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("build_dir", type=Path, help="a configured Ninja build directory")
     parser.add_argument("paths", nargs="*", default=DEFAULT_PATHS,
-                        help="source folders or .cpp files (default: %(default)s)")
+                        help="source folders or .cpp files (default: " + " ".join(DEFAULT_PATHS) + ")")
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--count", type=int, default=10, help="mutants to run")
     parser.add_argument("--skip", type=int, default=0,
