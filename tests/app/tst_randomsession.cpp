@@ -543,14 +543,16 @@ private:
         const bool trace = qEnvironmentVariableIsSet("TELLWICK_RANDOM_TRACE");
         for (int i = 0; i < steps.size() && !failure.failed(); ++i) {
             g_stepIndex = i;
+            const QByteArray before = trace ? written() : QByteArray();
             if (const QString problem = runStep(steps[i]); !problem.isEmpty())
                 failure = {i, problem};
             if (trace)
-                std::fprintf(stderr, "%d %s: %d entries, %lld rows, %s pane%s\n", i,
+                std::fprintf(stderr, "%d %s: %d entries, %lld rows, %s pane%s%s\n", i,
                              qPrintable(StepText(steps[i])), entryCount(),
                              static_cast<long long>(list().rows().rowCount()),
                              activePane_ == &tree() ? "tree" : "list",
-                             doc().isModified() ? ", modified" : "");
+                             doc().isModified() ? ", modified" : "",
+                             written() != before ? ", changed" : "");
         }
         g_steps = nullptr;
         closeApp();
@@ -567,8 +569,8 @@ private:
         prompter_->dialogScript = nullptr;
         prompter_->printDialogScript = nullptr;
         shownBefore_ = int(prompter_->shown.size());
-        app_->router().updateAll(); // as the idle loop has done before the person acts
         finishLeftoverEdit(step.arg);
+        app_->router().updateAll(); // as the idle loop has done before the person acts
         Rng rng(step.arg);
         perform(step.act, rng);
         settle();
@@ -1925,7 +1927,7 @@ private:
         return report;
     }
 
-    static int stepCount() { return EnvInt("TELLWICK_RANDOM_COUNT", 1000); }
+    static int stepCount() { return EnvInt("TELLWICK_RANDOM_COUNT", 3000); }
 
 private slots:
     void initTestCase() {
