@@ -1020,8 +1020,16 @@ private:
             std::vector<Line> now;
             for (EntryNode* member : ChainFrom(head))
                 now.push_back({0, member->kind, NameOf(member), AddressesOf(member)});
-            if (now != expected)
-                return QStringLiteral("move: the chain is not the pair exchanged");
+            if (now != expected) {
+                QStringList got, want;
+                for (const Line& line : now)
+                    got << Shown(line.name);
+                for (const Line& line : expected)
+                    want << Shown(line.name);
+                return QStringLiteral(
+                           "move: the chain is not the pair exchanged: [%1], expected [%2]")
+                    .arg(got.join(u'|'), want.join(u'|'));
+            }
             return QString();
         });
         runCommand(id, rng);
