@@ -142,8 +142,12 @@ void CTlwListView::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     const QModelIndex index = indexAt(event->position().toPoint());
-    if (index.isValid())
-        openRow(index.row());
+    if (!index.isValid())
+        return;
+    // The view's own handling of a double click, which never edits here: it stops the rename
+    // that the first click on a selected row has scheduled, and the one its release would.
+    QTreeView::edit(index, DoubleClicked, event);
+    openRow(index.row());
 }
 
 // Enter opens the current row as a double click does, and Delete deletes it (after its

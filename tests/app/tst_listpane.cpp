@@ -337,6 +337,25 @@ private slots:
         QCOMPARE(tree().currentItem(), item("inner"));
     }
 
+    // The first click of a double click on the selected row would start renaming once the
+    // double-click time is over; the double click opens the dialog instead, and only that.
+    void doubleClickOnTheSelectedRowDoesNotRenameToo() {
+        openWithLog(kBook);
+        const int interval = QApplication::doubleClickInterval();
+        QApplication::setDoubleClickInterval(0); // that time is over at once
+        const auto restore =
+            qScopeGuard([interval] { QApplication::setDoubleClickInterval(interval); });
+        prompter_->dialogScript = [](QDialog&) { return QDialog::Rejected; };
+        clickRow(1);
+        QTest::mousePress(list().viewport(), Qt::LeftButton, {}, rowCenter(1));
+        QTest::mouseRelease(list().viewport(), Qt::LeftButton, {}, rowCenter(1));
+        QTest::mouseDClick(list().viewport(), Qt::LeftButton, {}, rowCenter(1));
+        QTest::mouseRelease(list().viewport(), Qt::LeftButton, {}, rowCenter(1));
+        QCoreApplication::processEvents();
+        QCOMPARE(prompter_->dialogsRun, QStringList{"addressDialog"});
+        QVERIFY(!editor());
+    }
+
     void contextMenuActsOnTheRightClickedRow() {
         CTellwickApp& app = openWithLog(kBook);
         clickRow(1);
