@@ -19,8 +19,9 @@ void EntryTree::SetText(EntryNode* node, std::string_view name,
     node->textSize = size;
 }
 
-EntryNode* EntryTree::NewEntry(EntryKind kind, std::string_view name,
-                               std::span<const std::string_view> addresses) {
+template <typename Address>
+EntryNode* EntryTree::NewEntryWith(EntryKind kind, std::string_view name,
+                                   std::span<const Address> addresses) {
     EntryNode* node = arena_.NewNode();
     node->kind = kind;
     SetText(node, name, addresses);
@@ -28,11 +29,13 @@ EntryNode* EntryTree::NewEntry(EntryKind kind, std::string_view name,
 }
 
 EntryNode* EntryTree::NewEntry(EntryKind kind, std::string_view name,
+                               std::span<const std::string_view> addresses) {
+    return NewEntryWith(kind, name, addresses);
+}
+
+EntryNode* EntryTree::NewEntry(EntryKind kind, std::string_view name,
                                std::span<const std::string> addresses) {
-    EntryNode* node = arena_.NewNode();
-    node->kind = kind;
-    SetText(node, name, addresses);
-    return node;
+    return NewEntryWith(kind, name, addresses);
 }
 
 EntryNode* EntryTree::NewSeparator() {

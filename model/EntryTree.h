@@ -64,6 +64,9 @@ public:
 private:
     template <typename Address>
     void SetText(EntryNode* node, std::string_view name, std::span<const Address> addresses);
+    template <typename Address>
+    EntryNode* NewEntryWith(EntryKind kind, std::string_view name,
+                            std::span<const Address> addresses);
     EntryNode* LastTopLevel() const;
     void Unlink(EntryNode* node);
     void LinkAfter(EntryNode* node, EntryNode* anchor);

@@ -831,6 +831,17 @@ private:
     }
 
     // The tree's menu on an item (null: the keyboard's menu for the current item).
+    // The context menu of a random tree item or list row.
+    void anyContextMenu(Rng& rng) {
+        if (rng.chance(50)) {
+            const QList<QTreeWidgetItem*> items = shownTreeItems();
+            if (!items.isEmpty())
+                treeMenu(rng, items[rng.below(int(items.size()))]);
+        } else if (const int rows = list().rows().rowCount(); rows > 0) {
+            listMenu(rng, rng.below(rows));
+        }
+    }
+
     void treeMenu(Rng& rng, QTreeWidgetItem* item) {
         QTreeWidgetItem* target = item ? item : tree().currentItem();
         EntryNode* entry = target ? itemEntry(target) : nullptr;
@@ -917,13 +928,7 @@ private:
     void properties(Rng& rng) {
         const int via = rng.below(10);
         if (via >= 7) {
-            if (rng.chance(50)) {
-                const QList<QTreeWidgetItem*> items = shownTreeItems();
-                if (!items.isEmpty())
-                    treeMenu(rng, items[rng.below(int(items.size()))]);
-            } else if (const int rows = list().rows().rowCount(); rows > 0) {
-                listMenu(rng, rng.below(rows));
-            }
+            anyContextMenu(rng);
             return;
         }
         auto play = std::make_shared<DialogPlay>();
@@ -1047,13 +1052,7 @@ private:
     void deleteEntry(Rng& rng) {
         const int via = rng.below(10);
         if (via >= 8) {
-            if (rng.chance(50)) {
-                const QList<QTreeWidgetItem*> items = shownTreeItems();
-                if (!items.isEmpty())
-                    treeMenu(rng, items[rng.below(int(items.size()))]);
-            } else if (const int rows = list().rows().rowCount(); rows > 0) {
-                listMenu(rng, rng.below(rows));
-            }
+            anyContextMenu(rng);
             return;
         }
         if (via >= 6) {
