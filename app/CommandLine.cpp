@@ -73,3 +73,45 @@ CommandLineInfo parseCommandLine(const QStringList& args) {
         info.shellCommand = ShellCommand::Open;
     return info;
 }
+
+InformationRequest findInformationRequest(const QStringList& args) {
+    InformationRequest found = InformationRequest::None;
+    for (const QString& arg : args) {
+        if (arg == QLatin1String("--"))
+            break;
+        if (arg == QLatin1String("--help"))
+            return InformationRequest::Help;
+        if (arg == QLatin1String("--version"))
+            found = InformationRequest::Version;
+    }
+    return found;
+}
+
+QString helpText() {
+    return QStringLiteral(
+        "Usage: tellwick [BOOK.tlw]\n"
+        "       tellwick -p BOOK.tlw\n"
+        "       tellwick -pt BOOK.tlw PRINTER DRIVER PORT\n"
+        "       tellwick -dde\n"
+        "\n"
+        "Opens the address book BOOK.tlw (CP932 text with CR LF line ends) in the Tellwick\n"
+        "window, or an empty book.\n"
+        "\n"
+        "  -p BOOK            print the book on the default printer, then end\n"
+        "  -pt BOOK PRINTER DRIVER PORT\n"
+        "                     print the book on PRINTER (a path ending in .pdf writes that\n"
+        "                     PDF file), then end\n"
+        "  -dde               run hidden and serve open and print requests on a local socket\n"
+        "  -Embedding, -Automation\n"
+        "                     accepted, no effect\n"
+        "  --help             print this text and end\n"
+        "  --version          print the version and end\n"
+        "\n"
+        "Switches may start with \"-\" or \"/\". An argument that names an existing file is\n"
+        "opened even when it starts with one of them; other unknown switches are reported\n"
+        "and ignored. Settings: $XDG_CONFIG_HOME/tellwick.INI.\n");
+}
+
+QString versionText() {
+    return QStringLiteral("tellwick %1\n").arg(QStringLiteral(TELLWICK_VERSION));
+}

@@ -19,3 +19,10 @@ struct CommandLineInfo {
 // argument that is no known switch is a path when it names an existing file ("-dash.tlw"),
 // or starts with "/" and holds a second "/".
 CommandLineInfo parseCommandLine(const QStringList& args);
+
+// "--help" or "--version" among the arguments (before a "--"): the program prints the text
+// and ends, before it needs a display. They win over every other argument.
+enum class InformationRequest { None, Help, Version };
+InformationRequest findInformationRequest(const QStringList& args);
+QString helpText();
+QString versionText();

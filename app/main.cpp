@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "TellwickApp.h"
 #include "framework/PathNames.h"
 #include "framework/ProfileFile.h"
@@ -6,6 +7,8 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
+
+#include <cstdio>
 
 namespace {
 
@@ -26,12 +29,24 @@ QStringList ArgumentsAsPaths(int argc, char* argv[]) {
     return arguments;
 }
 
+// Prints the help or the version when asked; true when the program is done.
+bool AnsweredInformationRequest(const QStringList& arguments) {
+    const InformationRequest request = findInformationRequest(arguments);
+    if (request == InformationRequest::None)
+        return false;
+    const QString text = request == InformationRequest::Help ? helpText() : versionText();
+    std::fputs(text.toUtf8().constData(), stdout);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    if (AnsweredInformationRequest(ArgumentsAsPaths(argc, argv)))
+        return std::fflush(stdout) == 0 ? 0 : 1;
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tellwick"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setApplicationVersion(QStringLiteral(TELLWICK_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("tellwick"));
     InstallJapaneseQtTexts(qapp);
 

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -100,6 +101,42 @@ private slots:
         QCOMPARE(info.shellCommand, ShellCommand::Print);
         QCOMPARE(info.fileName, QStringLiteral("a.tlw"));
         QVERIFY(info.unknownSwitches.isEmpty());
+    }
+
+    void findsHelpAndVersion() {
+        using Request = InformationRequest;
+        QCOMPARE(findInformationRequest({}), Request::None);
+        QCOMPARE(findInformationRequest({"--help"}), Request::Help);
+        QCOMPARE(findInformationRequest({"book.tlw", "--version"}), Request::Version);
+        QCOMPARE(findInformationRequest({"--version", "-p", "--help"}), Request::Help);
+        QCOMPARE(findInformationRequest({"--", "--help"}), Request::None); // a file's name
+        QCOMPARE(findInformationRequest({"-help", "/help", "-version", "--Help"}), Request::None);
+    }
+
+    // The real program answers without a window: a platform that cannot start proves it.
+    void theProgramPrintsHelpAndVersionWithoutADisplay_data() {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("help") << "--help"
+                              << "Usage: tellwick [BOOK.tlw]\n";
+        QTest::newRow("version") << "--version"
+                                 << "tellwick " TELLWICK_VERSION "\n";
+    }
+    void theProgramPrintsHelpAndVersionWithoutADisplay() {
+        QFETCH(QString, argument);
+        QFETCH(QString, start);
+        QProcess tellwick;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        tellwick.setProcessEnvironment(environment);
+        tellwick.start(QStringLiteral(TELLWICK_PATH), {"book.tlw", argument});
+        QVERIFY(tellwick.waitForFinished(60000));
+        QCOMPARE(tellwick.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(tellwick.exitCode(), 0);
+        QVERIFY(QString::fromUtf8(tellwick.readAllStandardOutput()).startsWith(start));
+        QVERIFY(tellwick.readAllStandardError().isEmpty());
     }
 };
 
