@@ -46,20 +46,20 @@ EntryNode* EntryTree::NewSeparator() {
     return node;
 }
 
+// The pieces kept are read straight from the old run: SetText writes the new run before it
+// gives the old one up.
 void EntryTree::SetName(EntryNode* node, std::string_view name) {
-    // The addresses are copied out first: the new run replaces the one they live in.
-    const std::vector<std::string> addresses = node->Addresses().ToStrings();
-    SetText(node, name, std::span<const std::string>(addresses));
+    const AddressList kept = node->Addresses();
+    const std::vector<std::string_view> addresses(kept.begin(), kept.end());
+    SetText(node, name, std::span<const std::string_view>(addresses));
 }
 
 void EntryTree::SetAddresses(EntryNode* node, std::span<const std::string_view> addresses) {
-    const std::string name(node->Name());
-    SetText(node, name, addresses);
+    SetText(node, node->Name(), addresses);
 }
 
 void EntryTree::SetAddresses(EntryNode* node, std::span<const std::string> addresses) {
-    const std::string name(node->Name());
-    SetText(node, name, addresses);
+    SetText(node, node->Name(), addresses);
 }
 
 EntryNode* EntryTree::LastTopLevel() const {
