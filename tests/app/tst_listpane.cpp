@@ -6,6 +6,7 @@
 #include "views/Commands.h"
 #include "views/PaneMessages.h"
 
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -409,6 +410,28 @@ private slots:
         QVERIFY(prompter_->shown[0].text.contains(QStringLiteral("😀")));
         QCOMPARE(listNames()[4], QStringLiteral("A2"));
         QVERIFY(WrittenBook(app.document()).endsWith("A2: w\r\n"));
+    }
+
+    // Kana typed through an input method: the pre-edit is shown in the editor but is not the
+    // name until the method commits it, and Enter after the commit stores exactly that.
+    void renamesInPlaceThroughTheInputMethod() {
+        CTellwickApp& app = openWithLog(kBook);
+        clickRow(1);
+        QTest::keyClick(list().viewport(), Qt::Key_F2);
+        QLineEdit* edit = editor();
+        QVERIFY(edit);
+        edit->selectAll();
+        QInputMethodEvent preedit(QStringLiteral("やまだ"), {});
+        QApplication::sendEvent(edit, &preedit);
+        QVERIFY(!app.document().isModified());
+        QCOMPARE(listNames()[1], QStringLiteral("A1"));
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("山田"));
+        QApplication::sendEvent(edit, &commit);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCOMPARE(listNames()[1], QStringLiteral("山田"));
+        QVERIFY(WrittenBook(app.document()).contains("\x8eR\x93\x63: x,y,z\r\n"));
     }
 
     void dropsRowsOnARow_data() {
