@@ -13,11 +13,13 @@
 #include "framework/StandardCommands.h"
 #include "printing/BookPrinting.h"
 #include "views/Artwork.h"
+#include "views/IncomingBook.h"
 #include "views/TlwListView.h"
 #include "views/TlwTreeView.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -212,9 +214,20 @@ void CTellwickApp::openFromShell(const QString& path) {
     }
 }
 
+// A dropped contact file is not a book to open: it is offered for reading in at the
+// selection, as the load command would read it.
 void CTellwickApp::openDroppedFiles(const QStringList& paths) {
-    for (const QString& path : paths)
-        documents_->openDocumentFile(path);
+    for (const QString& path : paths) {
+        if (!IsContactFile(path))
+            documents_->openDocumentFile(path);
+        else if (prompter_.ask(frame_.get(), QCoreApplication::applicationName(),
+                               QStringLiteral("%1
+を選択位置に読み込みますか?")
+                                   .arg(QDir::toNativeSeparators(path)),
+                               Prompter::Buttons::YesNo, Prompter::Icon::Question,
+                               Prompter::Answer::Yes) == Prompter::Answer::Yes)
+            list_->loadAtSelection(path);
+    }
 }
 
 void CTellwickApp::showAbout() {

@@ -31,6 +31,9 @@ public:
     EntryNode* shownGroup() const { return shownGroup_; }
     // The row under the cursor while a drag passes over this pane, or -1.
     int dropRow() const;
+    // Reads the book or contact file at path in where an insert goes, as the load command
+    // does once a file is chosen.
+    void loadAtSelection(const QString& path);
 
 protected:
     bool event(QEvent* event) override;

@@ -5,9 +5,9 @@
 #include "EntryDialogs.h"
 #include "EntryListModel.h"
 #include "EntryText.h"
+#include "IncomingBook.h"
 #include "PaneMessages.h"
 #include "document/TellwickDoc.h"
-#include "framework/FileErrors.h"
 #include "framework/Prompter.h"
 
 #include <QCoreApplication>
@@ -186,20 +186,16 @@ void CTlwListView::renameInPlace(const QModelIndex& index, const QString& text) 
 // Another book's entries, in their order with everything below them, go where an inserted
 // entry would go; a file that cannot be read is reported and changes nothing.
 void CTlwListView::loadBookAtSelection() {
-    const QList<FileFilter> filters = {
-        {QStringLiteral("ｱﾄﾞﾚｽ帳ﾌｧｲﾙ"), ExtensionPatterns(QStringLiteral(".tlw"))},
-        {QStringLiteral("すべてのﾌｧｲﾙ(*.*)"), {QStringLiteral("*")}},
-    };
-    const QString path = prompter_.chooseOpenFile(this, QStringLiteral("開く"), filters);
-    if (path.isEmpty())
-        return;
+    const QString path =
+        prompter_.chooseOpenFile(this, QStringLiteral("開く"), IncomingBookFilters());
+    if (!path.isEmpty())
+        loadAtSelection(path);
+}
+
+void CTlwListView::loadAtSelection(const QString& path) {
     EntryTree incoming;
-    const FileResult result = CTellwickDoc::ReadOtherBook(path, incoming);
-    if (!result.ok()) {
-        prompter_.inform(this, QCoreApplication::applicationName(),
-                         OpenFailureText(path, result.error), Prompter::Icon::Warning);
+    if (!ReadIncomingBook(path, incoming, prompter_, this))
         return;
-    }
     if (!incoming.first)
         return;
     const InsertPlace place = insertPlace();

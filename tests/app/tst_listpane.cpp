@@ -665,6 +665,58 @@ private slots:
         QVERIFY(!app.document().isModified());
     }
 
+    // Cards become entries where an insert goes; their category becomes a group.
+    void readsAVCardFileInAtTheSelection() {
+        CTellwickApp& app = openWithLog(kBook);
+        clickRow(1);
+        prompter_->openChoices = {writeFile(
+            "in.VCF", "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:山田 太郎\r\nEMAIL:taro@example.jp\r\n"
+                      "TEL:090-1234-5678\r\nCATEGORIES:友人\r\nEND:VCARD\r\n")};
+        QVERIFY(app.router().execute(ID_LOAD_AT_SELECTION));
+        QStringList labels;
+        for (const FileFilter& filter : prompter_->dialogFilters.value(0))
+            labels << filter.label;
+        QCOMPARE(labels, (QStringList{"ｱﾄﾞﾚｽ帳ﾌｧｲﾙ", "vCard (*.vcf)", "CSV (*.csv)",
+                                      "すべてのﾌｧｲﾙ(*.*)"}));
+        QVERIFY(prompter_->shown.isEmpty());
+        QVERIFY(WrittenBook(app.document())
+                    .contains("A1: x,y,z\r\nGROUP \x97\x46\x90\x6c\r\n  \x8eR\x93\x63 \x91\xbe"
+                              "\x98Y: taro@example.jp,090-1234-5678\r\nEND GROUP\r\nSEPARATOR"));
+        QVERIFY(ChildLabels(tree().rootItem()).contains(QStringLiteral("友人")));
+        QVERIFY(app.document().isModified());
+    }
+
+    // Text the book cannot hold is shown with its card; nothing is read unless the user
+    // agrees to have it replaced.
+    void contactTextTheBookCannotHoldIsAskedAbout() {
+        CTellwickApp& app = openWithLog(kBook);
+        clickRow(1);
+        const QString file = writeFile("in.vcf", "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:ok\r\nEND:VCARD\r\n"
+                                                 "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:smile😀\r\n"
+                                                 "EMAIL:s@example.jp\r\nEND:VCARD\r\n");
+        prompter_->openChoices = {file, file};
+        prompter_->answers = {Prompter::Answer::No, Prompter::Answer::Yes};
+        QVERIFY(app.router().execute(ID_LOAD_AT_SELECTION));
+        QCOMPARE(prompter_->shown.size(), 1);
+        QVERIFY(prompter_->shown[0].text.contains(QStringLiteral("2 件目 (5 行目): 😀")));
+        QCOMPARE(prompter_->shown[0].buttons, Prompter::Buttons::YesNo);
+        QCOMPARE(WrittenBook(app.document()), kBook);
+        QVERIFY(!app.document().isModified());
+
+        QVERIFY(app.router().execute(ID_LOAD_AT_SELECTION));
+        QVERIFY(WrittenBook(app.document()).contains("A1: x,y,z\r\nok: \r\nsmile?: s@example.jp\r\n"));
+    }
+
+    void malformedContactFileIsReportedWithoutChange() {
+        CTellwickApp& app = openWithLog(kBook);
+        prompter_->openChoices = {writeFile("bad.vcf", "BEGIN:VCARD\r\nFN:\xff\xfe\r\nEND:VCARD\r\n")};
+        QVERIFY(app.router().execute(ID_LOAD_AT_SELECTION));
+        QCOMPARE(prompter_->shown.size(), 1);
+        QVERIFY(prompter_->shown[0].text.contains(QStringLiteral("を読み込めません")));
+        QCOMPARE(WrittenBook(app.document()), kBook);
+        QVERIFY(!app.document().isModified());
+    }
+
     // Into the group an empty list shows; the tree shows the groups read in.
     void readsABookIntoAnEmptyGroup() {
         CTellwickApp& app = openWithLog("GROUP empty\r\nEND GROUP\r\n");

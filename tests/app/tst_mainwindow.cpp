@@ -444,6 +444,29 @@ private slots:
         QCOMPARE(prompter_->shown.size(), 1); // only the edited book asked
     }
 
+    // A dropped vCard file is not opened as a book: it is offered for reading in.
+    void droppedContactFileIsOfferedForReadingIn() {
+        const QString book = writeFile(QStringLiteral("book.tlw"), kBook);
+        const QString cards = writeFile(QStringLiteral("cards.vcf"),
+                                        "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:card\r\n"
+                                        "EMAIL:c@example.jp\r\nEND:VCARD\r\n");
+        CTellwickApp& app = start({book});
+        prompter_->answers = {Prompter::Answer::No, Prompter::Answer::Yes};
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(cards)});
+        for (int round = 0; round < 2; ++round) {
+            QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(&app.frame(), &enter);
+            QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(&app.frame(), &drop);
+            QCOMPARE(WrittenBook(app.document()).contains("card: c@example.jp\r\n"), round == 1);
+        }
+        QCOMPARE(prompter_->shown.size(), 2);
+        QVERIFY(prompter_->shown[0].text.contains(QStringLiteral("を選択位置に読み込みますか")));
+        QCOMPARE(app.document().pathName(), book);
+        QVERIFY(app.document().isModified());
+    }
+
     // A FIFO among dropped files is refused at once, and a Shift-JIS name still opens.
     void droppedFifoIsRefusedAndShiftJisNameOpens() {
         const QByteArray fifo = QFile::encodeName(path(QStringLiteral("pipe.tlw")));

@@ -1,0 +1,126 @@
+#include "IncomingBook.h"
+
+#include "document/TellwickDoc.h"
+#include "exchange/ContactFormats.h"
+#include "exchange/ContactImport.h"
+#include "framework/FileErrors.h"
+#include "framework/Prompter.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <iterator>
+#include <string>
+
+namespace {
+
+// Problems listed one a line; the rest are counted, so that the box stays on the screen.
+constexpr qsizetype kProblemsShown = 10;
+
+std::optional<ContactFormat> FormatOf(const QString& path) {
+    return ContactFormatForPath(path.toStdString());
+}
+
+// Line breaks named, so that the list keeps one record a line.
+QString Shown(const std::string& characters) {
+    QString shown = QString::fromStdString(characters);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("改行"));
+    shown.replace(u'\n', QStringLiteral("改行"));
+    shown.replace(u'\r', QStringLiteral("改行"));
+    return shown;
+}
+
+QString ProblemList(const ImportReport& report) {
+    QStringList lines;
+    for (const UnencodableText& problem : report.unencodable) {
+        if (lines.size() == kProblemsShown) {
+            lines << QStringLiteral("  ほか %1 件").arg(report.unencodable.size() - kProblemsShown);
+            break;
+        }
+        QString line = QStringLiteral("  %1 件目 (%2 行目): %3")
+                           .arg(problem.record)
+                           .arg(problem.line)
+                           .arg(QString::fromStdString(problem.characters));
+        if (!problem.misplaced.empty())
+            line += QStringLiteral(" (その位置に置けない文字: %1)").arg(Shown(problem.misplaced));
+        lines << line.trimmed().prepend(QStringLiteral("  "));
+    }
+    return lines.join(u'\n');
+}
+
+bool AgreesToReplace(const QString& path, const ImportReport& report, Prompter& prompter,
+                     QWidget* parent) {
+    const QString text =
+        QStringLiteral("%1\nには、アドレス帳に保存できない文字があります:\n%2\n\n"
+                       "これらの文字を \"?\" に置き換えて読み込みますか?")
+            .arg(QDir::toNativeSeparators(path), ProblemList(report));
+    return prompter.ask(parent, QCoreApplication::applicationName(), text,
+                        Prompter::Buttons::YesNo, Prompter::Icon::Warning,
+                        Prompter::Answer::No) == Prompter::Answer::Yes;
+}
+
+// Imports the contact file's text; an empty result with the error set when it is malformed.
+ImportReport Import(ContactFormat format, const std::string& text, EntryTree& into,
+                    bool replace, QString& error) {
+    try {
+        return ImportContacts(format, text, into, replace);
+    } catch (const ImportError& malformed) {
+        error = QString::fromStdString(malformed.what());
+    }
+    return {};
+}
+
+bool ReadContactFile(const QString& path, ContactFormat format, EntryTree& into,
+                     Prompter& prompter, QWidget* parent) {
+    std::string text;
+    const FileResult result = ReadRegularFile(path, [&text](std::istream& in) {
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    });
+    if (!result.ok()) {
+        prompter.inform(parent, QCoreApplication::applicationName(),
+                        OpenFailureText(path, result.error), Prompter::Icon::Warning);
+        return false;
+    }
+    QString error;
+    ImportReport report = Import(format, text, into, false, error);
+    if (!report.unencodable.empty()) {
+        if (!AgreesToReplace(path, report, prompter, parent))
+            return false;
+        report = Import(format, text, into, true, error);
+    }
+    if (!error.isEmpty()) {
+        prompter.inform(parent, QCoreApplication::applicationName(),
+                        QStringLiteral("%1\nを読み込めません。\n%2")
+                            .arg(QDir::toNativeSeparators(path), error),
+                        Prompter::Icon::Warning);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QList<FileFilter> IncomingBookFilters() {
+    return {
+        {QStringLiteral("ｱﾄﾞﾚｽ帳ﾌｧｲﾙ"), ExtensionPatterns(QStringLiteral(".tlw"))},
+        {QStringLiteral("vCard (*.vcf)"), ExtensionPatterns(QStringLiteral(".vcf"))},
+        {QStringLiteral("CSV (*.csv)"), ExtensionPatterns(QStringLiteral(".csv"))},
+        {QStringLiteral("すべてのﾌｧｲﾙ(*.*)"), {QStringLiteral("*")}},
+    };
+}
+
+bool IsContactFile(const QString& path) {
+    return FormatOf(path).has_value();
+}
+
+bool ReadIncomingBook(const QString& path, EntryTree& into, Prompter& prompter,
+                      QWidget* parent) {
+    if (const std::optional<ContactFormat> format = FormatOf(path))
+        return ReadContactFile(path, *format, into, prompter, parent);
+    const FileResult result = CTellwickDoc::ReadOtherBook(path, into);
+    if (result.ok())
+        return true;
+    prompter.inform(parent, QCoreApplication::applicationName(),
+                    OpenFailureText(path, result.error), Prompter::Icon::Warning);
+    return false;
+}
