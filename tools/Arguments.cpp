@@ -18,6 +18,10 @@ Command CommandNamed(std::string_view name) {
         return Command::Check;
     if (name == "tree")
         return Command::Tree;
+    if (name == "export")
+        return Command::Export;
+    if (name == "import")
+        return Command::Import;
     if (name.starts_with("-"))
         throw UsageError("unknown option " + Quoted(name));
     throw UsageError("unknown command " + Quoted(name));
@@ -43,6 +47,64 @@ void TakeOperand(Arguments& arguments, std::string_view word, bool& haveFile) {
     haveFile = true;
 }
 
+bool IsContactCommand(Command command) {
+    return command == Command::Export || command == Command::Import;
+}
+
+ContactFormat FormatNamed(std::string_view name, Command command) {
+    if (name == "vcard")
+        return ContactFormat::VCard;
+    if (name == "csv")
+        return ContactFormat::Csv;
+    if (name == "ldif" && command == Command::Export)
+        return ContactFormat::Ldif;
+    if (name == "ldif")
+        throw UsageError("import reads vcard or csv, not ldif");
+    throw UsageError("unknown format " + Quoted(name));
+}
+
+// The value of the option at words[i], which moves past it.
+std::string_view OptionValue(const std::vector<std::string_view>& words, std::size_t& i) {
+    if (i + 1 == words.size())
+        throw UsageError("option " + std::string(words[i]) + " needs a value");
+    return words[++i];
+}
+
+void TakeOption(Arguments& arguments, const std::vector<std::string_view>& words, std::size_t& i) {
+    const std::string_view word = words[i];
+    const Command command = arguments.command;
+    if (word == "-o" && command != Command::Normalize && !IsContactCommand(command))
+        throw UsageError("option -o works with normalize, export and import only");
+    if (word == "--format" && !IsContactCommand(command))
+        throw UsageError("option --format works with export and import only");
+    if (word == "--replace-unencodable" && command != Command::Import)
+        throw UsageError("option --replace-unencodable works with import only");
+    if (word == "-o") {
+        const std::string_view value = OptionValue(words, i);
+        if (arguments.output)
+            throw UsageError("option -o given twice");
+        arguments.output = std::string(value);
+    } else if (word == "--format") {
+        const ContactFormat format = FormatNamed(OptionValue(words, i), command);
+        if (arguments.format)
+            throw UsageError("option --format given twice");
+        arguments.format = format;
+    } else if (word == "--replace-unencodable") {
+        arguments.replaceUnencodable = true;
+    } else {
+        throw UsageError("unknown option " + Quoted(word));
+    }
+}
+
+void CheckComplete(const Arguments& arguments, std::string_view commandWord, bool haveFile) {
+    if (!haveFile)
+        throw UsageError("missing FILE after " + Quoted(commandWord));
+    if (IsContactCommand(arguments.command) && !arguments.format)
+        throw UsageError(std::string(commandWord) + " needs --format");
+    if (arguments.command == Command::Import && !arguments.output)
+        throw UsageError("import needs -o BOOK");
+}
+
 } // namespace
 
 Arguments ParseArguments(int count, const char* const* values) {
@@ -59,23 +121,13 @@ Arguments ParseArguments(int count, const char* const* values) {
     bool optionsEnded = false;
     for (std::size_t i = 1; i < words.size(); ++i) {
         std::string_view word = words[i];
-        if (optionsEnded || word == "-" || !word.starts_with("-")) {
+        if (optionsEnded || word == "-" || !word.starts_with("-"))
             TakeOperand(arguments, word, haveFile);
-        } else if (word == "--") {
+        else if (word == "--")
             optionsEnded = true;
-        } else if (word != "-o") {
-            throw UsageError("unknown option " + Quoted(word));
-        } else if (arguments.command != Command::Normalize) {
-            throw UsageError("option -o works with normalize only");
-        } else if (i + 1 == words.size()) {
-            throw UsageError("option -o needs a value");
-        } else if (arguments.output) {
-            throw UsageError("option -o given twice");
-        } else {
-            arguments.output = std::string(words[++i]);
-        }
+        else
+            TakeOption(arguments, words, i);
     }
-    if (!haveFile)
-        throw UsageError("missing FILE after " + Quoted(words.front()));
+    CheckComplete(arguments, words.front(), haveFile);
     return arguments;
 }

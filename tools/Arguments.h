@@ -1,14 +1,18 @@
 #pragma once
 
+#include "exchange/ContactFormats.h"
+
 #include <optional>
 #include <string>
 
-enum class Command { Help, Version, Normalize, Check, Tree };
+enum class Command { Help, Version, Normalize, Check, Tree, Export, Import };
 
 struct Arguments {
     Command command = Command::Help;
     std::string file;
-    std::optional<std::string> output; // normalize -o
+    std::optional<std::string> output;   // normalize, export and import -o
+    std::optional<ContactFormat> format; // export and import --format
+    bool replaceUnencodable = false;     // import --replace-unencodable
 };
 
 // Parses the command line (without the program name); throws ToolError when it is wrong.

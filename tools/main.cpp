@@ -1,10 +1,11 @@
 // tellwick-book: reads an address book and writes it back as a save would, reports what a
-// save would change, or shows its structure.
+// save would change, shows its structure, or exchanges its contacts with other programs.
 
 #include "Arguments.h"
 #include "AtomicWrite.h"
 #include "BookFile.h"
 #include "Check.h"
+#include "ContactCommands.h"
 #include "ToolError.h"
 #include "TreeDump.h"
 #include "file/BookFormat.h"
@@ -18,6 +19,8 @@ namespace {
 constexpr char kUsage[] = R"(Usage: tellwick-book normalize FILE [-o OUT]
        tellwick-book check FILE
        tellwick-book tree FILE
+       tellwick-book export --format vcard|csv|ldif FILE [-o OUT]
+       tellwick-book import --format vcard|csv CONTACTS -o BOOK [--replace-unencodable]
        tellwick-book --help | --version
 
 FILE is an address book (.tlw): CP932 text, one entry a line.
@@ -44,9 +47,29 @@ tree       Prints the structure as UTF-8, one entry a line, indented two spaces
            Names and addresses are decoded from CP932, bytes that are not CP932
            shown as U+FFFD; '"', '\' and control characters are written \", \\
            and \xHH.
+export     Writes the address entries of the book as UTF-8 contacts, to standard
+           output or to OUT (replaced as normalize replaces it). Groups become a
+           path "GROUP/SUBGROUP" ("%" and "/" in a name written %25 and %2F, an
+           empty name as a lone "%"); separators are left out.
+             vcard  vCard 4.0: FN, CATEGORIES the group path, each address as
+                    EMAIL, TEL or NOTE in its order.
+             csv    the header "Group,Name,Addresses", then a row per entry with
+                    the addresses joined by ",".
+             ldif   Thunderbird's address book LDIF: mail, mozillaSecondEmail,
+                    telephoneNumber, homePhone, mobile, the rest in description;
+                    no groups.
+import     Reads UTF-8 contacts (vCard 2.1, 3.0 or 4.0, or the CSV that export
+           writes) into a new book written to BOOK: one address entry a card or
+           row, categories or the Group column as nested groups. Text a book
+           cannot hold (characters outside CP932, a line break, ':' in a name,
+           ',' in an address, a name read back as '#', GROUP, END GROUP or
+           SEPARATOR) is listed as "card N (line L): ..." on standard error, and
+           nothing is written, unless --replace-unencodable is given: then each
+           such character is written as '?' and their number is printed.
 
-Exit status is 0 on success and 2 when FILE cannot be read, the output cannot be
-written or the arguments are wrong; one line on standard error says why.
+Exit status is 0 on success and 2 when FILE cannot be read or is malformed, an
+import has text a book cannot hold, the output cannot be written or the
+arguments are wrong; one line on standard error says why.
 )";
 
 // Standard output failing (a full disk, a closed pipe) is an error like any other.
@@ -88,7 +111,12 @@ void Tree(const Arguments& arguments) {
     }
 }
 
-void Run(const Arguments& arguments) {
+void Export(const Arguments& arguments) {
+    ExportBookContacts(arguments, std::cout);
+}
+
+// Returns the exit status.
+int Run(const Arguments& arguments) {
     switch (arguments.command) {
     case Command::Help:
         std::cout << kUsage;
@@ -105,16 +133,23 @@ void Run(const Arguments& arguments) {
     case Command::Tree:
         Tree(arguments);
         break;
+    case Command::Export:
+        Export(arguments);
+        break;
+    case Command::Import:
+        if (!ImportBookContacts(arguments, std::cout, std::cerr))
+            return 2;
+        break;
     }
     FinishStandardOutput();
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     try {
-        Run(ParseArguments(argc - 1, argv + 1));
-        return 0;
+        return Run(ParseArguments(argc - 1, argv + 1));
     } catch (const ToolError& error) {
         std::cerr << "tellwick-book: " << error.what() << '\n';
     } catch (const std::bad_alloc&) {

@@ -105,6 +105,11 @@ private slots:
     void checkIsLinearOnLargeDeepBooks();
     void treeShowsDecodedStructure();
     void treeOfDeepBookNeedsLittleStack();
+    void exportWritesContacts_data();
+    void exportWritesContacts();
+    void importRefusesTextABookCannotHold();
+    void importReplacesWithTheFlag();
+    void importOfMalformedInputIsOneLine();
     void errorsAreOneLineAndStatusTwo_data();
     void errorsAreOneLineAndStatusTwo();
     void unreadableFileIsReported();
@@ -422,6 +427,83 @@ void TestTellwickBook::treeOfDeepBookNeedsLittleStack() {
     QCOMPARE(result.exitCode, 0);
 }
 
+void TestTellwickBook::exportWritesContacts_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("contacts");
+    QTest::newRow("vcard") << "vcard"
+                           << QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:名前2\r\n"
+                                         "CATEGORIES:名前1\r\nNOTE:addr1\r\nNOTE:addr2\r\n"
+                                         "END:VCARD\r\n");
+    QTest::newRow("csv") << "csv"
+                         << QByteArray("Group,Name,Addresses\r\n名前1,名前2,\"addr1,addr2\"\r\n");
+    QTest::newRow("ldif") << "ldif"
+                          << QByteArray("dn:: Y2495ZCN5YmNMg==\nobjectclass: top\nobjectclass: "
+                                        "person\nobjectclass: organizationalPerson\nobjectclass: "
+                                        "inetOrgPerson\nobjectclass: mozillaAbPersonAlpha\ncn:: "
+                                        "5ZCN5YmNMg==\ndescription:: YWRkcjEKYWRkcjI=\n\n");
+}
+
+void TestTellwickBook::exportWritesContacts() {
+    QFETCH(QString, format);
+    QFETCH(QByteArray, contacts);
+    const QString book = Book(Lines(kExample.mid(0, 4), "\r\n"));
+    const Result toStdout = Run({"export", "--format", format, book});
+    QCOMPARE(toStdout.err, QByteArray());
+    QCOMPARE(toStdout.exitCode, 0);
+    QCOMPARE(toStdout.out, contacts);
+
+    const QString output = Path("out.txt");
+    const Result toFile = Run({"export", book, "-o", output, "--format", format});
+    QCOMPARE(toFile.err, QByteArray());
+    QCOMPARE(toFile.exitCode, 0);
+    QCOMPARE(toFile.out, QByteArray());
+    QCOMPARE(ReadFile(output), toStdout.out);
+}
+
+void TestTellwickBook::importRefusesTextABookCannotHold() {
+    const QString cards = Book("BEGIN:VCARD\r\nFN:ok\r\nEND:VCARD\r\n"
+                               "BEGIN:VCARD\r\nFN:a😀: b\r\nNOTE:x\\ny😀\r\nEND:VCARD\r\n",
+                               "cards.vcf");
+    const QString output = Book("old", "out.tlw");
+    const Result result = Run({"import", "--format", "vcard", cards, "-o", output});
+    QCOMPARE(QString::fromUtf8(result.err),
+             "card 2 (line 4): cannot be stored in CP932: 😀; cannot stand there in a book "
+             "line: ':' '\\n'\n");
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.out, QByteArray());
+    QCOMPARE(ReadFile(output), QByteArray("old"));
+    QCOMPARE(Listing(dir_->path()), QStringList({"cards.vcf", "out.tlw"}));
+}
+
+void TestTellwickBook::importReplacesWithTheFlag() {
+    const QString rows =
+        Book("Group,Name,Addresses\r\n家族,山田 太郎,\"taro@example.jp,☎️\"\r\n"
+             ",😀,\r\n",
+             "rows.csv");
+    const QString output = Path("new.tlw");
+    const Result result =
+        Run({"import", "--replace-unencodable", "--format", "csv", rows, "-o", output});
+    QCOMPARE(QString::fromUtf8(result.err), "row 1 (line 2): cannot be stored in CP932: ☎️\n"
+                                            "row 2 (line 3): cannot be stored in CP932: 😀\n");
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QByteArray("imported 2 rows, replaced 3 characters with '?'\n"));
+    QCOMPARE(ReadFile(output), QByteArray("GROUP \x89\xC6\x91\xB0\r\n"
+                                          "  \x8E\x52\x93\x63 \x91\xBE\x98\x59: "
+                                          "taro@example.jp,??\r\n"
+                                          "END GROUP\r\n"
+                                          "?: \r\n"));
+}
+
+void TestTellwickBook::importOfMalformedInputIsOneLine() {
+    const QString cards = Book("BEGIN:VCARD\r\nFN:\xFF\r\nEND:VCARD\r\n", "bad.vcf");
+    const QString output = Path("new.tlw");
+    const Result result = Run({"import", "--format", "vcard", cards, "-o", output});
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(QString::fromUtf8(result.err),
+             "tellwick-book: cannot import '" + cards + "': line 2: not UTF-8\n");
+    QVERIFY(!QFile::exists(output));
+}
+
 void TestTellwickBook::errorsAreOneLineAndStatusTwo_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("message");
@@ -436,6 +518,24 @@ void TestTellwickBook::errorsAreOneLineAndStatusTwo_data() {
         << QStringList{"normalize", "x.tlw", "-o"} << "option -o needs a value (try --help)";
     QTest::newRow("missing FILE") << QStringList{"tree"}
                                   << "missing FILE after 'tree' (try --help)";
+    QTest::newRow("import without -o")
+        << QStringList{"import", "--format", "csv", "x.csv"} << "import needs -o BOOK (try --help)";
+    QTest::newRow("export without --format")
+        << QStringList{"export", "x.tlw"} << "export needs --format (try --help)";
+    QTest::newRow("unknown format") << QStringList{"export", "--format", "json", "x.tlw"}
+                                    << "unknown format 'json' (try --help)";
+    QTest::newRow("importing LDIF")
+        << QStringList{"import", "--format", "ldif", "x.ldif", "-o", "x.tlw"}
+        << "import reads vcard or csv, not ldif (try --help)";
+    QTest::newRow("--format given twice")
+        << QStringList{"export", "--format", "csv", "--format", "csv", "x.tlw"}
+        << "option --format given twice (try --help)";
+    QTest::newRow("replacing on export")
+        << QStringList{"export", "--format", "csv", "--replace-unencodable", "x.tlw"}
+        << "option --replace-unencodable works with import only (try --help)";
+    QTest::newRow("-o with check") << QStringList{"check", "x.tlw", "-o", "y"}
+                                   << "option -o works with normalize, export and import only "
+                                      "(try --help)";
     QTest::newRow("extra argument")
         << QStringList{"check", "x.tlw", "y.tlw"} << "unexpected argument 'y.tlw' (try --help)";
 }

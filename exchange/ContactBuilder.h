@@ -1,0 +1,61 @@
+#pragma once
+
+#include "ContactImport.h"
+#include "ContactRecord.h"
+#include "model/EntryTree.h"
+
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+// Where a piece of text goes in a book line, which decides what it may hold there.
+enum class TextPlace { GroupName, EntryName, FirstAddress, LaterAddress };
+
+// What one record held that a book cannot, collected while its text is fitted.
+class RecordProblems {
+public:
+    void AddUnencodable(std::string_view character) { Add(character, unencodable_); }
+    void AddMisplaced(std::string_view character) { Add(character, misplaced_); }
+    bool Empty() const { return unencodable_.empty() && misplaced_.empty(); }
+    // Characters written as "?" so far, every occurrence counted.
+    std::size_t Replaced() const { return replaced_; }
+    // Takes back the count of text that was fitted but not used (a group already made).
+    void Unreplace(std::size_t count) { replaced_ -= count; }
+    std::string& Unencodable() { return unencodable_; }
+    std::string& Misplaced() { return misplaced_; }
+
+private:
+    void Add(std::string_view character, std::string& list);
+
+    std::unordered_set<std::string> seen_;
+    std::string unencodable_;
+    std::string misplaced_;
+    std::size_t replaced_ = 0;
+};
+
+// The CP932 bytes of text for its place in a book line: leading blanks dropped where the
+// book drops them, and every character the book cannot keep there recorded in problems and
+// written as "?".
+std::string BookText(std::string_view text, TextPlace place, RecordProblems& problems);
+
+// Adds records to a tree as address entries, making each group path's groups once.
+class ContactBuilder {
+public:
+    ContactBuilder(EntryTree& tree, bool replace, ImportReport& report)
+        : tree_(tree), replace_(replace), report_(report) {}
+
+    void Add(const ContactRecord& record);
+
+private:
+    EntryNode* GroupFor(std::string_view groupPath, RecordProblems& problems);
+    void AppendTo(EntryNode* group, EntryNode* entry);
+    void Report(const ContactRecord& record, RecordProblems& problems);
+
+    EntryTree& tree_;
+    bool replace_;
+    ImportReport& report_;
+    // A group by its parent's address and its name; the last entry of each chain so far
+    // (null key: the top level).
+    std::unordered_map<std::string, EntryNode*> groups_;
+    std::unordered_map<const EntryNode*, EntryNode*> lastInChain_;
+};

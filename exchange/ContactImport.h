@@ -1,0 +1,57 @@
+#pragma once
+
+#include "ContactFormats.h"
+#include "model/EntryTree.h"
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A record whose text a book cannot hold as it is.
+struct UnencodableText {
+    std::size_t record; // 1-based card or row number
+    std::size_t line;   // 1-based line of the input where the record starts
+    // Characters CP932 cannot store, in UTF-8, each once, in the order seen.
+    std::string characters;
+    // Characters CP932 has but a book line cannot keep where they stand, each once, in the
+    // order seen: a line break anywhere, ":" in an entry's name, "," inside one address, and
+    // the first character of a name that would read back as a comment or keyword ("#",
+    // "GROUP", "END GROUP", "SEPARATOR").
+    std::string misplaced = {};
+};
+
+struct ImportReport {
+    std::size_t records = 0;                  // cards or rows read
+    std::vector<UnencodableText> unencodable; // empty when everything fits
+    std::size_t replaced = 0;                 // characters written as "?" (only with replace)
+};
+
+// Malformed input (not UTF-8, broken CSV quoting, ...); the message starts "line N: ".
+struct ImportError : std::runtime_error {
+    using runtime_error::runtime_error;
+};
+
+// Reads VCard or Csv text (UTF-8, optional BOM) and appends what it holds to the end of the
+// tree's top level (an empty tree is the usual target). When text does not fit and
+// replaceUnencodable is false, the tree is left as it was and the report lists the problems;
+// with replaceUnencodable every such character is written as "?". On ImportError the tree is
+// left as it was. Leading blanks of names, group names and first addresses are dropped, as
+// the book cannot keep them.
+//
+// VCard: versions 2.1, 3.0 and 4.0. Each card gives one address entry: the name from FN, or
+//   when FN is missing or empty from N as "family given additional"; EMAIL, TEL and NOTE in
+//   the order they appear become its addresses (one empty address when it has none). The
+//   first item of the first CATEGORIES is its group path (GroupPath.h): the groups are made
+//   once each, in first-seen order, and a card without a category stays at the top level.
+//   A card with neither name nor address still gives an entry, so no card goes missing.
+//   QUOTED-PRINTABLE and BASE64 values are decoded, in UTF-8 or the CHARSET they name
+//   (Shift_JIS and its aliases, ISO-8859-1). Group prefixes, parameters and other properties
+//   are ignored. Text outside BEGIN:VCARD ... END:VCARD other than blank lines is an error.
+// Csv: the layout ExportContacts writes: the header "Group,Name,Addresses" exactly, then
+//   rows of exactly three fields; the addresses are split at "," as the book splits them.
+//   Line ends may be CRLF, LF or CR; the last row may lack one.
+// Ldif is written only: importing it throws ImportError.
+ImportReport ImportContacts(ContactFormat format, std::string_view text, EntryTree& into,
+                            bool replaceUnencodable);

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One card or row as read, in UTF-8, before it is fitted into the book.
+struct ContactRecord {
+    std::size_t line = 0;  // where it starts in the input
+    std::string groupPath; // GroupPath.h text; empty at the top level
+    std::string name;
+    std::vector<std::string> addresses;
+};
+
+using TakeRecord = std::function<void(ContactRecord&&)>;
+
+// Each hands every record of the text to take, in order; throws ImportError on malformed
+// input. The text is valid UTF-8 without a BOM.
+void ReadVCards(std::string_view text, const TakeRecord& take);
+void ReadCsv(std::string_view text, const TakeRecord& take);
+
+// The 1-based line of text that holds offset (CRLF, LF and CR each end a line).
+std::size_t LineAt(std::string_view text, std::size_t offset);

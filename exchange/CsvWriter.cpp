@@ -1,0 +1,43 @@
+#include "ContactWriters.h"
+
+namespace {
+
+// RFC 4180: a field holding a comma, a quote or a line break is quoted, its quotes doubled.
+void AppendField(std::string& out, std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out.append(field);
+        return;
+    }
+    out += '"';
+    for (char c : field) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+std::string Joined(const std::vector<std::string>& addresses) {
+    std::string joined;
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        if (i > 0)
+            joined += ',';
+        joined += addresses[i];
+    }
+    return joined;
+}
+
+} // namespace
+
+void AppendCsvHeader(std::string& out) {
+    out += "Group,Name,Addresses\r\n";
+}
+
+void AppendCsvRow(const ExportedContact& contact, std::string& out) {
+    AppendField(out, contact.groupPath);
+    out += ',';
+    AppendField(out, contact.name);
+    out += ',';
+    AppendField(out, Joined(contact.addresses));
+    out += "\r\n";
+}

@@ -1,0 +1,89 @@
+#include "ContactCommands.h"
+
+#include "AtomicWrite.h"
+#include "BookFile.h"
+#include "exchange/ContactExport.h"
+#include "exchange/ContactImport.h"
+#include "file/BookFormat.h"
+
+#include <iterator>
+#include <sstream>
+
+namespace {
+
+std::string ReadContactsFile(const std::string& path) {
+    return ReadingBook(path, [&path](std::istream& in) {
+        std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (in.bad())
+            ThrowReadError(path);
+        return text;
+    });
+}
+
+// Characters a book line cannot keep, each in quotes, line breaks shown as \r and \n so the
+// message stays on one line.
+std::string ShownMisplaced(std::string_view characters) {
+    std::string shown;
+    for (char c : characters) {
+        if (!shown.empty())
+            shown += ' ';
+        shown += c == '\n' ? "'\\n'" : c == '\r' ? "'\\r'" : std::string{'\'', c, '\''};
+    }
+    return shown;
+}
+
+std::string RecordWord(ContactFormat format) {
+    return format == ContactFormat::Csv ? "row" : "card";
+}
+
+void PrintProblems(const ImportReport& report, ContactFormat format, std::ostream& problems) {
+    for (const UnencodableText& text : report.unencodable) {
+        problems << RecordWord(format) << ' ' << text.record << " (line " << text.line << "):";
+        if (!text.characters.empty())
+            problems << " cannot be stored in CP932: " << text.characters;
+        if (!text.characters.empty() && !text.misplaced.empty())
+            problems << ';';
+        if (!text.misplaced.empty())
+            problems << " cannot stand there in a book line: " << ShownMisplaced(text.misplaced);
+        problems << '\n';
+    }
+}
+
+} // namespace
+
+void ExportBookContacts(const Arguments& arguments, std::ostream& out) {
+    EntryTree tree;
+    LoadBook(arguments.file, tree);
+    std::ostringstream text;
+    ExportContacts(tree, *arguments.format, text);
+    const std::string bytes = std::move(text).str();
+    const auto write = [&bytes](std::ostream& stream) {
+        stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    };
+    if (arguments.output)
+        WriteOutputFile(*arguments.output, bytes.size(), write);
+    else
+        write(out);
+}
+
+bool ImportBookContacts(const Arguments& arguments, std::ostream& out, std::ostream& problems) {
+    const std::string text = ReadContactsFile(arguments.file);
+    EntryTree tree;
+    ImportReport report;
+    try {
+        report = ImportContacts(*arguments.format, text, tree, arguments.replaceUnencodable);
+    } catch (const ImportError& error) {
+        throw ToolError("cannot import " + Quoted(arguments.file) + ": " + error.what());
+    }
+    PrintProblems(report, *arguments.format, problems);
+    if (!report.unencodable.empty() && !arguments.replaceUnencodable)
+        return false;
+    WriteOutputFile(*arguments.output, BookOutputSize(tree),
+                    [&tree](std::ostream& stream) { WriteBook(stream, tree); });
+    out << "imported " << report.records << ' ' << RecordWord(*arguments.format)
+        << (report.records == 1 ? "" : "s");
+    if (arguments.replaceUnencodable)
+        out << ", replaced " << report.replaced << " characters with '?'";
+    out << '\n';
+    return true;
+}
