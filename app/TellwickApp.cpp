@@ -221,8 +221,7 @@ void CTellwickApp::openDroppedFiles(const QStringList& paths) {
         if (!IsContactFile(path))
             documents_->openDocumentFile(path);
         else if (prompter_.ask(frame_.get(), QCoreApplication::applicationName(),
-                               QStringLiteral("%1
-を選択位置に読み込みますか?")
+                               QStringLiteral("%1\nを選択位置に読み込みますか?")
                                    .arg(QDir::toNativeSeparators(path)),
                                Prompter::Buttons::YesNo, Prompter::Icon::Question,
                                Prompter::Answer::Yes) == Prompter::Answer::Yes)
