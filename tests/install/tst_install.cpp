@@ -179,22 +179,6 @@ private slots:
         QVERIFY2(install.exitCode == 0, install.err.constData());
     }
 
-    void installsEveryFile_data() {
-        QTest::addColumn<QString>("path");
-        for (const char* path :
-             {"bin/tellwick", "bin/tellwick-book", "share/applications/tellwick.desktop",
-              "share/mime/packages/tellwick.xml", "share/icons/hicolor/scalable/apps/tellwick.svg",
-              "share/man/man1/tellwick.1", "share/man/man1/tellwick-book.1"})
-            QTest::newRow(path) << QString(path);
-    }
-
-    void installsEveryFile() {
-        QFETCH(QString, path);
-        QVERIFY2(QFileInfo(installed(path)).isFile(), qPrintable(installed(path)));
-        if (path.startsWith("bin/"))
-            QVERIFY(QFileInfo(installed(path)).isExecutable());
-    }
-
     void desktopEntryPassesTheValidator() {
         if (!HaveTool("desktop-file-validate"))
             QSKIP("desktop-file-validate is not installed (Debian: desktop-file-utils)");
