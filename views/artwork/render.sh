@@ -5,7 +5,8 @@
 # NAME.svg gives NAME.png at the size written in its <svg> element, and NAME@2x.png at twice
 # that size from NAME@2x.svg when there is one (a smooth drawing where the small size is
 # placed pixel by pixel), else from NAME.svg again. The application icon has a 16-pixel
-# drawing and one large drawing for every other size.
+# drawing and one large drawing for every other size; book-256.png is only installed into
+# the desktop's icon theme.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
@@ -29,3 +30,4 @@ for size in 32 48 64; do
     render app/book.svg "app/book-$size.png" "$size" "$size"
     render app/book.svg "app/book-$size@2x.png" $((2 * size)) $((2 * size))
 done
+render app/book.svg app/book-256.png 256 256
