@@ -5,6 +5,7 @@
 #include "AtomicWrite.h"
 #include "BookFile.h"
 #include "Check.h"
+#include "Find.h"
 #include "ToolError.h"
 #include "TreeDump.h"
 #include "file/BookFormat.h"
@@ -18,6 +19,7 @@ namespace {
 constexpr char kUsage[] = R"(Usage: tellwick-book normalize FILE [-o OUT]
        tellwick-book check FILE
        tellwick-book tree FILE
+       tellwick-book find TEXT FILE
        tellwick-book --help | --version
 
 FILE is an address book (.tlw): CP932 text, one entry a line.
@@ -44,6 +46,15 @@ tree       Prints the structure as UTF-8, one entry a line, indented two spaces
            Names and addresses are decoded from CP932, bytes that are not CP932
            shown as U+FFFD; '"', '\' and control characters are written \", \\
            and \xHH.
+find       Prints every entry whose name or one of whose addresses contains TEXT,
+           one a line, in the order of the file:
+             LINE: PATH ENTRY
+           LINE is the entry's line number, PATH the groups around it ("/" at
+           the top level, else each quoted name behind a "/"), ENTRY the entry
+           as tree prints it. Capitals and small ASCII letters, full-width and
+           half-width forms (Ａ and A, ｶﾀｶﾅ and カタカナ) and hiragana and katakana
+           count as the same; separators never match. Exit status 0 when
+           something was found, 1 when nothing was.
 
 Exit status is 0 on success and 2 when FILE cannot be read, the output cannot be
 written or the arguments are wrong; one line on standard error says why.
@@ -88,7 +99,19 @@ void Tree(const Arguments& arguments) {
     }
 }
 
-void Run(const Arguments& arguments) {
+// grep's exit status: whether anything was found.
+int Find(const Arguments& arguments) {
+    std::size_t found = 0;
+    try {
+        found = FindInBook(arguments.file, arguments.text, std::cout);
+    } catch (const BookIoError&) {
+        FinishStandardOutput();
+    }
+    return found > 0 ? 0 : 1;
+}
+
+int Run(const Arguments& arguments) {
+    int status = 0;
     switch (arguments.command) {
     case Command::Help:
         std::cout << kUsage;
@@ -105,16 +128,19 @@ void Run(const Arguments& arguments) {
     case Command::Tree:
         Tree(arguments);
         break;
+    case Command::Find:
+        status = Find(arguments);
+        break;
     }
     FinishStandardOutput();
+    return status;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     try {
-        Run(ParseArguments(argc - 1, argv + 1));
-        return 0;
+        return Run(ParseArguments(argc - 1, argv + 1));
     } catch (const ToolError& error) {
         std::cerr << "tellwick-book: " << error.what() << '\n';
     } catch (const std::bad_alloc&) {
