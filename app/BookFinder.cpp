@@ -42,13 +42,13 @@ void BookFinder::open() {
         QWidget* focused = QApplication::focusWidget();
         paneBefore_ = nullptr;
         for (int column : {0, 1}) {
-            if (focused && (focused == frame_.pane(column) || frame_.pane(column)->isAncestorOf(focused)))
+            if (focused &&
+                (focused == frame_.pane(column) || frame_.pane(column)->isAncestorOf(focused)))
                 paneBefore_ = frame_.pane(column);
         }
         bar_->show();
         changeCheck_->start();
-        if (!folded_.empty())
-            searchAgain();
+        searchAgain(); // folds the book while the user starts typing
     }
     bar_->focusText();
 }
@@ -79,17 +79,26 @@ bool BookFinder::upToDate() const {
     return book_ && revision_ == tree_.Revision();
 }
 
+// Typing on only narrows the matches: the longer text is looked for where the shorter was.
 void BookFinder::onTextChanged(const QString& text) {
-    folded_ = FoldTypedText(text.toStdString());
-    searchAgain();
+    std::string folded = FoldTypedText(text.toStdString());
+    const bool narrows =
+        upToDate() && !folded_.empty() && folded.find(folded_) != std::string::npos;
+    folded_ = std::move(folded);
+    if (narrows) {
+        matches_ = book_->PlacesContaining(folded_, matches_);
+        followCurrentMatch();
+    } else {
+        searchAgain();
+    }
     if (std::optional<std::size_t> first = matchAtOrAfter(currentPlace_))
         goToMatch(*first);
     else if (!matches_.empty())
         goToMatch(0);
 }
 
-// The matches of the bar's text in the book as it is now; the current match stays where it
-// was when it still matches.
+// The matches of the bar's text in the book as it is now, folding the book again when it
+// changed.
 void BookFinder::searchAgain() {
     if (!upToDate()) {
         book_.emplace(tree_);
@@ -97,6 +106,12 @@ void BookFinder::searchAgain() {
         pendingEntryPlace_.reset();
     }
     matches_ = book_->PlacesContaining(folded_);
+    followCurrentMatch();
+}
+
+// The current match stays the same entry while it still matches, else the match at its
+// place, if any.
+void BookFinder::followCurrentMatch() {
     current_ = matchOfAddress(currentAddress_);
     if (!current_) {
         const auto found = std::lower_bound(matches_.begin(), matches_.end(), currentPlace_);
@@ -157,14 +172,16 @@ void BookFinder::step(bool forward) {
         wrapped = !after || *after == count;
         target = wrapped ? 0 : *after;
     } else {
-        const std::size_t before = current_ ? *current_ : matchAtOrAfter(currentPlace_).value_or(count);
+        const std::size_t before =
+            current_ ? *current_ : matchAtOrAfter(currentPlace_).value_or(count);
         wrapped = before == 0;
         target = wrapped ? count - 1 : before - 1;
     }
     if (wrapped)
-        frame_.statusBar()->showMessage(forward ? QStringLiteral("アドレス帳の末尾に達したので、先頭から検索しました")
-                                                : QStringLiteral("アドレス帳の先頭に達したので、末尾から検索しました"),
-                                        kWrapMessageMs);
+        frame_.statusBar()->showMessage(
+            forward ? QStringLiteral("アドレス帳の末尾に達したので、先頭から検索しました")
+                    : QStringLiteral("アドレス帳の先頭に達したので、末尾から検索しました"),
+            kWrapMessageMs);
     goToMatch(target);
 }
 

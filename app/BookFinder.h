@@ -47,6 +47,7 @@ private:
     bool upToDate() const;
     void rebuild();
     void searchAgain();
+    void followCurrentMatch();
     std::optional<std::size_t> matchOfAddress(std::uintptr_t address) const;
     std::optional<std::size_t> matchAtOrAfter(std::size_t place) const;
     void step(bool forward);
@@ -61,12 +62,12 @@ private:
     FindBar* bar_;
     QTimer* changeCheck_; // runs while the bar is shown
     std::optional<FoldedBook> book_;
-    std::uint64_t revision_ = 0; // of the tree that book_ was built from
-    std::string folded_;         // the bar's text, folded
-    std::vector<std::size_t> matches_; // places in tree order
+    std::uint64_t revision_ = 0;         // of the tree that book_ was built from
+    std::string folded_;                 // the bar's text, folded
+    std::vector<std::size_t> matches_;   // places in tree order
     std::optional<std::size_t> current_; // into matches_
-    std::size_t currentPlace_ = 0; // where the current match was, kept across changes
-    std::uintptr_t currentAddress_ = 0; // never turned back into a pointer
+    std::size_t currentPlace_ = 0;       // where the current match was, kept across changes
+    std::uintptr_t currentAddress_ = 0;  // never turned back into a pointer
     std::optional<std::size_t> pendingEntryPlace_; // the list's part of going to a match
-    QPointer<QWidget> paneBefore_; // had the focus when the bar opened
+    QPointer<QWidget> paneBefore_;                 // had the focus when the bar opened
 };

@@ -1,7 +1,7 @@
 // Finding in a book of 1,000,000 entries in the real window: the first search (which folds
 // the whole book), typing one more character, going to the next match, and the first search
 // after an edit, each until the count and both panes show the result. Then the search alone
-// against its floor, a plain substring scan of the same folded text. Medians of 11.
+// against its floor, a plain memmem scan of the same folded text counting every hit. Medians of 11.
 #include "BenchSupport.h"
 #include "SilentPrompter.h"
 #include "app/BookFinder.h"
@@ -22,8 +22,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -34,7 +38,7 @@ constexpr int kRepetitions = 11;
 constexpr double kTargetMs = 100;
 
 // Names as people write them: kanji, katakana, half-width kana and Latin letters.
-const char* const kSurnames[] = {"山田", "ヤマモト", "ｽｽﾞｷ", "たなか", "Sato",  "伊藤",
+const char* const kSurnames[] = {"山田",  "ヤマモト", "ｽｽﾞｷ", "たなか", "Sato",    "伊藤",
                                  "ﾜﾀﾅﾍﾞ", "ナカムラ", "小林", "かとう", "Yoshida", "ﾔﾏｸﾞﾁ"};
 
 std::string Cp932(const char* utf8) {
@@ -60,7 +64,8 @@ bool WriteBook(const QString& path) {
         for (int i = 0; i < kPerGroup - depth; ++i) {
             const int n = g * kPerGroup + i;
             chunk += (i == 500 ? rare : surnames[n % surnames.size()]) + " " + std::to_string(n);
-            chunk += ": user" + std::to_string(n) + "@example.jp,090-0000-" + std::to_string(n % 10000) + "\r\n";
+            chunk += ": user" + std::to_string(n) + "@example.jp,090-0000-" +
+                     std::to_string(n % 10000) + "\r\n";
         }
         for (int level = 0; level < depth; ++level)
             chunk += "END GROUP\r\n";
@@ -73,13 +78,46 @@ bool WriteBook(const QString& path) {
     return file.error() == QFileDevice::NoError;
 }
 
-void Report(const char* what, double ms, double target, bool* allMet) {
-    const bool met = target <= 0 || ms < target;
+double CpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// Medians of the wall time and of the process's CPU time: on a shared machine the wall time
+// also counts the waits for a core.
+struct Times {
+    double wall;
+    double cpu;
+};
+
+template <typename Step, typename Setup>
+Times MedianTimes(int repetitions, Step step, Setup setup) {
+    std::vector<double> cpu;
+    const double wall = MedianMs(
+        repetitions,
+        [&] {
+            const double before = CpuMs();
+            step();
+            cpu.push_back(CpuMs() - before);
+        },
+        setup);
+    std::sort(cpu.begin(), cpu.end());
+    return {wall, cpu[cpu.size() / 2]};
+}
+
+template <typename Step> Times MedianTimes(int repetitions, Step step) {
+    return MedianTimes(repetitions, step, [] {});
+}
+
+// The target is held against the CPU time; 0 means none.
+void Report(const char* what, Times times, double target, bool* allMet) {
+    const bool met = target <= 0 || times.cpu < target;
     *allMet = *allMet && met;
+    std::printf("%-50s %8.2f ms wall %8.2f ms CPU", what, times.wall, times.cpu);
     if (target > 0)
-        std::printf("%-52s %8.2f ms  (target < %.0f ms) %s\n", what, ms, target, met ? "ok" : "SLOW");
-    else
-        std::printf("%-52s %8.2f ms\n", what, ms);
+        std::printf("  (target < %.0f ms) %s", target, met ? "ok" : "SLOW");
+    std::printf("\n");
 }
 
 class Window {
@@ -124,23 +162,31 @@ void MeasureSearchAlone(Window& window, bool* allMet) {
         for (std::string_view address : entry->Addresses())
             AppendFoldedBookText(address, text);
     }
-    std::printf("folded text: %.1f MB for %zu entries\n", double(text.size()) / 1e6, book.EntryCount());
+    std::printf("folded text: %.1f MB for %zu entries\n", double(text.size()) / 1e6,
+                book.EntryCount());
     for (const char* typed : {"やまだ", "ヤマモト 12", "user99999@"}) {
         const std::string needle = FoldTypedText(typed);
         std::size_t found = 0;
-        const double search = MedianMs(kRepetitions, [&] { found = book.PlacesContaining(needle).size(); });
-        const double floor = MedianMs(kRepetitions, [&] {
+        const Times search =
+            MedianTimes(kRepetitions, [&] { found = book.PlacesContaining(needle).size(); });
+        const Times floor = MedianTimes(kRepetitions, [&] {
             std::size_t hits = 0;
-            for (std::size_t at = 0; (at = text.find(needle, at)) != std::string::npos; ++at)
+            const char* const end = text.data() + text.size();
+            for (const char* at = text.data();; ++at) {
+                at = static_cast<const char*>(
+                    ::memmem(at, std::size_t(end - at), needle.data(), needle.size()));
+                if (!at)
+                    break;
                 ++hits;
+            }
             if (hits == 0)
                 std::printf("floor found nothing\n");
         });
-        std::printf("search \"%s\" (%zu matches) %8.2f ms, floor %8.2f ms, ratio %.2fx\n", typed,
-                    found, search, floor, search / floor);
+        std::printf("search \"%s\": %zu matches, CPU %.2f ms, floor %.2f ms, ratio %.2fx\n", typed,
+                    found, search.cpu, floor.cpu, search.cpu / floor.cpu);
         Report("  search alone", search, kTargetMs, allMet);
     }
-    Report("folding the whole book", MedianMs(3, [&] { FoldedBook again(tree); }), 0, allMet);
+    Report("folding the whole book", MedianTimes(3, [&] { FoldedBook again(tree); }), 0, allMet);
 }
 
 } // namespace
@@ -161,7 +207,7 @@ int main(int argc, char** argv) {
     std::printf("%d entries\n", kEntries);
 
     // The first search folds the book; closing the bar lets the folded book go.
-    const double first = MedianMs(
+    const Times first = MedianTimes(
         5,
         [&] {
             window.app().finder().open();
@@ -171,14 +217,26 @@ int main(int argc, char** argv) {
     Report("first search after opening the bar", first, 0, &allMet);
     std::printf("  count %s\n", qPrintable(window.count()));
 
+    const Times opening = MedianTimes(
+        5, [&] { window.app().finder().open(); }, [&] { window.app().finder().close(); });
+    Report("opening the bar (folds the book)", opening, 0, &allMet);
     window.app().finder().open();
-    window.type(QStringLiteral("ﾔﾏﾀﾞ"));
-    const double typing = MedianMs(
-        kRepetitions, [&] { window.type(QStringLiteral("ﾀ")); },
+    window.type(QStringLiteral("ﾔﾏ"));
+    const Times firstCharacter = MedianTimes(
+        kRepetitions, [&] { window.type(QStringLiteral("ﾔ")); },
+        [&] {
+            QTest::keyClick(&window.textBox(), Qt::Key_Backspace);
+            QTest::keyClick(&window.textBox(), Qt::Key_Backspace);
+        });
+    Report("typing a first character (whole book searched)", firstCharacter, kTargetMs, &allMet);
+    std::printf("  count %s\n", qPrintable(window.count()));
+    window.type(QStringLiteral("ﾏﾀﾞ"));
+    const Times typing = MedianTimes(
+        kRepetitions, [&] { window.type(QStringLiteral("ﾞ")); },
         [&] { QTest::keyClick(&window.textBox(), Qt::Key_Backspace); });
     Report("typing one character, count and panes updated", typing, kTargetMs, &allMet);
     std::printf("  count %s\n", qPrintable(window.count()));
-    const double next = MedianMs(kRepetitions, [&] { window.next(); });
+    const Times next = MedianTimes(kRepetitions, [&] { window.next(); });
     Report("next match (F3), both panes updated", next, kTargetMs, &allMet);
 
     // An edit makes the folded book stale: the next step folds the book again.
@@ -186,7 +244,7 @@ int main(int argc, char** argv) {
     EntryNode* last = doc.tree.first;
     while (last->next)
         last = last->next;
-    const double afterEdit = MedianMs(
+    const Times afterEdit = MedianTimes(
         5, [&] { window.next(); },
         [&] {
             // Behind the panes' back: only the book's revision matters here.

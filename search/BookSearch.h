@@ -25,8 +25,14 @@ public:
     // The places, in tree order, of the entries whose name or one of whose addresses
     // contains the folded text; none for an empty text.
     std::vector<std::size_t> PlacesContaining(std::string_view folded) const;
+    // The same, looking only at the places given, in tree order: a text is found only where
+    // every part of it was found too, so typing on narrows the last result.
+    std::vector<std::size_t> PlacesContaining(std::string_view folded,
+                                              const std::vector<std::size_t>& among) const;
 
 private:
+    std::string_view FieldsAt(std::size_t place) const;
+
     // Every field of every entry folded and ended by a line feed, which no folded text
     // holds, so a match never spans two fields.
     std::string text_;

@@ -15,12 +15,13 @@ constexpr char32_t kSemiVoicedMark = 0x309C;
 
 // The full-width forms of U+FF61 (｡) to U+FF9F (ﾟ), in order.
 constexpr std::array<char16_t, 63> kHalfWidthKana = {
-    0x3002, 0x300C, 0x300D, 0x3001, 0x30FB, 0x30F2, 0x30A1, 0x30A3, 0x30A5, 0x30A7, 0x30A9,
-    0x30E3, 0x30E5, 0x30E7, 0x30C3, 0x30FC, 0x30A2, 0x30A4, 0x30A6, 0x30A8, 0x30AA, 0x30AB,
-    0x30AD, 0x30AF, 0x30B1, 0x30B3, 0x30B5, 0x30B7, 0x30B9, 0x30BB, 0x30BD, 0x30BF, 0x30C1,
-    0x30C4, 0x30C6, 0x30C8, 0x30CA, 0x30CB, 0x30CC, 0x30CD, 0x30CE, 0x30CF, 0x30D2, 0x30D5,
-    0x30D8, 0x30DB, 0x30DE, 0x30DF, 0x30E0, 0x30E1, 0x30E2, 0x30E4, 0x30E6, 0x30E8, 0x30E9,
-    0x30EA, 0x30EB, 0x30EC, 0x30ED, 0x30EF, 0x30F3, kVoicedMark, kSemiVoicedMark};
+    0x3002, 0x300C, 0x300D, 0x3001, 0x30FB, 0x30F2, 0x30A1, 0x30A3,      0x30A5,
+    0x30A7, 0x30A9, 0x30E3, 0x30E5, 0x30E7, 0x30C3, 0x30FC, 0x30A2,      0x30A4,
+    0x30A6, 0x30A8, 0x30AA, 0x30AB, 0x30AD, 0x30AF, 0x30B1, 0x30B3,      0x30B5,
+    0x30B7, 0x30B9, 0x30BB, 0x30BD, 0x30BF, 0x30C1, 0x30C4, 0x30C6,      0x30C8,
+    0x30CA, 0x30CB, 0x30CC, 0x30CD, 0x30CE, 0x30CF, 0x30D2, 0x30D5,      0x30D8,
+    0x30DB, 0x30DE, 0x30DF, 0x30E0, 0x30E1, 0x30E2, 0x30E4, 0x30E6,      0x30E8,
+    0x30E9, 0x30EA, 0x30EB, 0x30EC, 0x30ED, 0x30EF, 0x30F3, kVoicedMark, kSemiVoicedMark};
 
 char32_t FoldCharacter(char32_t c) {
     if (c >= 0xFF01 && c <= 0xFF5E) // full-width ASCII
@@ -68,22 +69,23 @@ char32_t SemiVoiced(char32_t kana) {
     return IsHaRow(kana) ? kana + 2 : kNothing;
 }
 
-void AppendUtf8(char32_t c, std::string& out) {
+char* PutUtf8(char32_t c, char* to) {
     if (c < 0x80) {
-        out += static_cast<char>(c);
+        *to++ = static_cast<char>(c);
     } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *to++ = static_cast<char>(0xC0 | (c >> 6));
+        *to++ = static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *to++ = static_cast<char>(0xE0 | (c >> 12));
+        *to++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *to++ = static_cast<char>(0x80 | (c & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *to++ = static_cast<char>(0xF0 | (c >> 18));
+        *to++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *to++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *to++ = static_cast<char>(0x80 | (c & 0x3F));
     }
+    return to;
 }
 
 // The code point starting at text[at]; at moves past it. A malformed sequence gives U+FFFD
@@ -118,7 +120,7 @@ char32_t DecodedCharacter(std::string_view cp932) {
     return at == utf8.size() ? c : kNothing;
 }
 
-// What each CP932 byte and each two-byte character decodes to, taken once from the codec so
+// What each CP932 byte and each two-byte character folds to, decoded once by the codec so
 // that finding reads the bytes exactly as the screen shows them.
 class Cp932Table {
 public:
@@ -131,10 +133,12 @@ public:
             for (int trail = 0x40; trail < 0x100; ++trail) {
                 const char pair[] = {static_cast<char>(lead), static_cast<char>(trail)};
                 const char32_t c = DecodedCharacter(std::string_view(pair, 2));
-                if (c != kReplacement)
-                    pairs_[(lead - 0x80) << 8 | trail] = c;
+                if (c != kReplacement && c != kNothing)
+                    pairs_[(lead - 0x80) << 8 | trail] = FoldCharacter(c);
             }
         }
+        for (char32_t& c : singles_)
+            c = FoldCharacter(c);
     }
     char32_t Single(unsigned char byte) const { return singles_[byte]; }
     // kNothing when lead and trail make no character.
@@ -152,55 +156,68 @@ const Cp932Table& Cp932Characters() {
     return table;
 }
 
-// Writes folded characters, holding each back one step so that a voiced mark after it can
-// still join it.
+// Writes folded characters as UTF-8 into room the caller made, holding each back one step
+// so that a voiced mark after it can still join it.
 class FoldedWriter {
 public:
-    explicit FoldedWriter(std::string& out) : out_(out) {}
+    // At most this many bytes for every byte read, CP932 or UTF-8.
+    static constexpr std::size_t kGrowth = 3;
 
-    void Add(char32_t c) {
-        c = FoldCharacter(c);
-        if ((c == kVoicedMark || c == kSemiVoicedMark) && held_ != kNothing) {
-            const char32_t joined = c == kVoicedMark ? Voiced(held_) : SemiVoiced(held_);
+    explicit FoldedWriter(char* to) : to_(to) {}
+
+    void Add(char32_t folded) {
+        if ((folded == kVoicedMark || folded == kSemiVoicedMark) && held_ != kNothing) {
+            const char32_t joined = folded == kVoicedMark ? Voiced(held_) : SemiVoiced(held_);
             if (joined != kNothing) {
                 held_ = joined;
                 return;
             }
         }
-        Flush();
-        held_ = c;
-    }
-    void Flush() {
         if (held_ != kNothing)
-            AppendUtf8(held_, out_);
+            to_ = PutUtf8(held_, to_);
+        held_ = folded;
+    }
+    char* Finish() {
+        if (held_ != kNothing)
+            to_ = PutUtf8(held_, to_);
         held_ = kNothing;
+        return to_;
     }
 
 private:
-
-    std::string& out_;
+    char* to_;
     char32_t held_ = kNothing;
 };
+
+// Runs write(FoldedWriter&) with room for the folded form of inputSize bytes at the end of
+// out, and keeps what it wrote.
+template <typename Write> void AppendFolded(std::size_t inputSize, std::string& out, Write write) {
+    const std::size_t start = out.size();
+    out.resize(start + FoldedWriter::kGrowth * inputSize + 4);
+    FoldedWriter writer(out.data() + start);
+    write(writer);
+    out.resize(static_cast<std::size_t>(writer.Finish() - out.data()));
+}
 
 } // namespace
 
 void AppendFoldedBookText(std::string_view cp932, std::string& out) {
     const Cp932Table& table = Cp932Characters();
-    FoldedWriter writer(out);
-    for (std::size_t at = 0; at < cp932.size();) {
-        const auto byte = static_cast<unsigned char>(cp932[at]);
-        if (at + 1 < cp932.size()) {
-            const char32_t pair = table.Pair(byte, static_cast<unsigned char>(cp932[at + 1]));
-            if (pair != kNothing) {
-                writer.Add(pair);
-                at += 2;
-                continue;
+    AppendFolded(cp932.size(), out, [&](FoldedWriter& writer) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(cp932.data());
+        const std::size_t size = cp932.size();
+        for (std::size_t at = 0; at < size;) {
+            if (at + 1 < size) {
+                const char32_t pair = table.Pair(bytes[at], bytes[at + 1]);
+                if (pair != kNothing) {
+                    writer.Add(pair);
+                    at += 2;
+                    continue;
+                }
             }
+            writer.Add(table.Single(bytes[at++]));
         }
-        writer.Add(table.Single(byte));
-        ++at;
-    }
-    writer.Flush();
+    });
 }
 
 std::string FoldBookText(std::string_view cp932) {
@@ -211,9 +228,9 @@ std::string FoldBookText(std::string_view cp932) {
 
 std::string FoldTypedText(std::string_view utf8) {
     std::string folded;
-    FoldedWriter writer(folded);
-    for (std::size_t at = 0; at < utf8.size();)
-        writer.Add(TakeUtf8(utf8, at));
-    writer.Flush();
+    AppendFolded(utf8.size(), folded, [&](FoldedWriter& writer) {
+        for (std::size_t at = 0; at < utf8.size();)
+            writer.Add(FoldCharacter(TakeUtf8(utf8, at)));
+    });
     return folded;
 }

@@ -8,7 +8,7 @@ enum class Command { Help, Version, Normalize, Check, Tree, Find };
 struct Arguments {
     Command command = Command::Help;
     std::string file;
-    std::string text; // find: what to look for, UTF-8
+    std::string text;                  // find: what to look for, UTF-8
     std::optional<std::string> output; // normalize -o
 };
 

@@ -45,9 +45,7 @@ class TestFindBar : public PaneFixture {
     FindBar& bar() { return app_->finder().bar(); }
     QLineEdit& textBox() { return *bar().findChild<QLineEdit*>(QStringLiteral("findText")); }
     QString count() { return bar().findChild<QLabel*>(QStringLiteral("findCount"))->text(); }
-    QString treeLabel() {
-        return tree().currentItem() ? tree().currentItem()->text(0) : QString();
-    }
+    QString treeLabel() { return tree().currentItem() ? tree().currentItem()->text(0) : QString(); }
     QString listCurrentName() {
         return list().currentRow() < 0 ? QString() : listNames().value(list().currentRow());
     }
@@ -87,11 +85,18 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("group");
         QTest::addColumn<QString>("name");
-        QTest::newRow("katakana for half-width") << "ヤマダ　タロウ" << "遠い親戚" << kDeepTaro;
-        QTest::newRow("hiragana for half-width") << "やまだ たろう" << "遠い親戚" << kDeepTaro;
-        QTest::newRow("small letters for capitals") << "taro@" << "遠い親戚" << kDeepTaro;
-        QTest::newRow("ASCII for full-width letters") << "SUZUKI" << "" << "Ｓｕｚｕｋｉ";
-        QTest::newRow("an address") << "HANAKO@" << "家族" << "山田 花子";
+        QTest::newRow("katakana for half-width") << "ヤマダ　タロウ"
+                                                 << "遠い親戚" << kDeepTaro;
+        QTest::newRow("hiragana for half-width") << "やまだ たろう"
+                                                 << "遠い親戚" << kDeepTaro;
+        QTest::newRow("small letters for capitals") << "taro@"
+                                                    << "遠い親戚" << kDeepTaro;
+        QTest::newRow("ASCII for full-width letters") << "SUZUKI"
+                                                      << ""
+                                                      << "Ｓｕｚｕｋｉ";
+        QTest::newRow("an address") << "HANAKO@"
+                                    << "家族"
+                                    << "山田 花子";
     }
     void typedTextFindsTheEntryAsJapaneseReadersSeeIt() {
         QFETCH(QString, typed);
@@ -234,7 +239,8 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), &textBox());
         QCOMPARE(textBox().selectedText(), QStringLiteral("suzuki"));
         CMainFrame& frame = app_->frame();
-        QVERIFY(bar().mapTo(&frame, QPoint(0, 0)).y() >= tree().mapTo(&frame, tree().rect().bottomLeft()).y());
+        QVERIFY(bar().mapTo(&frame, QPoint(0, 0)).y() >=
+                tree().mapTo(&frame, tree().rect().bottomLeft()).y());
         QVERIFY(bar().mapTo(&frame, bar().rect().bottomLeft()).y() < frame.statusBar()->y());
     }
 };

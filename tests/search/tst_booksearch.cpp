@@ -40,21 +40,36 @@ private slots:
     void foldingMakesTheSameTextMatch_data() {
         QTest::addColumn<QString>("book");
         QTest::addColumn<QString>("typed");
-        QTest::newRow("ASCII case") << "Taro@Example.JP" << "taro@example.jp";
-        QTest::newRow("typed in capitals") << "taro" << "TARO";
-        QTest::newRow("full-width letters") << "ＴＡＲＯ＠ｅｘ" << "taro@ex";
-        QTest::newRow("full-width digits typed") << "090-1234" << "０９０－１２３４";
-        QTest::newRow("half-width kana in the book") << "ﾔﾏﾀﾞ ﾀﾛｳ" << "ヤマダ タロウ";
-        QTest::newRow("half-width kana typed") << "ヤマダ" << "ﾔﾏﾀﾞ";
-        QTest::newRow("semi-voiced half-width") << "ﾍﾟﾝｷﾞﾝ" << "ペンギン";
-        QTest::newRow("hiragana against katakana") << "ヤマダ" << "やまだ";
-        QTest::newRow("katakana against hiragana") << "さくら" << "サクラ";
-        QTest::newRow("hiragana against half-width") << "ｻｸﾗ ｶﾞｰﾃﾞﾝ" << "さくら がーでん";
-        QTest::newRow("a mark written apart") << "ガス" << "か゛す";
-        QTest::newRow("ideographic space") << "山田　太郎" << "山田 太郎";
-        QTest::newRow("yen sign typed for the backslash") << "C:\\mail" << "c:¥mail";
-        QTest::newRow("vu from a half-width u") << "ｳﾞｨｰﾅｽ" << "ヴィーナス";
-        QTest::newRow("kanji stay as they are") << "山田太郎" << "田太";
+        QTest::newRow("ASCII case") << "Taro@Example.JP"
+                                    << "taro@example.jp";
+        QTest::newRow("typed in capitals") << "taro"
+                                           << "TARO";
+        QTest::newRow("full-width letters") << "ＴＡＲＯ＠ｅｘ"
+                                            << "taro@ex";
+        QTest::newRow("full-width digits typed") << "090-1234"
+                                                 << "０９０－１２３４";
+        QTest::newRow("half-width kana in the book") << "ﾔﾏﾀﾞ ﾀﾛｳ"
+                                                     << "ヤマダ タロウ";
+        QTest::newRow("half-width kana typed") << "ヤマダ"
+                                               << "ﾔﾏﾀﾞ";
+        QTest::newRow("semi-voiced half-width") << "ﾍﾟﾝｷﾞﾝ"
+                                                << "ペンギン";
+        QTest::newRow("hiragana against katakana") << "ヤマダ"
+                                                   << "やまだ";
+        QTest::newRow("katakana against hiragana") << "さくら"
+                                                   << "サクラ";
+        QTest::newRow("hiragana against half-width") << "ｻｸﾗ ｶﾞｰﾃﾞﾝ"
+                                                     << "さくら がーでん";
+        QTest::newRow("a mark written apart") << "ガス"
+                                              << "か゛す";
+        QTest::newRow("ideographic space") << "山田　太郎"
+                                           << "山田 太郎";
+        QTest::newRow("yen sign typed for the backslash") << "C:\\mail"
+                                                          << "c:¥mail";
+        QTest::newRow("vu from a half-width u") << "ｳﾞｨｰﾅｽ"
+                                                << "ヴィーナス";
+        QTest::newRow("kanji stay as they are") << "山田太郎"
+                                                << "田太";
     }
     void foldingMakesTheSameTextMatch() {
         QFETCH(QString, book);
@@ -65,14 +80,21 @@ private slots:
     void differentTextStaysDifferent_data() {
         QTest::addColumn<QString>("book");
         QTest::addColumn<QString>("typed");
-        QTest::newRow("a voiced kana is another kana") << "ｶﾞｽ" << "カス";
-        QTest::newRow("a plain kana is not the voiced one") << "カス" << "ガ";
-        QTest::newRow("semi-voiced is not voiced") << "ﾊﾟﾝ" << "バン";
-        QTest::newRow("small kana") << "ｷｬﾝ" << "キヤン";
-        QTest::newRow("long vowel mark is no hyphen") << "ｰ" << "-";
-        QTest::newRow("other kanji") << "山田" << "山口";
+        QTest::newRow("a voiced kana is another kana") << "ｶﾞｽ"
+                                                       << "カス";
+        QTest::newRow("a plain kana is not the voiced one") << "カス"
+                                                            << "ガ";
+        QTest::newRow("semi-voiced is not voiced") << "ﾊﾟﾝ"
+                                                   << "バン";
+        QTest::newRow("small kana") << "ｷｬﾝ"
+                                    << "キヤン";
+        QTest::newRow("long vowel mark is no hyphen") << "ｰ"
+                                                      << "-";
+        QTest::newRow("other kanji") << "山田"
+                                     << "山口";
         // A trail byte may look like an ASCII letter: "ソ" is 0x83 0x5C, "ポ" 0x83 0x7C.
-        QTest::newRow("no match inside a character") << "ソポ" << "\\|";
+        QTest::newRow("no match inside a character") << "ソポ"
+                                                     << "\\|";
     }
     void differentTextStaysDifferent() {
         QFETCH(QString, book);
@@ -82,8 +104,13 @@ private slots:
 
     void bytesThatAreNoCharacterFoldLikeTheirDisplay() {
         QCOMPARE(FoldBookText("a\x81"), std::string("a\xEF\xBF\xBD"));
-        QCOMPARE(FoldBookText("\x81\x20" "B"), std::string("\xEF\xBF\xBD b"));
-        QCOMPARE(FoldTypedText("\xFF" "A"), std::string("\xEF\xBF\xBD" "a"));
+        QCOMPARE(FoldBookText("\x81\x20"
+                              "B"),
+                 std::string("\xEF\xBF\xBD b"));
+        QCOMPARE(FoldTypedText("\xFF"
+                               "A"),
+                 std::string("\xEF\xBF\xBD"
+                             "a"));
     }
 
     // Entries are found in tree order, a group before its children, each once however
