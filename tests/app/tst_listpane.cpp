@@ -682,7 +682,7 @@ private slots:
         for (QAction* action : edit->actions())
             texts << (action->isSeparator() ? "-" : action->text());
         QCOMPARE(texts, (QStringList{"削除", "-", "上へ移動", "下へ移動", "-", "選択位置に読み込み",
-                                     "-", "ﾌﾟﾛﾊﾟﾃｨ"}));
+                                     "-", "ﾌﾟﾛﾊﾟﾃｨ", "-", "検索..."}));
     }
 };
 
