@@ -163,26 +163,31 @@ void BookFinder::step(bool forward) {
         searchAgain();
     if (matches_.empty())
         return;
-    const std::size_t count = matches_.size();
-    std::size_t target = 0;
-    bool wrapped = false;
-    if (forward) {
-        const std::optional<std::size_t> after =
-            current_ ? std::optional(*current_ + 1) : matchAtOrAfter(currentPlace_);
-        wrapped = !after || *after == count;
-        target = wrapped ? 0 : *after;
-    } else {
-        const std::size_t before =
-            current_ ? *current_ : matchAtOrAfter(currentPlace_).value_or(count);
-        wrapped = before == 0;
-        target = wrapped ? count - 1 : before - 1;
-    }
-    if (wrapped)
-        frame_.statusBar()->showMessage(
-            forward ? QStringLiteral("アドレス帳の末尾に達したので、先頭から検索しました")
-                    : QStringLiteral("アドレス帳の先頭に達したので、末尾から検索しました"),
-            kWrapMessageMs);
-    goToMatch(target);
+    const std::optional<std::size_t> target = forward ? matchAfter() : matchBefore();
+    if (!target)
+        announceWrap(forward);
+    goToMatch(target.value_or(forward ? 0 : matches_.size() - 1));
+}
+
+// Nullopt past the last match.
+std::optional<std::size_t> BookFinder::matchAfter() const {
+    const std::optional<std::size_t> after =
+        current_ ? std::optional(*current_ + 1) : matchAtOrAfter(currentPlace_);
+    return after && *after < matches_.size() ? after : std::nullopt;
+}
+
+// Nullopt before the first match.
+std::optional<std::size_t> BookFinder::matchBefore() const {
+    const std::size_t before =
+        current_ ? *current_ : matchAtOrAfter(currentPlace_).value_or(matches_.size());
+    return before > 0 ? std::optional(before - 1) : std::nullopt;
+}
+
+void BookFinder::announceWrap(bool forward) {
+    frame_.statusBar()->showMessage(
+        forward ? QStringLiteral("アドレス帳の末尾に達したので、先頭から検索しました")
+                : QStringLiteral("アドレス帳の先頭に達したので、末尾から検索しました"),
+        kWrapMessageMs);
 }
 
 // The tree selects the match's group (the group itself when the match is one) at once; the

@@ -51,6 +51,9 @@ private:
     std::optional<std::size_t> matchOfAddress(std::uintptr_t address) const;
     std::optional<std::size_t> matchAtOrAfter(std::size_t place) const;
     void step(bool forward);
+    std::optional<std::size_t> matchAfter() const;
+    std::optional<std::size_t> matchBefore() const;
+    void announceWrap(bool forward);
     void goToMatch(std::size_t match);
     void showFoundEntry();
     void showCount();
