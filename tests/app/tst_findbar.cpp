@@ -215,6 +215,16 @@ private slots:
         QCOMPARE(list().rows().rowCount(), 0);
     }
 
+    // The list's part of going to a match comes from the event loop; a book replaced before
+    // then leaves nothing for it to show.
+    void aBookReplacedWhileAMatchIsOnItsWay() {
+        find(QStringLiteral("ヤマダ"));
+        app_->router().execute(ID_FILE_NEW);
+        QTRY_COMPARE(count(), QStringLiteral("0 / 0"));
+        QCOMPARE(list().rows().rowCount(), 0);
+        QCOMPARE(list().currentRow(), -1);
+    }
+
     // Typing through an input method finds nothing until the text is committed.
     void preEditTextDoesNotSearch() {
         pressCtrlF();
