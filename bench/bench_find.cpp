@@ -32,6 +32,8 @@
 
 namespace {
 
+volatile std::size_t benchmark_sink = 0; // keeps the floor's count from being optimised away
+
 constexpr int kEntries = 1'000'000;
 constexpr int kPerGroup = 1000;
 constexpr int kRepetitions = 11;
@@ -164,7 +166,7 @@ void MeasureSearchAlone(Window& window, bool* allMet) {
     }
     std::printf("folded text: %.1f MB for %zu entries\n", double(text.size()) / 1e6,
                 book.EntryCount());
-    for (const char* typed : {"やまだ", "ヤマモト 12", "user99999@"}) {
+    for (const char* typed : {"やまだ", "ヤマモト 12", "user12345@"}) {
         const std::string needle = FoldTypedText(typed);
         std::size_t found = 0;
         const Times search =
@@ -179,8 +181,7 @@ void MeasureSearchAlone(Window& window, bool* allMet) {
                     break;
                 ++hits;
             }
-            if (hits == 0)
-                std::printf("floor found nothing\n");
+            benchmark_sink = hits;
         });
         std::printf("search \"%s\": %zu matches, CPU %.2f ms, floor %.2f ms, ratio %.2fx\n", typed,
                     found, search.cpu, floor.cpu, search.cpu / floor.cpu);
