@@ -225,6 +225,23 @@ private slots:
         QCOMPARE(list().currentRow(), -1);
     }
 
+    // Deeper than the tree pane expands, the match's group is still current in the tree and
+    // its row in the list.
+    void aMatchBelowTheDeepestLevelShown() {
+        closeApp();
+        const int depth = 1500;
+        open(QByteArray("GROUP g\r\n").repeated(depth) + "needle: x\r\n");
+        find(QStringLiteral("NEEDLE"));
+        QTRY_COMPARE(listCurrentName(), QStringLiteral("needle"));
+        int levels = 0;
+        for (const EntryNode* group = list().shownGroup(); group; group = group->parent)
+            ++levels;
+        QCOMPARE(levels, depth);
+        QCOMPARE(CTlwTreeView::entryOf(tree().currentItem()), list().shownGroup());
+        QTest::keyClick(&textBox(), Qt::Key_Escape);
+        QCOMPARE(QApplication::focusWidget(), &list());
+    }
+
     // Typing through an input method finds nothing until the text is committed.
     void preEditTextDoesNotSearch() {
         pressCtrlF();

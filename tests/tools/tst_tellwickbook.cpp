@@ -543,13 +543,19 @@ void TestTellwickBook::findExitsLikeGrep() {
         QCOMPARE(Run(arguments, "/dev/full").exitCode, 2);
 }
 
-// The outer levels of a deep path are counted, not printed, so the output stays linear.
+// The outer levels of a deep path are counted, not printed, so the output stays linear; a
+// stack of 256 KiB holds no recursion over 25,000 levels.
 void TestTellwickBook::findShortensDeepPaths() {
     const QString book = Book(QByteArray("GROUP g\n").repeated(40) + "a: b\n");
     const Result result = Run({"find", "a", book});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, "41: /\u2026(8 groups)\u2026" + QByteArray("/\"g\"").repeated(32) +
                              " address \"a\": \"b\"\n");
+    const QString deep = Book(QByteArray("GROUP g\n").repeated(25000) + "a: b\n", "deep.tlw");
+    const Result deepResult = Run({"-c", "ulimit -s 256 && exec \"$0\" find g \"$1\"", kTool, deep},
+                                  QProcess::nullDevice(), "/bin/sh");
+    QCOMPARE(deepResult.err, QByteArray());
+    QCOMPARE(deepResult.exitCode, 0);
 }
 
 QTEST_GUILESS_MAIN(TestTellwickBook)
