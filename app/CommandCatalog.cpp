@@ -18,6 +18,7 @@ QHash<int, CommandText> BuildCatalog() {
         {ID_DELETE, {"削除", "削除"}},
         {ID_PROPERTIES, {"選択項目の編集", "ﾌﾟﾛﾊﾟﾃｨ"}},
         {ID_LOAD_AT_SELECTION, {"選択位置に他のアドレス帳を読み込む", "選択位置に読み込み"}},
+        {ID_FIND, {"アドレス帳全体から名前とアドレスを検索", "検索"}},
         {ID_FILE_NEW, {"新規にﾌｧｲﾙを作成", "新規ﾌｧｲﾙ"}},
         {ID_FILE_OPEN, {"既存のﾌｧｲﾙを開く", "開く"}},
         {ID_FILE_CLOSE, {"作業中のﾌｧｲﾙを閉じる", "閉じる"}},

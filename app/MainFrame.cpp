@@ -18,16 +18,21 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolBar>
+#include <QVBoxLayout>
 
 CMainFrame::CMainFrame(QWidget* leftPane, QWidget* rightPane, QWidget* parent)
-    : QMainWindow(parent), splitter_(new QSplitter(Qt::Horizontal, this)) {
+    : QMainWindow(parent), splitter_(new QSplitter(Qt::Horizontal)), clientArea_(new QWidget) {
     setObjectName(QStringLiteral("mainFrame"));
     splitter_->setObjectName(QStringLiteral("splitter"));
     splitter_->setChildrenCollapsible(false);
     splitter_->addWidget(leftPane);
     splitter_->addWidget(rightPane);
     splitter_->setStretchFactor(1, 1);
-    setCentralWidget(splitter_);
+    auto* layout = new QVBoxLayout(clientArea_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(splitter_, 1);
+    setCentralWidget(clientArea_);
     createToolBar();
     createStatusBar();
     registerCommands();
@@ -51,6 +56,10 @@ QWidget* CMainFrame::pane(int column) const {
 
 void CMainFrame::setDocumentTitle(const QString& title) {
     setWindowTitle(title + QStringLiteral(" - アドレス帳"));
+}
+
+void CMainFrame::addBottomBar(QWidget* bar) {
+    clientArea_->layout()->addWidget(bar);
 }
 
 void CMainFrame::createToolBar() {
@@ -117,7 +126,7 @@ bool CMainFrame::event(QEvent* event) {
         return QMainWindow::event(event);
     auto& message = static_cast<PaneMessageEvent&>(*event);
     PaneMessageEvent relayed(message.message, message.wParam, message.lParam);
-    QWidget* target = pane(message.message == UM_SHOWGROUP ? 1 : 0);
+    QWidget* target = pane(PaneOfMessage(message.message));
     if (target)
         QCoreApplication::sendEvent(target, &relayed);
     message.result = 0; // whatever the pane answered

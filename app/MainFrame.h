@@ -22,6 +22,8 @@ public:
     QWidget* pane(int column) const;
     QToolBar* toolBar() const { return toolBar_; }
     void setDocumentTitle(const QString& title);
+    // Puts a bar below the panes, above the status bar, as wide as both.
+    void addBottomBar(QWidget* bar);
 
 signals:
     void filesDropped(const QStringList& paths);
@@ -47,6 +49,7 @@ private:
     void focusOtherPane();
 
     QSplitter* splitter_;
+    QWidget* clientArea_; // the splitter, and bars added below it
     QToolBar* toolBar_ = nullptr;
     QLabel* messagePane_ = nullptr;
     bool panesSized_ = false;

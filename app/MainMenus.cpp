@@ -59,6 +59,8 @@ void MainMenus::buildMenus() {
     edit->addAction(command(ID_LOAD_AT_SELECTION, QStringLiteral("選択位置に読み込み")));
     edit->addSeparator();
     edit->addAction(command(ID_PROPERTIES, QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ")));
+    edit->addSeparator();
+    edit->addAction(command(ID_FIND, QStringLiteral("検索...")));
 
     QMenu* view = bar->addMenu(QStringLiteral("表示(&V)"));
     view->addAction(command(ID_VIEW_TOOLBAR, QStringLiteral("ﾂｰﾙ ﾊﾞｰ(&T)")));
@@ -115,6 +117,7 @@ void MainMenus::addShortcuts() {
          {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)}},
         {ID_NEXT_PANE, {QKeySequence(Qt::Key_F6)}},
         {ID_PREV_PANE, {QKeySequence(Qt::SHIFT | Qt::Key_F6)}},
+        {ID_FIND, {QKeySequence(Qt::CTRL | Qt::Key_F)}},
     };
     for (const auto& [id, keys] : table) {
         QAction* action = command(id);

@@ -1,6 +1,7 @@
 #include "TellwickApp.h"
 
 #include "AboutDlg.h"
+#include "BookFinder.h"
 #include "MainFrame.h"
 #include "MainMenus.h"
 #include "ShellRequestQueue.h"
@@ -13,6 +14,7 @@
 #include "framework/StandardCommands.h"
 #include "printing/BookPrinting.h"
 #include "views/Artwork.h"
+#include "views/Commands.h"
 #include "views/IncomingBook.h"
 #include "views/TlwListView.h"
 #include "views/TlwTreeView.h"
@@ -92,6 +94,7 @@ void CTellwickApp::createDocumentAndFrame() {
     activePane_ = tree_;
     router_ = new CommandRouter([this] { return commandChain(); }, frame_.get());
     menus_ = new MainMenus(*frame_, *router_, recentFiles_);
+    finder_ = new BookFinder(*frame_, document_->tree);
     registerCommands();
 
     connect(document_.get(), &Document::titleChanged, frame_.get(), &CMainFrame::setDocumentTitle);
@@ -110,6 +113,7 @@ void CTellwickApp::registerCommands() {
     onCommand(ID_FILE_NEW, [this] { documents_->fileNew(); });
     onCommand(ID_FILE_OPEN, [this] { documents_->fileOpen(); });
     onCommand(ID_APP_EXIT, [this] { frame_->close(); });
+    onCommand(ID_FIND, [this] { finder_->open(); });
     for (int i = 0; i < recentFiles_.maxSize(); ++i)
         onCommand(ID_FILE_MRU_FILE1 + i, [this, i] { documents_->openRecentFile(i); });
 }

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class BookFinder;
 class BookPrinting;
 class CMainFrame;
 class CTellwickDoc;
@@ -46,6 +47,7 @@ public:
     RecentFileList& recentFiles() { return recentFiles_; }
     CTlwTreeView& treePane() const { return *tree_; }
     CTlwListView& listPane() const { return *list_; }
+    BookFinder& finder() const { return *finder_; }
 
     // Whether start-up ended because the command line asked to print.
     bool startedToPrint() const {
@@ -86,6 +88,7 @@ private:
     CTlwListView* list_ = nullptr;
     CommandRouter* router_ = nullptr;
     MainMenus* menus_ = nullptr;
+    BookFinder* finder_ = nullptr;
     ShellServer* shellServer_ = nullptr;
     QPointer<QWidget> activePane_;
     CommandLineInfo pendingPrint_;

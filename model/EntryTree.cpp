@@ -6,6 +6,7 @@
 template <typename Address>
 void EntryTree::SetText(EntryNode* node, std::string_view name,
                         std::span<const Address> addresses) {
+    ++revision_;
     using entry_text::LengthSize;
     std::size_t size = LengthSize(name.size()) + name.size();
     for (std::string_view address : addresses)
@@ -79,6 +80,7 @@ void EntryTree::LinkAfter(EntryNode* node, EntryNode* anchor) {
 }
 
 EntryNode* EntryTree::AppendEntry(EntryNode* node, EntryNode* anchor, bool intoGroup) {
+    ++revision_;
     if (!first) {
         first = node;
     } else if (!anchor) {
@@ -109,6 +111,7 @@ EntryNode* EntryTree::AppendEntry(EntryNode* node, EntryNode* anchor, bool intoG
 }
 
 EntryNode* EntryTree::InsertAfter(EntryNode* node, EntryNode* anchor) {
+    ++revision_;
     if (!first) {
         first = node;
     } else if (!anchor) {
@@ -158,6 +161,7 @@ EntryNode* EntryTree::AdoptTopLevel(EntryTree& other, EntryNode* parent) {
 }
 
 EntryNode* EntryTree::TakeBookAfter(EntryTree& other, EntryNode* anchor) {
+    ++revision_;
     if (!other.first)
         return nullptr;
     arena_.Adopt(other.arena_);
@@ -180,6 +184,7 @@ EntryNode* EntryTree::TakeBookAfter(EntryTree& other, EntryNode* anchor) {
 }
 
 EntryNode* EntryTree::TakeBookInto(EntryTree& other, EntryNode* group) {
+    ++revision_;
     if (!other.first)
         return nullptr;
     arena_.Adopt(other.arena_);
@@ -206,6 +211,7 @@ void EntryTree::Unlink(EntryNode* node) {
 }
 
 void EntryTree::MoveEntry(EntryNode* node, EntryNode* target) {
+    ++revision_;
     if (!node)
         return;
     Unlink(node);
@@ -229,6 +235,7 @@ void EntryTree::MoveEntry(EntryNode* node, EntryNode* target) {
 }
 
 void EntryTree::SwapEntries(EntryNode* a, EntryNode* b) {
+    ++revision_;
     std::swap(a->kind, b->kind);
     std::swap(a->text, b->text);
     std::swap(a->textSize, b->textSize);
@@ -240,6 +247,7 @@ void EntryTree::SwapEntries(EntryNode* a, EntryNode* b) {
 }
 
 void EntryTree::RemoveEntry(EntryNode* node) {
+    ++revision_;
     if (!node)
         return;
     if (node->next)
@@ -258,6 +266,7 @@ void EntryTree::RemoveEntry(EntryNode* node) {
 // Frees a whole chain with its subtrees, children before their group and each chain from
 // head to tail. An explicit stack of chain heads replaces recursion on nesting depth.
 void EntryTree::FreeChain(EntryNode*& head) {
+    ++revision_;
     std::vector<EntryNode**> open{&head};
     while (!open.empty()) {
         EntryNode** chainHead = open.back();
@@ -282,6 +291,7 @@ void EntryTree::FreeChildren(EntryNode* group) {
 }
 
 void EntryTree::Clear() {
+    ++revision_;
     first = nullptr;
     arena_.Release();
 }

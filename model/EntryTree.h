@@ -3,6 +3,7 @@
 #include "EntryArena.h"
 #include "EntryNode.h"
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -55,7 +56,13 @@ public:
     void Swap(EntryTree& other) noexcept {
         std::swap(first, other.first);
         arena_.Swap(other.arena_);
+        ++revision_;
+        ++other.revision_;
     }
+    // Changes with every operation that may change the book's entries, their text or their
+    // order (also when it ends up changing nothing), so a reader can tell that what it
+    // derived from the book, pointers included, may no longer hold.
+    std::uint64_t Revision() const { return revision_; }
     // Bytes the book's memory took from the system.
     std::size_t MemoryBytes() const { return arena_.BytesReserved(); }
 
@@ -75,4 +82,5 @@ private:
     static EntryNode* AdoptTopLevel(EntryTree& other, EntryNode* parent);
 
     EntryArena arena_;
+    std::uint64_t revision_ = 0;
 };

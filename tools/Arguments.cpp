@@ -22,6 +22,8 @@ Command CommandNamed(std::string_view name) {
         return Command::Export;
     if (name == "import")
         return Command::Import;
+    if (name == "find")
+        return Command::Find;
     if (name.starts_with("-"))
         throw UsageError("unknown option " + Quoted(name));
     throw UsageError("unknown command " + Quoted(name));
@@ -40,11 +42,16 @@ std::optional<Command> InformationRequest(const std::vector<std::string_view>& w
     return std::nullopt;
 }
 
-void TakeOperand(Arguments& arguments, std::string_view word, bool& haveFile) {
-    if (haveFile)
+// find takes TEXT before FILE; the other commands take FILE alone.
+std::size_t OperandsOf(Command command) {
+    return command == Command::Find ? 2 : 1;
+}
+
+void TakeOperand(Arguments& arguments, std::string_view word, std::size_t& operands) {
+    const std::size_t wanted = OperandsOf(arguments.command);
+    if (operands == wanted)
         throw UsageError("unexpected argument " + Quoted(word));
-    arguments.file = word;
-    haveFile = true;
+    (++operands < wanted ? arguments.text : arguments.file) = word;
 }
 
 bool IsContactCommand(Command command) {
@@ -96,9 +103,13 @@ void TakeOption(Arguments& arguments, const std::vector<std::string_view>& words
     }
 }
 
-void CheckComplete(const Arguments& arguments, std::string_view commandWord, bool haveFile) {
-    if (!haveFile)
+void CheckComplete(const Arguments& arguments, std::string_view commandWord, std::size_t operands) {
+    if (operands + 1 < OperandsOf(arguments.command))
+        throw UsageError("missing TEXT after " + Quoted(commandWord));
+    if (operands < OperandsOf(arguments.command))
         throw UsageError("missing FILE after " + Quoted(commandWord));
+    if (arguments.command == Command::Find && arguments.text.empty())
+        throw UsageError("TEXT is empty");
     if (IsContactCommand(arguments.command) && !arguments.format)
         throw UsageError(std::string(commandWord) + " needs --format");
     if (arguments.command == Command::Import && !arguments.output)
@@ -117,17 +128,17 @@ Arguments ParseArguments(int count, const char* const* values) {
     if (words.empty())
         throw UsageError("missing command");
     arguments.command = CommandNamed(words.front());
-    bool haveFile = false;
+    std::size_t operands = 0;
     bool optionsEnded = false;
     for (std::size_t i = 1; i < words.size(); ++i) {
         std::string_view word = words[i];
         if (optionsEnded || word == "-" || !word.starts_with("-"))
-            TakeOperand(arguments, word, haveFile);
+            TakeOperand(arguments, word, operands);
         else if (word == "--")
             optionsEnded = true;
         else
             TakeOption(arguments, words, i);
     }
-    CheckComplete(arguments, words.front(), haveFile);
+    CheckComplete(arguments, words.front(), operands);
     return arguments;
 }

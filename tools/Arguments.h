@@ -5,11 +5,12 @@
 #include <optional>
 #include <string>
 
-enum class Command { Help, Version, Normalize, Check, Tree, Export, Import };
+enum class Command { Help, Version, Normalize, Check, Tree, Export, Import, Find };
 
 struct Arguments {
     Command command = Command::Help;
     std::string file;
+    std::string text;                    // find: what to look for, UTF-8
     std::optional<std::string> output;   // normalize, export and import -o
     std::optional<ContactFormat> format; // export and import --format
     bool replaceUnencodable = false;     // import --replace-unencodable

@@ -28,23 +28,10 @@ public:
             left -= piece;
         }
     }
-    void AppendQuoted(std::string_view cp932) {
-        static constexpr char kHex[] = "0123456789ABCDEF";
-        text_ += '"';
-        for (char c : Cp932ToUtf8(cp932)) {
-            auto byte = static_cast<unsigned char>(c);
-            if (c == '"' || c == '\\') {
-                text_ += '\\';
-                text_ += c;
-            } else if (byte < 0x20 || byte == 0x7F) {
-                text_ += "\\x";
-                text_ += kHex[byte >> 4];
-                text_ += kHex[byte & 0xF];
-            } else {
-                text_ += c;
-            }
-        }
-        Append("\"");
+    void AppendEntry(const EntryNode& entry) {
+        AppendEntryText(entry, text_);
+        if (text_.size() >= kChunk)
+            Flush();
     }
     void Flush() {
         out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
@@ -61,29 +48,52 @@ private:
 
 void DumpEntry(DumpOutput& out, const EntryNode& entry, std::size_t depth) {
     out.AppendIndent(depth);
-    switch (entry.kind) {
-    case EntryKind::Group:
-        out.Append("group ");
-        out.AppendQuoted(entry.Name());
-        break;
-    case EntryKind::Separator:
-        out.Append("separator");
-        break;
-    default:
-        out.Append("address ");
-        out.AppendQuoted(entry.Name());
-        out.Append(":");
-        bool firstAddress = true;
-        for (std::string_view address : entry.Addresses()) {
-            out.Append(std::exchange(firstAddress, false) ? " " : ", ");
-            out.AppendQuoted(address);
-        }
-        break;
-    }
+    out.AppendEntry(entry);
     out.Append("\n");
 }
 
 } // namespace
+
+void AppendQuotedText(std::string_view cp932, std::string& out) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    out += '"';
+    for (char c : Cp932ToUtf8(cp932)) {
+        auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+void AppendEntryText(const EntryNode& entry, std::string& out) {
+    switch (entry.kind) {
+    case EntryKind::Group:
+        out += "group ";
+        AppendQuotedText(entry.Name(), out);
+        break;
+    case EntryKind::Separator:
+        out += "separator";
+        break;
+    default:
+        out += "address ";
+        AppendQuotedText(entry.Name(), out);
+        out += ':';
+        bool firstAddress = true;
+        for (std::string_view address : entry.Addresses()) {
+            out += std::exchange(firstAddress, false) ? " " : ", ";
+            AppendQuotedText(address, out);
+        }
+        break;
+    }
+}
 
 void DumpTree(const EntryTree& tree, std::ostream& out) {
     DumpOutput dump(out);

@@ -6,6 +6,7 @@
 #include "BookFile.h"
 #include "Check.h"
 #include "ContactCommands.h"
+#include "Find.h"
 #include "ToolError.h"
 #include "TreeDump.h"
 #include "file/BookFormat.h"
@@ -21,6 +22,7 @@ constexpr char kUsage[] = R"(Usage: tellwick-book normalize FILE [-o OUT]
        tellwick-book tree FILE
        tellwick-book export --format vcard|csv|ldif FILE [-o OUT]
        tellwick-book import --format vcard|csv CONTACTS -o BOOK [--replace-unencodable]
+       tellwick-book find TEXT FILE
        tellwick-book --help | --version
 
 FILE is an address book (.tlw): CP932 text, one entry a line.
@@ -66,8 +68,18 @@ import     Reads UTF-8 contacts (vCard 2.1, 3.0 or 4.0, or the CSV that export
            SEPARATOR) is listed as "card N (line L): ..." on standard error, and
            nothing is written, unless --replace-unencodable is given: then each
            such character is written as '?' and their number is printed.
+find       Prints every entry whose name or one of whose addresses contains TEXT,
+           one a line, in the order of the file:
+             LINE: PATH ENTRY
+           LINE is the entry's line number, PATH the groups around it ("/" at
+           the top level, else each quoted name behind a "/"), ENTRY the entry
+           as tree prints it. Capitals and small ASCII letters, full-width and
+           half-width forms (Ａ and A, ｶﾀｶﾅ and カタカナ) and hiragana and katakana
+           count as the same; separators never match. Exit status 0 when
+           something was found, 1 when nothing was.
 
-Exit status is 0 on success and 2 when FILE cannot be read or is malformed, an
+Exit status is 0 on success (for find: something was found, else 1) and 2 when
+FILE cannot be read or is malformed, an
 import has text a book cannot hold, the output cannot be written or the
 arguments are wrong; one line on standard error says why.
 )";
@@ -115,8 +127,20 @@ void Export(const Arguments& arguments) {
     ExportBookContacts(arguments, std::cout);
 }
 
+// grep's exit status: whether anything was found.
+int Find(const Arguments& arguments) {
+    std::size_t found = 0;
+    try {
+        found = FindInBook(arguments.file, arguments.text, std::cout);
+    } catch (const BookIoError&) {
+        FinishStandardOutput();
+    }
+    return found > 0 ? 0 : 1;
+}
+
 // Returns the exit status.
 int Run(const Arguments& arguments) {
+    int status = 0;
     switch (arguments.command) {
     case Command::Help:
         std::cout << kUsage;
@@ -140,9 +164,12 @@ int Run(const Arguments& arguments) {
         if (!ImportBookContacts(arguments, std::cout, std::cerr))
             return 2;
         break;
+    case Command::Find:
+        status = Find(arguments);
+        break;
     }
     FinishStandardOutput();
-    return 0;
+    return status;
 }
 
 } // namespace

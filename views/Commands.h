@@ -11,4 +11,5 @@ enum TellwickCommand : int {
     ID_DELETE = 32778,
     ID_PROPERTIES = 32780,
     ID_LOAD_AT_SELECTION = 32783,
+    ID_FIND = 32784, // opens the find bar
 };

@@ -107,3 +107,8 @@ EntryNode* EntryListModel::entryAt(int row) const {
 void EntryListModel::entryChanged(int row) {
     emit dataChanged(index(row, 0), index(row, 1));
 }
+
+int EntryListModel::rowOf(const EntryNode* entry) const {
+    const auto found = std::find(rows_.begin(), rows_.end(), entry);
+    return found == rows_.end() ? -1 : static_cast<int>(found - rows_.begin());
+}

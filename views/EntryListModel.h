@@ -33,6 +33,8 @@ public:
     void setEntry(int row, EntryNode* entry);
     // Null for a row that does not exist.
     EntryNode* entryAt(int row) const;
+    // The row showing entry, or -1.
+    int rowOf(const EntryNode* entry) const;
     // Tells the views that a row's entry changed its text.
     void entryChanged(int row);
 

@@ -50,18 +50,16 @@ QString ProblemList(const ImportReport& report) {
 
 bool AgreesToReplace(const QString& path, const ImportReport& report, Prompter& prompter,
                      QWidget* parent) {
-    const QString text =
-        QStringLiteral("%1\nには、アドレス帳に保存できない文字があります:\n%2\n\n"
-                       "これらの文字を \"?\" に置き換えて読み込みますか?")
-            .arg(QDir::toNativeSeparators(path), ProblemList(report));
-    return prompter.ask(parent, QCoreApplication::applicationName(), text,
-                        Prompter::Buttons::YesNo, Prompter::Icon::Warning,
-                        Prompter::Answer::No) == Prompter::Answer::Yes;
+    const QString text = QStringLiteral("%1\nには、アドレス帳に保存できない文字があります:\n%2\n\n"
+                                        "これらの文字を \"?\" に置き換えて読み込みますか?")
+                             .arg(QDir::toNativeSeparators(path), ProblemList(report));
+    return prompter.ask(parent, QCoreApplication::applicationName(), text, Prompter::Buttons::YesNo,
+                        Prompter::Icon::Warning, Prompter::Answer::No) == Prompter::Answer::Yes;
 }
 
 // Imports the contact file's text; an empty result with the error set when it is malformed.
-ImportReport Import(ContactFormat format, const std::string& text, EntryTree& into,
-                    bool replace, QString& error) {
+ImportReport Import(ContactFormat format, const std::string& text, EntryTree& into, bool replace,
+                    QString& error) {
     try {
         return ImportContacts(format, text, into, replace);
     } catch (const ImportError& malformed) {
@@ -70,8 +68,8 @@ ImportReport Import(ContactFormat format, const std::string& text, EntryTree& in
     return {};
 }
 
-bool ReadContactFile(const QString& path, ContactFormat format, EntryTree& into,
-                     Prompter& prompter, QWidget* parent) {
+bool ReadContactFile(const QString& path, ContactFormat format, EntryTree& into, Prompter& prompter,
+                     QWidget* parent) {
     std::string text;
     const FileResult result = ReadRegularFile(path, [&text](std::istream& in) {
         text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -89,10 +87,10 @@ bool ReadContactFile(const QString& path, ContactFormat format, EntryTree& into,
         report = Import(format, text, into, true, error);
     }
     if (!error.isEmpty()) {
-        prompter.inform(parent, QCoreApplication::applicationName(),
-                        QStringLiteral("%1\nを読み込めません。\n%2")
-                            .arg(QDir::toNativeSeparators(path), error),
-                        Prompter::Icon::Warning);
+        prompter.inform(
+            parent, QCoreApplication::applicationName(),
+            QStringLiteral("%1\nを読み込めません。\n%2").arg(QDir::toNativeSeparators(path), error),
+            Prompter::Icon::Warning);
         return false;
     }
     return true;
@@ -113,8 +111,7 @@ bool IsContactFile(const QString& path) {
     return FormatOf(path).has_value();
 }
 
-bool ReadIncomingBook(const QString& path, EntryTree& into, Prompter& prompter,
-                      QWidget* parent) {
+bool ReadIncomingBook(const QString& path, EntryTree& into, Prompter& prompter, QWidget* parent) {
     if (const std::optional<ContactFormat> format = FormatOf(path))
         return ReadContactFile(path, *format, into, prompter, parent);
     const FileResult result = CTellwickDoc::ReadOtherBook(path, into);

@@ -14,7 +14,15 @@ enum PaneMessage : int {
     UM_SELECTGROUP = 0x405,    // to the tree: select lParam's item
     UM_MOVEGROUPAFTER = 0x406, // to the tree: re-create request->moved after request->anchor
     UM_MOVEGROUPINTO = 0x407,  // to the tree: the same, as anchor's first child
+    // Finding: bring a found entry into sight without changing the book.
+    UM_SHOWFOUNDGROUP = 0x408, // to the tree: select lParam's item (null: the root item)
+    UM_SHOWFOUNDENTRY = 0x409, // to the list: show lParam's chain, its row current and selected
 };
+
+// Which pane a message is for: 0 the tree on the left, 1 the list on the right.
+inline int PaneOfMessage(int message) {
+    return message == UM_SHOWGROUP || message == UM_SHOWFOUNDENTRY ? 1 : 0;
+}
 
 // The record that UM_MOVEGROUPAFTER and UM_MOVEGROUPINTO point at; owned by the sender.
 struct GroupMoveRequest {

@@ -79,6 +79,8 @@ bool CTlwListView::event(QEvent* event) {
         auto& message = static_cast<PaneMessageEvent&>(*event);
         if (message.message == UM_SHOWGROUP)
             showGroup(message.entry());
+        else if (message.message == UM_SHOWFOUNDENTRY)
+            showFoundEntry(message.entry());
         message.result = 0;
         return true;
     }
@@ -95,6 +97,22 @@ void CTlwListView::showGroup(EntryNode* group) {
     // No row is focused or selected afterwards, so there is no current row.
     selectionModel()->clear();
     dropTarget_ = QPersistentModelIndex();
+}
+
+// The rows are refilled only when they show another group: a found entry in the group
+// shown keeps the rows, and the selection moves to it.
+void CTlwListView::showFoundEntry(EntryNode* entry) {
+    if (!entry)
+        return;
+    if (shownGroup_ != entry->parent)
+        showGroup(entry->parent);
+    const int row = rows_->rowOf(entry);
+    if (row < 0)
+        return;
+    const QModelIndex index = rows_->index(row, EntryListModel::NameColumn);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                 QItemSelectionModel::Rows);
+    scrollTo(index);
 }
 
 // Coming into the pane does not make a row current: only a click or a key does, so the

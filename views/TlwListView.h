@@ -56,6 +56,7 @@ private:
 
     void registerCommands();
     void showGroup(EntryNode* group);
+    void showFoundEntry(EntryNode* entry);
     void setCurrentRow(int row);
     void sendToFrame(int message, EntryNode* entry);
     void markModified();

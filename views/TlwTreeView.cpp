@@ -206,6 +206,9 @@ void CTlwTreeView::handlePaneMessage(PaneMessageEvent& message) {
     case UM_SELECTGROUP:
         selectGroup(message.entry());
         break;
+    case UM_SHOWFOUNDGROUP:
+        showFoundGroup(message.entry());
+        break;
     case UM_MOVEGROUPAFTER:
     case UM_MOVEGROUPINTO:
         moveGroupItem(message);
@@ -238,6 +241,16 @@ void CTlwTreeView::selectGroup(EntryNode* entry) {
         setCurrentItem(item);
         scrollToItem(item);
     }
+}
+
+// Selects the group's item, or the root item for the top level; scrolling to it expands
+// the items above it.
+void CTlwTreeView::showFoundGroup(EntryNode* group) {
+    QTreeWidgetItem* item = group ? findGroupItem(group) : rootItem();
+    if (!item)
+        return;
+    setCurrentItem(item);
+    scrollToItem(item);
 }
 
 void CTlwTreeView::moveGroupItem(const PaneMessageEvent& message) {

@@ -76,6 +76,7 @@ private:
     void refreshGroup(EntryNode* entry);
     void renameGroup(EntryNode* entry);
     void selectGroup(EntryNode* entry);
+    void showFoundGroup(EntryNode* group);
     void moveGroupItem(const PaneMessageEvent& message);
     QTreeWidgetItem* copyItemTree(QTreeWidgetItem* source, QTreeWidgetItem* anchor, int place);
 

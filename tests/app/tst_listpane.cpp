@@ -676,8 +676,8 @@ private slots:
         QStringList labels;
         for (const FileFilter& filter : prompter_->dialogFilters.value(0))
             labels << filter.label;
-        QCOMPARE(labels, (QStringList{"ｱﾄﾞﾚｽ帳ﾌｧｲﾙ", "vCard (*.vcf)", "CSV (*.csv)",
-                                      "すべてのﾌｧｲﾙ(*.*)"}));
+        QCOMPARE(labels,
+                 (QStringList{"ｱﾄﾞﾚｽ帳ﾌｧｲﾙ", "vCard (*.vcf)", "CSV (*.csv)", "すべてのﾌｧｲﾙ(*.*)"}));
         QVERIFY(prompter_->shown.isEmpty());
         QVERIFY(WrittenBook(app.document())
                     .contains("A1: x,y,z\r\nGROUP \x97\x46\x90\x6c\r\n  \x8eR\x93\x63 \x91\xbe"
@@ -691,9 +691,10 @@ private slots:
     void contactTextTheBookCannotHoldIsAskedAbout() {
         CTellwickApp& app = openWithLog(kBook);
         clickRow(1);
-        const QString file = writeFile("in.vcf", "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:ok\r\nEND:VCARD\r\n"
-                                                 "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:smile😀\r\n"
-                                                 "EMAIL:s@example.jp\r\nEND:VCARD\r\n");
+        const QString file =
+            writeFile("in.vcf", "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:ok\r\nEND:VCARD\r\n"
+                                "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:smile😀\r\n"
+                                "EMAIL:s@example.jp\r\nEND:VCARD\r\n");
         prompter_->openChoices = {file, file};
         prompter_->answers = {Prompter::Answer::No, Prompter::Answer::Yes};
         QVERIFY(app.router().execute(ID_LOAD_AT_SELECTION));
@@ -704,12 +705,14 @@ private slots:
         QVERIFY(!app.document().isModified());
 
         QVERIFY(app.router().execute(ID_LOAD_AT_SELECTION));
-        QVERIFY(WrittenBook(app.document()).contains("A1: x,y,z\r\nok: \r\nsmile?: s@example.jp\r\n"));
+        QVERIFY(
+            WrittenBook(app.document()).contains("A1: x,y,z\r\nok: \r\nsmile?: s@example.jp\r\n"));
     }
 
     void malformedContactFileIsReportedWithoutChange() {
         CTellwickApp& app = openWithLog(kBook);
-        prompter_->openChoices = {writeFile("bad.vcf", "BEGIN:VCARD\r\nFN:\xff\xfe\r\nEND:VCARD\r\n")};
+        prompter_->openChoices = {
+            writeFile("bad.vcf", "BEGIN:VCARD\r\nFN:\xff\xfe\r\nEND:VCARD\r\n")};
         QVERIFY(app.router().execute(ID_LOAD_AT_SELECTION));
         QCOMPARE(prompter_->shown.size(), 1);
         QVERIFY(prompter_->shown[0].text.contains(QStringLiteral("を読み込めません")));
@@ -757,7 +760,7 @@ private slots:
         for (QAction* action : edit->actions())
             texts << (action->isSeparator() ? "-" : action->text());
         QCOMPARE(texts, (QStringList{"削除", "-", "上へ移動", "下へ移動", "-", "選択位置に読み込み",
-                                     "-", "ﾌﾟﾛﾊﾟﾃｨ"}));
+                                     "-", "ﾌﾟﾛﾊﾟﾃｨ", "-", "検索..."}));
     }
 };
 

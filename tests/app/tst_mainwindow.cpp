@@ -447,9 +447,9 @@ private slots:
     // A dropped vCard file is not opened as a book: it is offered for reading in.
     void droppedContactFileIsOfferedForReadingIn() {
         const QString book = writeFile(QStringLiteral("book.tlw"), kBook);
-        const QString cards = writeFile(QStringLiteral("cards.vcf"),
-                                        "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:card\r\n"
-                                        "EMAIL:c@example.jp\r\nEND:VCARD\r\n");
+        const QString cards =
+            writeFile(QStringLiteral("cards.vcf"), "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:card\r\n"
+                                                   "EMAIL:c@example.jp\r\nEND:VCARD\r\n");
         CTellwickApp& app = start({book});
         prompter_->answers = {Prompter::Answer::No, Prompter::Answer::Yes};
         QMimeData mime;

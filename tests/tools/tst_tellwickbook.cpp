@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -114,6 +115,10 @@ private slots:
     void errorsAreOneLineAndStatusTwo();
     void unreadableFileIsReported();
     void helpAndVersion();
+    void findPrintsEachMatchWithItsLineAndGroups();
+    void findExitsLikeGrep_data();
+    void findExitsLikeGrep();
+    void findShortensDeepPaths();
 
 private:
     QString Path(const QString& name) const { return dir_->filePath(name); }
@@ -571,6 +576,86 @@ void TestTellwickBook::helpAndVersion() {
     const Result version = Run({"--version"});
     QCOMPARE(version.exitCode, 0);
     QCOMPARE(version.out, QByteArray("tellwick-book 1.0\n"));
+}
+
+// Lines that make no entry (comments, blanks, END GROUP) still count; the matching folds case,
+// width and kana as the window's find bar does.
+void TestTellwickBook::findPrintsEachMatchWithItsLineAndGroups() {
+    const QString book = QString::fromUtf8("#ﾔﾏﾀﾞ in a comment\r\n"
+                                           "GROUP 家族\r\n"
+                                           "\r\n"
+                                           "  GROUP 親戚\r\n"
+                                           "    ﾔﾏﾀﾞ ﾀﾛｳ: TARO@EXAMPLE.JP,\"q\"\r\n"
+                                           "  END GROUP\r\n"
+                                           "  SEPARATOR\r\n"
+                                           "END GROUP\r\n"
+                                           "END GROUP\r\n"
+                                           "GROUP やまだ会\r\n"
+                                           "やまだ商店: shop@example.jp\r\n");
+    QStringEncoder toCp932("windows-31j");
+    const QString path = Book(toCp932.encode(book));
+    const Result found = Run({"find", "ヤマダ", path});
+    QCOMPARE(found.err, QByteArray());
+    QCOMPARE(QString::fromUtf8(found.out),
+             QString::fromUtf8("5: /\"家族\"/\"親戚\" address \"ﾔﾏﾀﾞ ﾀﾛｳ\": \"TARO@EXAMPLE.JP\", "
+                               "\"\\\"q\\\"\"\n"
+                               "10: / group \"やまだ会\"\n"
+                               "11: /\"やまだ会\" address \"やまだ商店\": \"shop@example.jp\"\n"));
+    QCOMPARE(found.exitCode, 0);
+    QCOMPARE(Run({"find", "taro@example", path}).out.left(3), QByteArray("5: "));
+}
+
+void TestTellwickBook::findExitsLikeGrep_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    const QString missing = root_.filePath("missing.tlw");
+    QTest::newRow("found") << QStringList{"find", "b"} << 0 << "";
+    QTest::newRow("not found") << QStringList{"find", "zzz"} << 1 << "";
+    QTest::newRow("separators never match") << QStringList{"find", "セパレータ"} << 1 << "";
+    QTest::newRow("missing file") << QStringList{"find", "b", missing} << 2
+                                  << "cannot open '" + missing + "': No such file or directory";
+    QTest::newRow("no TEXT") << QStringList{"find"} << 2
+                             << "missing TEXT after 'find' (try --help)";
+    QTest::newRow("no FILE") << QStringList{"find", "b", "--"} << 2
+                             << "missing FILE after 'find' (try --help)";
+    QTest::newRow("empty TEXT") << QStringList{"find", ""} << 2 << "TEXT is empty (try --help)";
+    QTest::newRow("extra argument")
+        << QStringList{"find", "b"} << 2 << "unexpected argument 'extra' (try --help)";
+}
+
+void TestTellwickBook::findExitsLikeGrep() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    const QString book = Book("a: b\r\nSEPARATOR\r\n");
+    if (arguments.size() == 2)
+        arguments << book;
+    if (QTest::currentDataTag() == QByteArrayLiteral("extra argument"))
+        arguments << "extra";
+    const Result result = Run(arguments);
+    QCOMPARE(result.exitCode, status);
+    QCOMPARE(QString::fromUtf8(result.err),
+             message.isEmpty() ? QString() : "tellwick-book: " + message + "\n");
+    QCOMPARE(result.out, status == 0 ? QByteArray("1: / address \"a\": \"b\"\n") : QByteArray());
+    // A full disk under standard output is an error, not a success.
+    if (status == 0)
+        QCOMPARE(Run(arguments, "/dev/full").exitCode, 2);
+}
+
+// The outer levels of a deep path are counted, not printed, so the output stays linear; a
+// stack of 256 KiB holds no recursion over 25,000 levels.
+void TestTellwickBook::findShortensDeepPaths() {
+    const QString book = Book(QByteArray("GROUP g\n").repeated(40) + "a: b\n");
+    const Result result = Run({"find", "a", book});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, "41: /\u2026(8 groups)\u2026" + QByteArray("/\"g\"").repeated(32) +
+                             " address \"a\": \"b\"\n");
+    const QString deep = Book(QByteArray("GROUP g\n").repeated(25000) + "a: b\n", "deep.tlw");
+    const Result deepResult = Run({"-c", "ulimit -s 256 && exec \"$0\" find g \"$1\"", kTool, deep},
+                                  QProcess::nullDevice(), "/bin/sh");
+    QCOMPARE(deepResult.err, QByteArray());
+    QCOMPARE(deepResult.exitCode, 0);
 }
 
 QTEST_GUILESS_MAIN(TestTellwickBook)

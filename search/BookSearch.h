@@ -1,0 +1,41 @@
+#pragma once
+
+#include "model/EntryTree.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The entry after entry in tree order (pre-order: a group before its children), or null.
+const EntryNode* NextInTreeOrder(const EntryNode* entry);
+
+// The names and addresses of a whole book folded for finding (see TextFolding.h), built
+// once and searched as often as the user types. Every entry has a place, separators too
+// (they never match), numbered in tree order.
+class FoldedBook {
+public:
+    FoldedBook() = default;
+    explicit FoldedBook(const EntryTree& tree);
+
+    std::size_t EntryCount() const { return entries_.size(); }
+    // The entry at a place. The pointers are the tree's at the time of building: valid
+    // only while the tree's revision has not changed since.
+    const EntryNode* EntryAt(std::size_t place) const { return entries_[place]; }
+    // The places, in tree order, of the entries whose name or one of whose addresses
+    // contains the folded text; none for an empty text.
+    std::vector<std::size_t> PlacesContaining(std::string_view folded) const;
+    // The same, looking only at the places given, in tree order: a text is found only where
+    // every part of it was found too, so typing on narrows the last result.
+    std::vector<std::size_t> PlacesContaining(std::string_view folded,
+                                              const std::vector<std::size_t>& among) const;
+
+private:
+    std::string_view FieldsAt(std::size_t place) const;
+
+    // Every field of every entry folded and ended by a line feed, which no folded text
+    // holds, so a match never spans two fields.
+    std::string text_;
+    std::vector<std::size_t> ends_; // where each entry's fields end in text_
+    std::vector<const EntryNode*> entries_;
+};

@@ -1,0 +1,222 @@
+#include "file/BookFormat.h"
+#include "framework/Cp932.h"
+#include "search/BookSearch.h"
+#include "search/TextFolding.h"
+
+#include <QtTest>
+
+#include <functional>
+#include <sstream>
+
+namespace {
+
+// Book text is CP932: the tests write it in UTF-8 and store it as the book would.
+std::string Cp932(const char* utf8) {
+    return Utf8ToCp932(utf8).value();
+}
+
+bool Contains(const char* bookUtf8, const char* typedUtf8) {
+    return FoldBookText(Cp932(bookUtf8)).find(FoldTypedText(typedUtf8)) != std::string::npos;
+}
+
+void ReadUtf8Book(const char* utf8, EntryTree& tree) {
+    std::istringstream in(Cp932(utf8));
+    ReadBook(in, tree);
+}
+
+std::vector<std::string> NamesAt(const FoldedBook& book, const std::vector<std::size_t>& places) {
+    std::vector<std::string> names;
+    for (std::size_t place : places)
+        names.push_back(Cp932ToUtf8(book.EntryAt(place)->Name()));
+    return names;
+}
+
+} // namespace
+
+class TestBookSearch : public QObject {
+    Q_OBJECT
+
+private slots:
+    void foldingMakesTheSameTextMatch_data() {
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("ASCII case") << "Taro@Example.JP"
+                                    << "taro@example.jp";
+        QTest::newRow("typed in capitals") << "taro"
+                                           << "TARO";
+        QTest::newRow("full-width letters") << "ＴＡＲＯ＠ｅｘ"
+                                            << "taro@ex";
+        QTest::newRow("full-width digits typed") << "090-1234"
+                                                 << "０９０－１２３４";
+        QTest::newRow("half-width kana in the book") << "ﾔﾏﾀﾞ ﾀﾛｳ"
+                                                     << "ヤマダ タロウ";
+        QTest::newRow("half-width kana typed") << "ヤマダ"
+                                               << "ﾔﾏﾀﾞ";
+        QTest::newRow("semi-voiced half-width") << "ﾍﾟﾝｷﾞﾝ"
+                                                << "ペンギン";
+        QTest::newRow("hiragana against katakana") << "ヤマダ"
+                                                   << "やまだ";
+        QTest::newRow("katakana against hiragana") << "さくら"
+                                                   << "サクラ";
+        QTest::newRow("hiragana against half-width") << "ｻｸﾗ ｶﾞｰﾃﾞﾝ"
+                                                     << "さくら がーでん";
+        QTest::newRow("a mark written apart") << "ガス"
+                                              << "か゛す";
+        QTest::newRow("ideographic space") << "山田　太郎"
+                                           << "山田 太郎";
+        QTest::newRow("yen sign typed for the backslash") << "C:\\mail"
+                                                          << "c:¥mail";
+        QTest::newRow("vu from a half-width u") << "ｳﾞｨｰﾅｽ"
+                                                << "ヴィーナス";
+        QTest::newRow("kanji stay as they are") << "山田太郎"
+                                                << "田太";
+    }
+    void foldingMakesTheSameTextMatch() {
+        QFETCH(QString, book);
+        QFETCH(QString, typed);
+        QVERIFY(Contains(book.toUtf8().constData(), typed.toUtf8().constData()));
+    }
+
+    void differentTextStaysDifferent_data() {
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("a voiced kana is another kana") << "ｶﾞｽ"
+                                                       << "カス";
+        QTest::newRow("a plain kana is not the voiced one") << "カス"
+                                                            << "ガ";
+        QTest::newRow("semi-voiced is not voiced") << "ﾊﾟﾝ"
+                                                   << "バン";
+        QTest::newRow("small kana") << "ｷｬﾝ"
+                                    << "キヤン";
+        QTest::newRow("long vowel mark is no hyphen") << "ｰ"
+                                                      << "-";
+        QTest::newRow("other kanji") << "山田"
+                                     << "山口";
+        // A trail byte may look like an ASCII letter: "ソ" is 0x83 0x5C, "ポ" 0x83 0x7C.
+        QTest::newRow("no match inside a character") << "ソポ"
+                                                     << "\\|";
+    }
+    void differentTextStaysDifferent() {
+        QFETCH(QString, book);
+        QFETCH(QString, typed);
+        QVERIFY(!Contains(book.toUtf8().constData(), typed.toUtf8().constData()));
+    }
+
+    void bytesThatAreNoCharacterFoldLikeTheirDisplay() {
+        QCOMPARE(FoldBookText("a\x81"), std::string("a\xEF\xBF\xBD"));
+        QCOMPARE(FoldBookText("\x81\x20"
+                              "B"),
+                 std::string("\xEF\xBF\xBD b"));
+        QCOMPARE(FoldTypedText("\xFF"
+                               "A"),
+                 std::string("\xEF\xBF\xBD"
+                             "a"));
+    }
+
+    // The book's bytes fold exactly as their text on screen does when typed: every character
+    // of CP932 alone, after a kana (where marks join) and with a stray byte. No folded text
+    // holds the line feed that ends a field.
+    void bookBytesFoldAsTheirTypedText() {
+        std::string bytes;
+        for (int lead = 0; lead < 0x100; ++lead) {
+            for (int trail = lead < 0x80 ? 0x7F : 0x00; trail < 0x100; ++trail) {
+                for (const char* before : {"", "\xB6", "\x82\xA9"}) { // ｶ and か
+                    bytes = before;
+                    bytes += static_cast<char>(lead);
+                    if (trail != 0x7F || lead >= 0x80)
+                        bytes += static_cast<char>(trail);
+                    const std::string folded = FoldBookText(bytes);
+                    if (folded != FoldTypedText(Cp932ToUtf8(bytes)) ||
+                        folded.find('\n') != std::string::npos)
+                        QFAIL(qPrintable(QByteArray::fromStdString(bytes).toHex(' ')));
+                }
+            }
+        }
+    }
+
+    // Entries are found in tree order, a group before its children, each once however
+    // often it matches; separators never; a match never spans two fields.
+    void findsEntriesInTreeOrder() {
+        EntryTree tree;
+        ReadUtf8Book("GROUP 山田家\r\n"
+                     "  山田 太郎: taro@yamada.jp,yamada-2\r\n"
+                     "  GROUP 親戚\r\n"
+                     "    ﾔﾏﾀﾞ ﾊﾅｺ: hana@example.jp\r\n"
+                     "  END GROUP\r\n"
+                     "  SEPARATOR\r\n"
+                     "END GROUP\r\n"
+                     "鈴木: suzuki@example.jp\r\n"
+                     "やまだ商店: shop@example.jp\r\n",
+                     tree);
+        const FoldedBook book(tree);
+        QCOMPARE(book.EntryCount(), std::size_t(7));
+        QCOMPARE(NamesAt(book, book.PlacesContaining(FoldTypedText("ヤマダ"))),
+                 (std::vector<std::string>{"ﾔﾏﾀﾞ ﾊﾅｺ", "やまだ商店"}));
+        QCOMPARE(NamesAt(book, book.PlacesContaining(FoldTypedText("yamada"))),
+                 (std::vector<std::string>{"山田 太郎"}));
+        QCOMPARE(NamesAt(book, book.PlacesContaining(FoldTypedText("山田"))),
+                 (std::vector<std::string>{"山田家", "山田 太郎"}));
+        QCOMPARE(NamesAt(book, book.PlacesContaining(FoldTypedText("EXAMPLE.JP"))),
+                 (std::vector<std::string>{"ﾔﾏﾀﾞ ﾊﾅｺ", "鈴木", "やまだ商店"}));
+        QVERIFY(book.PlacesContaining(FoldTypedText("セパレータ")).empty());
+        QVERIFY(book.PlacesContaining(FoldTypedText("jpyamada")).empty());
+        QVERIFY(book.PlacesContaining(FoldTypedText("太郎taro")).empty());
+        QVERIFY(book.PlacesContaining({}).empty());
+    }
+
+    // A line feed typed into a name must not pose as the break between two fields.
+    void lineFeedsNeverJoinFields() {
+        EntryTree tree;
+        const std::vector<std::string_view> addresses{"b"};
+        tree.AppendEntry(tree.NewEntry(EntryKind::Address, "a\nx", addresses), nullptr, false);
+        const FoldedBook book(tree);
+        QVERIFY(book.PlacesContaining(FoldTypedText("a\nb")).empty());
+        QCOMPARE(book.PlacesContaining(FoldTypedText("a\nx")), std::vector<std::size_t>{0});
+    }
+
+    void deepBooksAreWalkedWithoutRecursion() {
+        EntryTree tree;
+        EntryNode* group = nullptr;
+        for (int level = 0; level < 200000; ++level)
+            group = tree.AppendEntry(tree.NewEntry(EntryKind::Group, "g"), group, group != nullptr);
+        tree.AppendEntry(tree.NewEntry(EntryKind::Address, "deep"), group, true);
+        tree.AppendEntry(tree.NewEntry(EntryKind::Address, "top"), nullptr, false);
+        const FoldedBook book(tree);
+        QCOMPARE(book.PlacesContaining("deep"), std::vector<std::size_t>{200000});
+        QCOMPARE(book.PlacesContaining("top"), std::vector<std::size_t>{200001});
+    }
+
+    // Every change of the book shows in the revision, so that what was derived from it
+    // (the folded book's entry pointers) is known to be stale.
+    void everyChangeMovesTheRevision() {
+        EntryTree tree;
+        EntryNode* a = tree.AppendEntry(tree.NewEntry(EntryKind::Address, "a"), nullptr, false);
+        EntryNode* g = tree.AppendEntry(tree.NewEntry(EntryKind::Group, "g"), nullptr, false);
+        EntryNode* b = tree.AppendEntry(tree.NewEntry(EntryKind::Address, "b"), g, true);
+        EntryTree other;
+        other.AppendEntry(other.NewEntry(EntryKind::Address, "o"), nullptr, false);
+        const std::vector<std::string_view> none;
+        const std::vector<std::function<void()>> changes = {
+            [&] { tree.SetName(a, "a2"); },
+            [&] { tree.SetAddresses(a, std::span<const std::string_view>(none)); },
+            [&] { tree.InsertAfter(tree.NewEntry(EntryKind::Address, "c"), a); },
+            [&] { tree.InsertCopyAfter(*a, a); },
+            [&] { tree.InsertCopyInto(*a, g); },
+            [&] { tree.MoveEntry(b, nullptr); },
+            [&] { tree.SwapEntries(a, g); },
+            [&] { tree.RemoveEntry(b); },
+            [&] { tree.FreeChildren(a); }, // a holds the group's contents since the swap
+            [&] { tree.TakeBookAfter(other, nullptr); },
+            [&] { tree.Swap(other); },
+            [&] { tree.Clear(); },
+        };
+        for (std::size_t i = 0; i < changes.size(); ++i) {
+            const std::uint64_t before = tree.Revision();
+            changes[i]();
+            QVERIFY2(tree.Revision() != before, std::to_string(i).c_str());
+        }
+    }
+};
+
+QTEST_APPLESS_MAIN(TestBookSearch)
+#include "tst_booksearch.moc"
