@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -79,9 +80,24 @@ std::string PointerKey(const EntryNode* node) {
 
 void RecordProblems::Add(std::string_view character, std::string& list) {
     ++replaced_;
+    List(character, list);
+}
+
+void RecordProblems::List(std::string_view character, std::string& list) {
     // The two lists never share a character, so one set serves both.
     if (seen_.emplace(character).second)
         list += character;
+}
+
+void RecordProblems::Include(const RecordProblems& other) {
+    for (const auto& [from, to] : {std::pair{&other.unencodable_, &unencodable_},
+                                   std::pair{&other.misplaced_, &misplaced_}}) {
+        for (std::size_t at = 0; at < from->size();) {
+            const std::size_t length = std::max<std::size_t>(1, utf8::SequenceLength(*from, at));
+            List(std::string_view(*from).substr(at, length), *to);
+            at += length;
+        }
+    }
 }
 
 std::string BookText(std::string_view text, TextPlace place, RecordProblems& problems) {
@@ -115,21 +131,52 @@ void ContactBuilder::Add(const ContactRecord& record) {
 }
 
 EntryNode* ContactBuilder::GroupFor(std::string_view groupPath, RecordProblems& problems) {
-    EntryNode* parent = nullptr;
-    for (const std::string& name : group_path::Split(groupPath)) {
-        const std::size_t replacedBefore = problems.Replaced();
-        const std::string bytes = BookText(name, TextPlace::GroupName, problems);
-        auto [place, added] = groups_.try_emplace(PointerKey(parent) + bytes, nullptr);
-        if (added) {
-            place->second = tree_.NewEntry(EntryKind::Group, bytes);
-            AppendTo(parent, place->second);
-        } else {
-            // The group's "?"s were written, and counted, with the record that made it.
-            problems.Unreplace(problems.Replaced() - replacedBefore);
-        }
-        parent = place->second;
+    lastSteps_.resize(StepsSharedWith(groupPath));
+    for (const PathStep& step : lastSteps_) {
+        if (!step.problems.Empty())
+            problems.Include(step.problems);
     }
+    EntryNode* parent = lastSteps_.empty() ? nullptr : lastSteps_.back().group;
+    std::size_t from = lastSteps_.empty() ? 0 : lastSteps_.back().end + 1;
+    while (!groupPath.empty() && from <= groupPath.size()) {
+        const std::size_t end = std::min(groupPath.find('/', from), groupPath.size());
+        parent = GroupNamed(groupPath.substr(from, end - from), parent, end, problems);
+        from = end + 1;
+    }
+    lastPath_.assign(groupPath);
     return parent;
+}
+
+std::size_t ContactBuilder::StepsSharedWith(std::string_view groupPath) const {
+    if (groupPath.empty())
+        return 0;
+    const std::size_t common = static_cast<std::size_t>(
+        std::mismatch(groupPath.begin(), groupPath.end(), lastPath_.begin(), lastPath_.end())
+            .first -
+        groupPath.begin());
+    std::size_t shared = 0;
+    while (shared < lastSteps_.size() && lastSteps_[shared].end <= common &&
+           (lastSteps_[shared].end == groupPath.size() || groupPath[lastSteps_[shared].end] == '/'))
+        ++shared;
+    return shared;
+}
+
+EntryNode* ContactBuilder::GroupNamed(std::string_view piece, EntryNode* parent, std::size_t end,
+                                      RecordProblems& problems) {
+    PathStep step{end, nullptr, {}};
+    const std::string bytes =
+        BookText(group_path::NameOf(piece), TextPlace::GroupName, step.problems);
+    auto [place, added] = groups_.try_emplace(PointerKey(parent) + bytes, nullptr);
+    if (added) {
+        place->second = tree_.NewEntry(EntryKind::Group, bytes);
+        AppendTo(parent, place->second);
+        // A group's "?"s are written once, and counted with the record that made it.
+        problems.AddReplaced(step.problems.Replaced());
+    }
+    problems.Include(step.problems);
+    step.group = place->second;
+    lastSteps_.push_back(std::move(step));
+    return place->second;
 }
 
 void ContactBuilder::AppendTo(EntryNode* group, EntryNode* entry) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 // Where a piece of text goes in a book line, which decides what it may hold there.
 enum class TextPlace { GroupName, EntryName, FirstAddress, LaterAddress };
@@ -14,18 +15,21 @@ enum class TextPlace { GroupName, EntryName, FirstAddress, LaterAddress };
 // What one record held that a book cannot, collected while its text is fitted.
 class RecordProblems {
 public:
+    // A character written as "?".
     void AddUnencodable(std::string_view character) { Add(character, unencodable_); }
     void AddMisplaced(std::string_view character) { Add(character, misplaced_); }
+    // Lists what other problems list, counting nothing as replaced.
+    void Include(const RecordProblems& other);
     bool Empty() const { return unencodable_.empty() && misplaced_.empty(); }
     // Characters written as "?" so far, every occurrence counted.
     std::size_t Replaced() const { return replaced_; }
-    // Takes back the count of text that was fitted but not used (a group already made).
-    void Unreplace(std::size_t count) { replaced_ -= count; }
+    void AddReplaced(std::size_t count) { replaced_ += count; }
     std::string& Unencodable() { return unencodable_; }
     std::string& Misplaced() { return misplaced_; }
 
 private:
     void Add(std::string_view character, std::string& list);
+    void List(std::string_view character, std::string& list);
 
     std::unordered_set<std::string> seen_;
     std::string unencodable_;
@@ -47,7 +51,18 @@ public:
     void Add(const ContactRecord& record);
 
 private:
+    // One group of the last path looked up: where its name ends in the path, and what its
+    // name held that a book cannot.
+    struct PathStep {
+        std::size_t end;
+        EntryNode* group;
+        RecordProblems problems;
+    };
+
     EntryNode* GroupFor(std::string_view groupPath, RecordProblems& problems);
+    std::size_t StepsSharedWith(std::string_view groupPath) const;
+    EntryNode* GroupNamed(std::string_view piece, EntryNode* parent, std::size_t end,
+                          RecordProblems& problems);
     void AppendTo(EntryNode* group, EntryNode* entry);
     void Report(const ContactRecord& record, RecordProblems& problems);
 
@@ -58,4 +73,8 @@ private:
     // (null key: the top level).
     std::unordered_map<std::string, EntryNode*> groups_;
     std::unordered_map<const EntryNode*, EntryNode*> lastInChain_;
+    // Records come in runs of one group, or of a group and its subgroups: the groups of the
+    // last path are kept, so the names a path shares with it need no new look-up.
+    std::string lastPath_;
+    std::vector<PathStep> lastSteps_;
 };

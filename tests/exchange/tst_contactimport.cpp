@@ -199,15 +199,17 @@ void TestContactImport::csvSyntax() {
 
 void TestContactImport::categoriesNestInFirstSeenOrder() {
     const std::string text = Card("FN:1\r\n") + Card("FN:2\r\nCATEGORIES:B/C,Other\r\n") +
-                             Card("FN:3\r\nCATEGORIES:A\r\n") + Card("FN:4\r\nCATEGORIES:B\r\n") +
-                             Card("FN:5\r\nCATEGORIES:B/C\r\n") + Card("FN:6\r\nCATEGORIES:\r\n") +
-                             Card("FN:7\r\nCATEGORIES:a\\,b/%25%2f%\r\n");
+                             Card("FN:3\r\nCATEGORIES:B/CD\r\n") +
+                             Card("FN:4\r\nCATEGORIES:B\r\n") + Card("FN:5\r\nCATEGORIES:A\r\n") +
+                             Card("FN:6\r\nCATEGORIES:B/C\r\n") + Card("FN:7\r\nCATEGORIES:\r\n") +
+                             Card("FN:8\r\nCATEGORIES:a\\,b/%25%2f%\r\n");
     QCOMPARE(ImportedBook(ContactFormat::VCard, text),
              "1: \n"
-             "GROUP B\n  GROUP C\n    2: \n    5: \n  END GROUP\n  4: \nEND GROUP\n"
-             "GROUP A\n  3: \nEND GROUP\n"
-             "6: \n"
-             "GROUP a,b\n  GROUP %/%\n    7: \n  END GROUP\nEND GROUP\n");
+             "GROUP B\n  GROUP C\n    2: \n    6: \n  END GROUP\n"
+             "  GROUP CD\n    3: \n  END GROUP\n  4: \nEND GROUP\n"
+             "GROUP A\n  5: \nEND GROUP\n"
+             "7: \n"
+             "GROUP a,b\n  GROUP %/%\n    8: \n  END GROUP\nEND GROUP\n");
 }
 
 void TestContactImport::textOutsideCp932IsReportedPerRecord() {
@@ -225,6 +227,7 @@ void TestContactImport::textOutsideCp932IsReportedPerRecord() {
     QCOMPARE(report.unencodable[1].record, 3u);
     QCOMPARE(report.unencodable[1].characters, "🎉");
     QCOMPARE(report.unencodable[2].line, 15u);
+    QCOMPARE(report.unencodable[2].characters, "🎉");
 }
 
 void TestContactImport::replacingWritesQuestionMarksAndCounts() {
