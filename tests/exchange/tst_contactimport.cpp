@@ -161,8 +161,8 @@ void TestContactImport::cardSyntax_data() {
     QTest::newRow("FN wins over N") << Card("N:山田;太郎;;;\r\nFN:やまだ\r\n") << "やまだ: \n"s;
     QTest::newRow("nothing at all") << Card("ORG:Company\r\n") << ": \n"s;
     QTest::newRow("base64 and quoted-printable")
-        << Card("FN;ENCODING=B:5bGx55Sw\r\nNOTE;QUOTED-PRINTABLE:a=3Db=\r\n=20c=ZZ\r\n")
-        << "山田: a=b c=ZZ\n"s;
+        << Card("FN;ENCODING=B:5bGx55Sw\r\nNOTE;QUOTED-PRINTABLE:a=3Db=\r\n =20c=ZZ\r\n")
+        << "山田: a=b  c=ZZ\n"s;
     QTest::newRow("Shift_JIS and Latin-1")
         << Card("FN;CHARSET=Shift_JIS;ENCODING=QUOTED-PRINTABLE:=8ER=93c\r\n"
                 "NOTE;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:20=B0C\r\n")
