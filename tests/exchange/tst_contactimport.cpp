@@ -163,6 +163,8 @@ void TestContactImport::cardSyntax_data() {
     QTest::newRow("base64 and quoted-printable")
         << Card("FN;ENCODING=B:5bGx55Sw\r\nNOTE;QUOTED-PRINTABLE:a=3Db=\r\n =20c=ZZ\r\n")
         << "山田: a=b  c=ZZ\n"s;
+    QTest::newRow("base64 padding")
+        << Card("FN;ENCODING=BASE64:YWI=\r\nNOTE;BASE64:Y Q==\r\n") << "ab: a\n"s;
     QTest::newRow("Shift_JIS and Latin-1")
         << Card("FN;CHARSET=Shift_JIS;ENCODING=QUOTED-PRINTABLE:=8ER=93c\r\n"
                 "NOTE;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:20=B0C\r\n")
@@ -187,6 +189,8 @@ void TestContactImport::csvSyntax_data() {
     QTest::newRow("quoted fields")
         << "Group,Name,Addresses\r\n\"%\",\"say \"\"hi\"\", you\",\"a,\"\"b\"\"\"\r\n"s
         << "GROUP \n  say \"hi\", you: a,\"b\"\nEND GROUP\n"s;
+    QTest::newRow("CR line ends") << "Group,Name,Addresses\r,a,b\r,c,d"s
+                                  << "a: b\nc: d\n"s;
     QTest::newRow("header only") << "\xEF\xBB\xBFGroup,Name,Addresses\r\n"s
                                  << ""s;
 }
