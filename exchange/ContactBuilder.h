@@ -4,7 +4,9 @@
 #include "ContactRecord.h"
 #include "model/EntryTree.h"
 
+#include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -52,15 +54,29 @@ public:
 
 private:
     // One group of the last path looked up: where its name ends in the path, and what its
-    // name held that a book cannot.
+    // name held that a book cannot (null when nothing).
     struct PathStep {
         std::size_t end;
         EntryNode* group;
-        RecordProblems problems;
+        std::unique_ptr<RecordProblems> problems;
+    };
+    // A group by its parent and its name; the name views the group's own text.
+    struct GroupKey {
+        const EntryNode* parent;
+        std::string_view name;
+        bool operator==(const GroupKey&) const = default;
+    };
+    struct GroupKeyHash {
+        std::size_t operator()(const GroupKey& key) const {
+            return std::hash<std::string_view>()(key.name) * 31 +
+                   std::hash<const EntryNode*>()(key.parent);
+        }
     };
 
     EntryNode* GroupFor(std::string_view groupPath, RecordProblems& problems);
     std::size_t StepsSharedWith(std::string_view groupPath) const;
+    EntryNode* FirstIn(const EntryNode* group) const;
+    EntryNode* ExistingGroup(const EntryNode* parent, std::string_view name);
     EntryNode* GroupNamed(std::string_view piece, EntryNode* parent, std::size_t end,
                           RecordProblems& problems);
     void AppendTo(EntryNode* group, EntryNode* entry);
@@ -69,9 +85,10 @@ private:
     EntryTree& tree_;
     bool replace_;
     ImportReport& report_;
-    // A group by its parent's address and its name; the last entry of each chain so far
-    // (null key: the top level).
-    std::unordered_map<std::string, EntryNode*> groups_;
+    // The groups of every chain searched so far (null: the top level).
+    std::unordered_map<GroupKey, EntryNode*, GroupKeyHash> groups_;
+    std::unordered_set<const EntryNode*> indexedChains_;
+    // The last entry of each chain of two or more entries (null key: the top level).
     std::unordered_map<const EntryNode*, EntryNode*> lastInChain_;
     // Records come in runs of one group, or of a group and its subgroups: the groups of the
     // last path are kept, so the names a path shares with it need no new look-up.

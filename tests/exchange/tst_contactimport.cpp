@@ -206,11 +206,12 @@ void TestContactImport::categoriesNestInFirstSeenOrder() {
                              Card("FN:3\r\nCATEGORIES:B/CD\r\n") +
                              Card("FN:4\r\nCATEGORIES:B\r\n") + Card("FN:5\r\nCATEGORIES:A\r\n") +
                              Card("FN:6\r\nCATEGORIES:B/C\r\n") + Card("FN:7\r\nCATEGORIES:\r\n") +
-                             Card("FN:8\r\nCATEGORIES:a\\,b/%25%2f%\r\n");
+                             Card("FN:8\r\nCATEGORIES:a\\,b/%25%2f%\r\n") +
+                             Card("FN:9\r\nCATEGORIES:B/CD\r\n");
     QCOMPARE(ImportedBook(ContactFormat::VCard, text),
              "1: \n"
              "GROUP B\n  GROUP C\n    2: \n    6: \n  END GROUP\n"
-             "  GROUP CD\n    3: \n  END GROUP\n  4: \nEND GROUP\n"
+             "  GROUP CD\n    3: \n    9: \n  END GROUP\n  4: \nEND GROUP\n"
              "GROUP A\n  5: \nEND GROUP\n"
              "7: \n"
              "GROUP a,b\n  GROUP %/%\n    8: \n  END GROUP\nEND GROUP\n");
