@@ -5,7 +5,7 @@
 #include "framework/Cp932.h"
 
 #include <algorithm>
-#include <cstring>
+#include <utility>
 
 namespace {
 
@@ -69,19 +69,28 @@ std::string FittedText(std::string_view text, TextPlace place, RecordProblems& p
     return bytes;
 }
 
-std::string PointerKey(const EntryNode* node) {
-    std::string key(sizeof node, '\0');
-    std::memcpy(key.data(), &node, sizeof node);
-    return key;
-}
-
 } // namespace
 
 void RecordProblems::Add(std::string_view character, std::string& list) {
     ++replaced_;
+    List(character, list);
+}
+
+void RecordProblems::List(std::string_view character, std::string& list) {
     // The two lists never share a character, so one set serves both.
     if (seen_.emplace(character).second)
         list += character;
+}
+
+void RecordProblems::Include(const RecordProblems& other) {
+    for (const auto& [from, to] : {std::pair{&other.unencodable_, &unencodable_},
+                                   std::pair{&other.misplaced_, &misplaced_}}) {
+        for (std::size_t at = 0; at < from->size();) {
+            const std::size_t length = std::max<std::size_t>(1, utf8::SequenceLength(*from, at));
+            List(std::string_view(*from).substr(at, length), *to);
+            at += length;
+        }
+    }
 }
 
 std::string BookText(std::string_view text, TextPlace place, RecordProblems& problems) {
@@ -115,32 +124,93 @@ void ContactBuilder::Add(const ContactRecord& record) {
 }
 
 EntryNode* ContactBuilder::GroupFor(std::string_view groupPath, RecordProblems& problems) {
-    EntryNode* parent = nullptr;
-    for (const std::string& name : group_path::Split(groupPath)) {
-        const std::size_t replacedBefore = problems.Replaced();
-        const std::string bytes = BookText(name, TextPlace::GroupName, problems);
-        auto [place, added] = groups_.try_emplace(PointerKey(parent) + bytes, nullptr);
-        if (added) {
-            place->second = tree_.NewEntry(EntryKind::Group, bytes);
-            AppendTo(parent, place->second);
-        } else {
-            // The group's "?"s were written, and counted, with the record that made it.
-            problems.Unreplace(problems.Replaced() - replacedBefore);
-        }
-        parent = place->second;
+    lastSteps_.resize(StepsSharedWith(groupPath));
+    for (const PathStep& step : lastSteps_) {
+        if (step.problems)
+            problems.Include(*step.problems);
     }
+    EntryNode* parent = lastSteps_.empty() ? nullptr : lastSteps_.back().group;
+    std::size_t from = lastSteps_.empty() ? 0 : lastSteps_.back().end + 1;
+    while (!groupPath.empty() && from <= groupPath.size()) {
+        const std::size_t end = std::min(groupPath.find('/', from), groupPath.size());
+        parent = GroupNamed(groupPath.substr(from, end - from), parent, end, problems);
+        from = end + 1;
+    }
+    lastPath_.assign(groupPath);
     return parent;
 }
 
+std::size_t ContactBuilder::StepsSharedWith(std::string_view groupPath) const {
+    if (groupPath.empty())
+        return 0;
+    const std::size_t common = static_cast<std::size_t>(
+        std::mismatch(groupPath.begin(), groupPath.end(), lastPath_.begin(), lastPath_.end())
+            .first -
+        groupPath.begin());
+    std::size_t shared = 0;
+    while (shared < lastSteps_.size() && lastSteps_[shared].end <= common &&
+           (lastSteps_[shared].end == groupPath.size() || groupPath[lastSteps_[shared].end] == '/'))
+        ++shared;
+    return shared;
+}
+
+EntryNode* ContactBuilder::FirstIn(const EntryNode* group) const {
+    return group ? group->firstChild : tree_.first;
+}
+
+// The groups of a chain are indexed when the chain is first searched; a group just made has
+// no children to search, so the chain of a deep path is never indexed.
+EntryNode* ContactBuilder::ExistingGroup(const EntryNode* parent, std::string_view name) {
+    EntryNode* first = FirstIn(parent);
+    if (!first)
+        return nullptr;
+    if (indexedChains_.insert(parent).second) {
+        for (EntryNode* entry = first; entry; entry = entry->next) {
+            if (entry->IsGroup())
+                groups_.emplace(GroupKey{parent, entry->Name()}, entry);
+        }
+    }
+    const auto found = groups_.find({parent, name});
+    return found != groups_.end() ? found->second : nullptr;
+}
+
+EntryNode* ContactBuilder::GroupNamed(std::string_view piece, EntryNode* parent, std::size_t end,
+                                      RecordProblems& problems) {
+    RecordProblems nameProblems;
+    const std::string bytes =
+        BookText(group_path::NameOf(piece), TextPlace::GroupName, nameProblems);
+    EntryNode* group = ExistingGroup(parent, bytes);
+    if (!group) {
+        group = tree_.NewEntry(EntryKind::Group, bytes);
+        AppendTo(parent, group);
+        if (indexedChains_.contains(parent))
+            groups_.emplace(GroupKey{parent, group->Name()}, group);
+        // A group's "?"s are written once, and counted with the record that made it.
+        problems.AddReplaced(nameProblems.Replaced());
+    }
+    PathStep step{end, group, nullptr};
+    if (!nameProblems.Empty()) {
+        problems.Include(nameProblems);
+        step.problems = std::make_unique<RecordProblems>(std::move(nameProblems));
+    }
+    lastSteps_.push_back(std::move(step));
+    return group;
+}
+
+// An empty chain takes its first entry directly; a chain's last entry is remembered from
+// its second entry on, so the chains of a deep path cost no look-up at all.
 void ContactBuilder::AppendTo(EntryNode* group, EntryNode* entry) {
+    EntryNode* first = FirstIn(group);
+    if (!first) {
+        tree_.AppendEntry(entry, group, group != nullptr);
+        return;
+    }
     EntryNode*& last = lastInChain_[group];
-    if (last)
-        tree_.InsertAfter(entry, last);
-    else if (group)
-        tree_.AppendEntry(entry, group, true);
-    else
-        tree_.AppendEntry(entry, nullptr, false);
-    last = entry;
+    if (!last) {
+        for (last = first; last->next;) // one step: the chain held only its first entry
+            last = last->next;
+    }
+    last = tree_.InsertAfter(entry, last);
 }
 
 void ContactBuilder::Report(const ContactRecord& record, RecordProblems& problems) {

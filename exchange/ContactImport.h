@@ -43,8 +43,9 @@ struct ImportError : std::runtime_error {
 // VCard: versions 2.1, 3.0 and 4.0. Each card gives one address entry: the name from FN, or
 //   when FN is missing or empty from N as "family given additional"; EMAIL, TEL and NOTE in
 //   the order they appear become its addresses (one empty address when it has none). The
-//   first item of the first CATEGORIES is its group path (GroupPath.h): the groups are made
-//   once each, in first-seen order, and a card without a category stays at the top level.
+//   first item of the first non-empty CATEGORIES is its group path (GroupPath.h): the groups
+//   are made once each, in first-seen order, and a card without one stays at the top level.
+//   A TEL written as a "tel:" URI loses the "tel:".
 //   A card with neither name nor address still gives an entry, so no card goes missing.
 //   QUOTED-PRINTABLE and BASE64 values are decoded, in UTF-8 or the CHARSET they name
 //   (Shift_JIS and its aliases, ISO-8859-1). Group prefixes, parameters and other properties

@@ -10,9 +10,11 @@ bool IsEscape(std::string_view text, std::size_t at, char digit) {
            (text[at + 2] | 0x20) == (digit | 0x20);
 }
 
+} // namespace
+
 // "%25" and "%2F" (either letter case) stand for "%" and "/"; any other "%" is itself, so
 // categories that other clients write with a "%" in them come through unchanged.
-std::string DecodeName(std::string_view piece) {
+std::string NameOf(std::string_view piece) {
     if (piece == "%")
         return {};
     std::string name;
@@ -31,8 +33,6 @@ std::string DecodeName(std::string_view piece) {
     return name;
 }
 
-} // namespace
-
 void AppendName(std::string& path, std::string_view name, bool first) {
     if (!first)
         path += '/';
@@ -48,18 +48,6 @@ void AppendName(std::string& path, std::string_view name, bool first) {
         else
             path += c;
     }
-}
-
-std::vector<std::string> Split(std::string_view path) {
-    std::vector<std::string> names;
-    if (path.empty())
-        return names;
-    for (std::size_t slash; (slash = path.find('/')) != std::string_view::npos;) {
-        names.push_back(DecodeName(path.substr(0, slash)));
-        path.remove_prefix(slash + 1);
-    }
-    names.push_back(DecodeName(path));
-    return names;
 }
 
 } // namespace group_path

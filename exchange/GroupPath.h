@@ -2,7 +2,6 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 // How the groups around an entry are written in one text field (a vCard category, the CSV
 // "Group" column): the group names from the top level down, joined by "/". Inside a name
@@ -13,7 +12,8 @@ namespace group_path {
 
 // Appends one group name (UTF-8) to a path being built.
 void AppendName(std::string& path, std::string_view name, bool first);
-// The names of a path, top level first. An empty path has no names.
-std::vector<std::string> Split(std::string_view path);
+// The name that one piece of a path (the text between two "/", or before the first or after
+// the last) stands for. An empty path holds no names at all: it is the top level.
+std::string NameOf(std::string_view piece);
 
 } // namespace group_path

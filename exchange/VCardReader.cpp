@@ -61,12 +61,12 @@ bool NextContentLine(TextLines& lines, ContentLine& content, bool keepFoldBlank)
     std::optional<bool> quotedPrintable;
     while (!lines.AtEnd()) {
         const std::string_view next = lines.Peek();
-        if (IsFolded(next)) {
-            content.text.append(next.substr(keepFoldBlank ? 0 : 1));
-        } else if (!content.text.empty() && content.text.back() == '=' &&
-                   IsQuotedPrintable(content.text, quotedPrintable)) {
-            content.text.pop_back();
+        if (!content.text.empty() && content.text.back() == '=' &&
+            IsQuotedPrintable(content.text, quotedPrintable)) {
+            content.text.pop_back(); // a soft line break: the next line goes on verbatim
             content.text.append(next);
+        } else if (IsFolded(next)) {
+            content.text.append(next.substr(keepFoldBlank ? 0 : 1));
         } else {
             break;
         }

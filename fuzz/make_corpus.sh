@@ -103,3 +103,15 @@ printf '\n\n   \n\t\nx\n \n  tail  ' >"$out/blank_lines.txt"
 printf 'ok\n\355\225\234\303\261\360\237\230\200\nx\357\277\275\na\302\240b\nzero\342\200\213width\n\363\240\200\201tag\n\377\376\200\n' >"$out/unencodable.txt"
 printf 'a\000\n\000\000\330\n\000=\330\000\336\000\334b\000\r\000\n\000\261\202 \000' >"$out/utf16_surrogates.txt"
 printf '\211\324\216q\n\355@\n\372\\\nx\200\n' >"$out/cp932_bytes.txt"
+
+# Contact files for fuzz_import, which reads each as vCard and as CSV: the mail-client cards
+# of the tests (2.1 quoted-printable, 3.0 groups and parameters, 4.0), escapes, a folded
+# emoji and a quoted parameter, and CSV rows with doubled quotes, escaped group names and a
+# line break inside a quoted field.
+out="$(dirname "$0")/corpus_import"
+mkdir -p "$out"
+cp "$(dirname "$0")/../tests/exchange/data/clients.vcf" "$out/clients.vcf"
+printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:a\\, b:c\r\nCATEGORIES:x/y\\,z,w\r\nitem1.EMAIL;TYPE="a:b":e@x\r\nNOTE:l1\\nl2\r\n \360\237\230\200\r\nEND:VCARD\r\n' \
+    >"$out/escapes.vcf"
+printf 'Group,Name,Addresses\r\n"a/%%25/%%",say ""hi"",x@example.jp\r\n,\345\261\261\347\224\260,"1,\r\n2"\r\n' \
+    >"$out/rows.csv"

@@ -161,8 +161,10 @@ void TestContactImport::cardSyntax_data() {
     QTest::newRow("FN wins over N") << Card("N:山田;太郎;;;\r\nFN:やまだ\r\n") << "やまだ: \n"s;
     QTest::newRow("nothing at all") << Card("ORG:Company\r\n") << ": \n"s;
     QTest::newRow("base64 and quoted-printable")
-        << Card("FN;ENCODING=B:5bGx55Sw\r\nNOTE;QUOTED-PRINTABLE:a=3Db=\r\n=20c=ZZ\r\n")
-        << "山田: a=b c=ZZ\n"s;
+        << Card("FN;ENCODING=B:5bGx55Sw\r\nNOTE;QUOTED-PRINTABLE:a=3Db=\r\n =20c=ZZ\r\n")
+        << "山田: a=b  c=ZZ\n"s;
+    QTest::newRow("base64 padding")
+        << Card("FN;ENCODING=BASE64:YWI=\r\nNOTE;BASE64:Y Q==\r\n") << "ab: a\n"s;
     QTest::newRow("Shift_JIS and Latin-1")
         << Card("FN;CHARSET=Shift_JIS;ENCODING=QUOTED-PRINTABLE:=8ER=93c\r\n"
                 "NOTE;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:20=B0C\r\n")
@@ -187,6 +189,8 @@ void TestContactImport::csvSyntax_data() {
     QTest::newRow("quoted fields")
         << "Group,Name,Addresses\r\n\"%\",\"say \"\"hi\"\", you\",\"a,\"\"b\"\"\"\r\n"s
         << "GROUP \n  say \"hi\", you: a,\"b\"\nEND GROUP\n"s;
+    QTest::newRow("CR line ends") << "Group,Name,Addresses\r,a,b\r,c,d"s
+                                  << "a: b\nc: d\n"s;
     QTest::newRow("header only") << "\xEF\xBB\xBFGroup,Name,Addresses\r\n"s
                                  << ""s;
 }
@@ -199,15 +203,18 @@ void TestContactImport::csvSyntax() {
 
 void TestContactImport::categoriesNestInFirstSeenOrder() {
     const std::string text = Card("FN:1\r\n") + Card("FN:2\r\nCATEGORIES:B/C,Other\r\n") +
-                             Card("FN:3\r\nCATEGORIES:A\r\n") + Card("FN:4\r\nCATEGORIES:B\r\n") +
-                             Card("FN:5\r\nCATEGORIES:B/C\r\n") + Card("FN:6\r\nCATEGORIES:\r\n") +
-                             Card("FN:7\r\nCATEGORIES:a\\,b/%25%2f%\r\n");
+                             Card("FN:3\r\nCATEGORIES:B/CD\r\n") +
+                             Card("FN:4\r\nCATEGORIES:B\r\n") + Card("FN:5\r\nCATEGORIES:A\r\n") +
+                             Card("FN:6\r\nCATEGORIES:B/C\r\n") + Card("FN:7\r\nCATEGORIES:\r\n") +
+                             Card("FN:8\r\nCATEGORIES:a\\,b/%25%2f%\r\n") +
+                             Card("FN:9\r\nCATEGORIES:B/CD\r\n");
     QCOMPARE(ImportedBook(ContactFormat::VCard, text),
              "1: \n"
-             "GROUP B\n  GROUP C\n    2: \n    5: \n  END GROUP\n  4: \nEND GROUP\n"
-             "GROUP A\n  3: \nEND GROUP\n"
-             "6: \n"
-             "GROUP a,b\n  GROUP %/%\n    7: \n  END GROUP\nEND GROUP\n");
+             "GROUP B\n  GROUP C\n    2: \n    6: \n  END GROUP\n"
+             "  GROUP CD\n    3: \n    9: \n  END GROUP\n  4: \nEND GROUP\n"
+             "GROUP A\n  5: \nEND GROUP\n"
+             "7: \n"
+             "GROUP a,b\n  GROUP %/%\n    8: \n  END GROUP\nEND GROUP\n");
 }
 
 void TestContactImport::textOutsideCp932IsReportedPerRecord() {
@@ -225,6 +232,7 @@ void TestContactImport::textOutsideCp932IsReportedPerRecord() {
     QCOMPARE(report.unencodable[1].record, 3u);
     QCOMPARE(report.unencodable[1].characters, "🎉");
     QCOMPARE(report.unencodable[2].line, 15u);
+    QCOMPARE(report.unencodable[2].characters, "🎉");
 }
 
 void TestContactImport::replacingWritesQuestionMarksAndCounts() {

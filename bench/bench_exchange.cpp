@@ -1,0 +1,118 @@
+// Contact export and import: a book twice the size must take about twice as long, whether it
+// is wide (many addresses in many groups) or deep (one address under a long chain of groups,
+// whose whole path every card and row carries). Prints the time per entry or level for each
+// size; exits 3 when a doubling costs more than kMaxDoublingRatio times as long, 1 when an
+// import does not give the book back.
+#include "BenchSupport.h"
+#include "exchange/ContactExport.h"
+#include "exchange/ContactImport.h"
+#include "framework/Cp932.h"
+#include "model/EntryTree.h"
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+
+namespace {
+
+constexpr double kMaxDoublingRatio = 2.6;
+constexpr int kRepetitions = 3;
+
+std::string Cp932(const std::string& utf8) {
+    return Utf8ToCp932(utf8).value_or(std::string());
+}
+
+// Groups of 100 addresses, each with a Japanese name and three addresses.
+void FillWide(EntryTree& tree, int addresses) {
+    EntryNode* group = nullptr;
+    EntryNode* last = nullptr;
+    for (int i = 0; i < addresses; ++i) {
+        if (i % 100 == 0) {
+            group = tree.AppendEntry(
+                tree.NewEntry(EntryKind::Group, Cp932("部署 " + std::to_string(i))), group, false);
+            last = nullptr;
+        }
+        const std::string addresses[] = {"taro" + std::to_string(i) + "@example.jp",
+                                         "090-1234-5678", Cp932("東京都千代田区")};
+        EntryNode* entry =
+            tree.NewEntry(EntryKind::Address, Cp932("山田 太郎 " + std::to_string(i)), addresses);
+        last = last ? tree.InsertAfter(entry, last) : tree.AppendEntry(entry, group, true);
+    }
+}
+
+// A chain of groups with one address in the innermost.
+void FillDeep(EntryTree& tree, int levels) {
+    EntryNode* parent = nullptr;
+    for (int level = 0; level < levels; ++level) {
+        EntryNode* group = tree.NewEntry(EntryKind::Group, Cp932("階層/" + std::to_string(level)));
+        parent = tree.AppendEntry(group, parent, parent != nullptr);
+    }
+    const std::string addresses[] = {"a@example.jp"};
+    tree.AppendEntry(tree.NewEntry(EntryKind::Address, "name", addresses), parent, true);
+}
+
+std::string Exported(const EntryTree& tree, ContactFormat format) {
+    std::ostringstream out;
+    ExportContacts(tree, format, out);
+    return std::move(out).str();
+}
+
+struct Timings {
+    double exportMs;
+    double importMs;
+};
+
+Timings Time(const EntryTree& tree, ContactFormat format, bool& sound) {
+    std::string text;
+    const double exportMs = MedianMs(kRepetitions, [&] { text = Exported(tree, format); });
+    std::unique_ptr<EntryTree> imported;
+    const double importMs = MedianMs(
+        kRepetitions, [&] { ImportContacts(format, text, *imported, false); },
+        [&] { imported = std::make_unique<EntryTree>(); });
+    sound = sound && Exported(*imported, format) == text;
+    return {exportMs, importMs};
+}
+
+void PrintStep(const char* step, double ms, double previous, int n, bool& linear) {
+    const double ratio = previous > 0 ? ms / previous : 0;
+    const bool ok = ratio <= kMaxDoublingRatio;
+    linear = linear && ok;
+    std::printf("  %s %9.1f ms %7.3f us", step, ms, 1000 * ms / n);
+    if (previous > 0)
+        std::printf(" x%.2f %s", ratio, ok ? "ok" : "SLOW");
+}
+
+// Measures books of size, 2 size and 4 size; false when a doubling was too slow.
+bool Measure(const char* what, int size, const std::function<void(EntryTree&, int)>& fill,
+             bool& sound) {
+    bool linear = true;
+    for (ContactFormat format : {ContactFormat::VCard, ContactFormat::Csv}) {
+        Timings previous{0, 0};
+        for (int n = size; n <= 4 * size; n *= 2) {
+            EntryTree tree;
+            fill(tree, n);
+            const Timings timings = Time(tree, format, sound);
+            std::printf("%-4s %-5s %8d", what, format == ContactFormat::VCard ? "vCard" : "CSV", n);
+            PrintStep("export", timings.exportMs, previous.exportMs, n, linear);
+            PrintStep("import", timings.importMs, previous.importMs, n, linear);
+            std::printf("\n");
+            previous = timings;
+        }
+    }
+    return linear;
+}
+
+} // namespace
+
+int main() {
+    bool sound = true;
+    const bool wide = Measure("wide", 50'000, FillWide, sound);
+    const bool deep = Measure("deep", 50'000, FillDeep, sound);
+    if (!sound) {
+        std::printf("an import did not give the exported book back\n");
+        return 1;
+    }
+    return wide && deep ? 0 : 3;
+}
