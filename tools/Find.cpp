@@ -1,6 +1,7 @@
 #include "Find.h"
 
 #include "BookFile.h"
+#include "ChunkedOutput.h"
 #include "TreeDump.h"
 #include "file/BookFormat.h"
 #include "search/BookSearch.h"
@@ -51,31 +52,17 @@ void AppendPath(const std::vector<const EntryNode*>& groups, std::string& out) {
         out += '/';
 }
 
-class MatchPrinter {
-public:
-    explicit MatchPrinter(std::ostream& out) : out_(out) {}
-    void Print(std::size_t line, const std::vector<const EntryNode*>& groups,
-               const EntryNode& entry) {
-        text_ += std::to_string(line);
-        text_ += ": ";
-        AppendPath(groups, text_);
-        text_ += ' ';
-        AppendEntryText(entry, text_);
-        text_ += '\n';
-        if (text_.size() >= (1 << 16))
-            Flush();
-    }
-    void Flush() {
-        out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
-        if (!out_)
-            throw BookIoError("write error");
-        text_.clear();
-    }
-
-private:
-    std::ostream& out_;
-    std::string text_;
-};
+void PrintMatch(ChunkedOutput& out, std::size_t line, const std::vector<const EntryNode*>& groups,
+                const EntryNode& entry) {
+    std::string& text = out.Pending();
+    text += std::to_string(line);
+    text += ": ";
+    AppendPath(groups, text);
+    text += ' ';
+    AppendEntryText(entry, text);
+    text += '\n';
+    out.Appended();
+}
 
 } // namespace
 
@@ -85,13 +72,13 @@ std::size_t FindInBook(const std::string& path, std::string_view text, std::ostr
     const std::vector<std::size_t> places =
         FoldedBook(book.tree).PlacesContaining(FoldTypedText(text));
     // One walk in tree order keeps the groups around each entry at hand, however deep.
-    MatchPrinter printer(out);
+    ChunkedOutput printer(out);
     std::vector<const EntryNode*> groups;
     auto match = places.begin();
     std::size_t place = 0;
     for (const EntryNode* entry = book.tree.first; entry && match != places.end(); ++place) {
         if (place == *match) {
-            printer.Print(book.lines[place], groups, *entry);
+            PrintMatch(printer, book.lines[place], groups, *entry);
             ++match;
         }
         const EntryNode* next = NextInTreeOrder(entry);

@@ -1,6 +1,6 @@
 #include "TreeDump.h"
 
-#include "file/LineReader.h"
+#include "ChunkedOutput.h"
 #include "framework/Cp932.h"
 
 #include <algorithm>
@@ -9,46 +9,19 @@
 
 namespace {
 
-// Gathers the text and hands it to the stream in large pieces.
-class DumpOutput {
-public:
-    explicit DumpOutput(std::ostream& out) : out_(out) {}
+// Deep books indent by megabytes: append it in pieces so the buffer stays bounded.
+void AppendIndent(ChunkedOutput& out, std::size_t depth) {
+    static const std::string kSpaces(256, ' ');
+    for (std::size_t left = 2 * depth; left > 0;) {
+        std::size_t piece = std::min(left, kSpaces.size());
+        out.Append(std::string_view(kSpaces).substr(0, piece));
+        left -= piece;
+    }
+}
 
-    void Append(std::string_view text) {
-        text_.append(text);
-        if (text_.size() >= kChunk)
-            Flush();
-    }
-    void AppendIndent(std::size_t depth) {
-        // Deep books indent by megabytes: append it in pieces so the buffer stays bounded.
-        static const std::string kSpaces(256, ' ');
-        for (std::size_t left = 2 * depth; left > 0;) {
-            std::size_t piece = std::min(left, kSpaces.size());
-            Append(std::string_view(kSpaces).substr(0, piece));
-            left -= piece;
-        }
-    }
-    void AppendEntry(const EntryNode& entry) {
-        AppendEntryText(entry, text_);
-        if (text_.size() >= kChunk)
-            Flush();
-    }
-    void Flush() {
-        out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
-        if (!out_)
-            throw BookIoError("write error");
-        text_.clear();
-    }
-
-private:
-    static constexpr std::size_t kChunk = 1 << 16;
-    std::ostream& out_;
-    std::string text_;
-};
-
-void DumpEntry(DumpOutput& out, const EntryNode& entry, std::size_t depth) {
-    out.AppendIndent(depth);
-    out.AppendEntry(entry);
+void DumpEntry(ChunkedOutput& out, const EntryNode& entry, std::size_t depth) {
+    AppendIndent(out, depth);
+    AppendEntryText(entry, out.Pending());
     out.Append("\n");
 }
 
@@ -96,7 +69,7 @@ void AppendEntryText(const EntryNode& entry, std::string& out) {
 }
 
 void DumpTree(const EntryTree& tree, std::ostream& out) {
-    DumpOutput dump(out);
+    ChunkedOutput dump(out);
     const EntryNode* entry = tree.first;
     std::size_t depth = 0;
     while (entry) {
