@@ -21,13 +21,24 @@ std::optional<ContactFormat> FormatOf(const QString& path) {
     return ContactFormatForPath(path.toStdString());
 }
 
-// Line breaks named, so that the list keeps one record a line.
-QString Shown(const std::string& characters) {
-    QString shown = QString::fromStdString(characters);
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("改行"));
-    shown.replace(u'\n', QStringLiteral("改行"));
-    shown.replace(u'\r', QStringLiteral("改行"));
-    return shown;
+// The characters one by one, line breaks named so that the list keeps a record a line.
+QString Listed(const std::string& characters) {
+    QStringList listed;
+    for (char32_t c : QString::fromStdString(characters).toUcs4())
+        listed << (c == U'\n' || c == U'\r' ? QStringLiteral("改行") : QString::fromUcs4(&c, 1));
+    return listed.join(u' ');
+}
+
+QString ProblemLine(const UnencodableText& problem) {
+    QStringList parts;
+    if (!problem.characters.empty())
+        parts << Listed(problem.characters);
+    if (!problem.misplaced.empty())
+        parts << QStringLiteral("その位置に置けない文字 ") + Listed(problem.misplaced);
+    return QStringLiteral("  %1 件目 (%2 行目): %3")
+        .arg(problem.record)
+        .arg(problem.line)
+        .arg(parts.join(QStringLiteral(" / ")));
 }
 
 QString ProblemList(const ImportReport& report) {
@@ -37,13 +48,7 @@ QString ProblemList(const ImportReport& report) {
             lines << QStringLiteral("  ほか %1 件").arg(report.unencodable.size() - kProblemsShown);
             break;
         }
-        QString line = QStringLiteral("  %1 件目 (%2 行目): %3")
-                           .arg(problem.record)
-                           .arg(problem.line)
-                           .arg(QString::fromStdString(problem.characters));
-        if (!problem.misplaced.empty())
-            line += QStringLiteral(" (その位置に置けない文字: %1)").arg(Shown(problem.misplaced));
-        lines << line.trimmed().prepend(QStringLiteral("  "));
+        lines << ProblemLine(problem);
     }
     return lines.join(u'\n');
 }

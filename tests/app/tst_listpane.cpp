@@ -694,19 +694,22 @@ private slots:
         const QString file =
             writeFile("in.vcf", "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:ok\r\nEND:VCARD\r\n"
                                 "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:smile😀\r\n"
-                                "EMAIL:s@example.jp\r\nEND:VCARD\r\n");
+                                "EMAIL:s@example.jp\r\nEND:VCARD\r\n"
+                                "BEGIN:VCARD\r\nFN:a:b\\nc\r\nEND:VCARD\r\n");
         prompter_->openChoices = {file, file};
         prompter_->answers = {Prompter::Answer::No, Prompter::Answer::Yes};
         QVERIFY(app.router().execute(ID_LOAD_AT_SELECTION));
         QCOMPARE(prompter_->shown.size(), 1);
         QVERIFY(prompter_->shown[0].text.contains(QStringLiteral("2 件目 (5 行目): 😀")));
+        QVERIFY(prompter_->shown[0].text.contains(
+            QStringLiteral("3 件目 (10 行目): その位置に置けない文字 : 改行")));
         QCOMPARE(prompter_->shown[0].buttons, Prompter::Buttons::YesNo);
         QCOMPARE(WrittenBook(app.document()), kBook);
         QVERIFY(!app.document().isModified());
 
         QVERIFY(app.router().execute(ID_LOAD_AT_SELECTION));
-        QVERIFY(
-            WrittenBook(app.document()).contains("A1: x,y,z\r\nok: \r\nsmile?: s@example.jp\r\n"));
+        QVERIFY(WrittenBook(app.document())
+                    .contains("A1: x,y,z\r\nok: \r\nsmile?: s@example.jp\r\na?b?c: \r\n"));
     }
 
     void malformedContactFileIsReportedWithoutChange() {
