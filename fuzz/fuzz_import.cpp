@@ -7,6 +7,7 @@
 #include "exchange/ContactImport.h"
 #include "file/BookFormat.h"
 #include "model/EntryTree.h"
+#include "tests/support/TreeStructure.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -23,39 +24,13 @@ namespace {
     std::abort();
 }
 
-// Every entry with its depth, kind, name and addresses, lengths first, so different trees
-// never dump alike.
-std::string Structure(const EntryTree& tree) {
-    std::string dump;
-    std::size_t depth = 0;
-    for (const EntryNode* node = tree.first; node;) {
-        dump += std::to_string(depth) + ' ' + std::to_string(static_cast<int>(node->kind)) + ' ' +
-                std::to_string(node->Name().size()) + ':' + std::string(node->Name());
-        for (std::string_view address : node->Addresses())
-            dump += '|' + std::to_string(address.size()) + ':' + std::string(address);
-        dump += '\n';
-        if (node->firstChild) {
-            node = node->firstChild;
-            ++depth;
-            continue;
-        }
-        while (node && !node->next) {
-            node = node->parent;
-            --depth;
-        }
-        if (node)
-            node = node->next;
-    }
-    return dump;
-}
-
 std::string Reread(const EntryTree& tree) {
     std::ostringstream out;
     WriteBook(out, tree);
     std::istringstream in(std::move(out).str());
     EntryTree reread;
     ReadBook(in, reread);
-    return Structure(reread);
+    return TreeStructure(reread);
 }
 
 std::string ThroughCsv(const EntryTree& tree) {
@@ -65,7 +40,7 @@ std::string ThroughCsv(const EntryTree& tree) {
     const ImportReport report = ImportContacts(ContactFormat::Csv, csv.str(), imported, false);
     if (!report.unencodable.empty())
         Fail("an imported book exported as CSV does not import again");
-    return Structure(imported);
+    return TreeStructure(imported);
 }
 
 void Check(ContactFormat format, std::string_view text) {
@@ -76,7 +51,7 @@ void Check(ContactFormat format, std::string_view text) {
     } catch (const ImportError&) {
         return;
     }
-    const std::string structure = Structure(replaced);
+    const std::string structure = TreeStructure(replaced);
     if (Reread(replaced) != structure)
         Fail("an imported book changes when saved and read back");
     if (ThroughCsv(replaced) != structure)
@@ -89,7 +64,7 @@ void Check(ContactFormat format, std::string_view text) {
     const bool reported = !strict.unencodable.empty();
     if (reported && refused.first)
         Fail("a refused import left entries in the tree");
-    if (!reported && Structure(refused) != structure)
+    if (!reported && TreeStructure(refused) != structure)
         Fail("an import with nothing to replace depends on replacing");
     if (reported != (report.replaced != 0))
         Fail("characters counted as replaced do not match what was reported");

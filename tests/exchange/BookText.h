@@ -3,6 +3,7 @@
 #include "file/BookFormat.h"
 #include "framework/Cp932.h"
 #include "model/EntryTree.h"
+#include "tests/support/TreeStructure.h"
 
 #include <QtTest>
 
@@ -43,31 +44,8 @@ inline std::string Shown(const EntryTree& tree) {
     return shown;
 }
 
-// Every entry with its depth, kind, name and each address behind its length: unlike the
-// saved text it tells zero addresses from one empty one, and "a,b" from two addresses.
 inline std::string Structure(const EntryTree& tree) {
-    std::string dump;
-    std::size_t depth = 0;
-    const EntryNode* node = tree.first;
-    while (node) {
-        dump += std::to_string(depth) + ' ' + std::to_string(static_cast<int>(node->kind)) + ' ' +
-                std::string(node->Name());
-        for (std::string_view address : node->Addresses())
-            dump += '|' + std::to_string(address.size()) + ':' + std::string(address);
-        dump += '\n';
-        if (node->firstChild) {
-            node = node->firstChild;
-            ++depth;
-            continue;
-        }
-        while (node && !node->next) {
-            node = node->parent;
-            --depth;
-        }
-        if (node)
-            node = node->next;
-    }
-    return dump;
+    return TreeStructure(tree);
 }
 
 // True when the book written and read back has exactly the entries of tree.
