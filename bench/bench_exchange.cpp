@@ -4,6 +4,7 @@
 // size; exits 3 when a doubling costs more than kMaxDoublingRatio times as long, 1 when an
 // import does not give the book back.
 #include "BenchSupport.h"
+#include "WideBooks.h"
 #include "exchange/ContactExport.h"
 #include "exchange/ContactImport.h"
 #include "framework/Cp932.h"
@@ -20,26 +21,10 @@ namespace {
 constexpr double kMaxDoublingRatio = 2.6;
 constexpr int kRepetitions = 3;
 
-std::string Cp932(const std::string& utf8) {
-    return Utf8ToCp932(utf8).value_or(std::string());
-}
-
 // Groups of 100 addresses, each with a Japanese name and three addresses.
 void FillWide(EntryTree& tree, int addresses) {
-    EntryNode* group = nullptr;
-    EntryNode* last = nullptr;
-    for (int i = 0; i < addresses; ++i) {
-        if (i % 100 == 0) {
-            group = tree.AppendEntry(
-                tree.NewEntry(EntryKind::Group, Cp932("部署 " + std::to_string(i))), group, false);
-            last = nullptr;
-        }
-        const std::string addresses[] = {"taro" + std::to_string(i) + "@example.jp",
-                                         "090-1234-5678", Cp932("東京都千代田区")};
-        EntryNode* entry =
-            tree.NewEntry(EntryKind::Address, Cp932("山田 太郎 " + std::to_string(i)), addresses);
-        last = last ? tree.InsertAfter(entry, last) : tree.AppendEntry(entry, group, true);
-    }
+    static const std::string postal[] = {Cp932("東京都千代田区")};
+    FillWideBook(tree, addresses, postal);
 }
 
 // A chain of groups with one address in the innermost.

@@ -3,6 +3,7 @@
 // Prints the time per entry for each size; exits 3 when a doubling costs more than
 // kMaxDoublingRatio times as long.
 #include "BenchSupport.h"
+#include "WideBooks.h"
 #include "framework/Cp932.h"
 #include "model/EntryTree.h"
 #include "printing/BookPages.h"
@@ -24,26 +25,9 @@ namespace {
 constexpr double kMaxDoublingRatio = 2.6;
 constexpr int kRepetitions = 3;
 
-std::string Cp932(const std::string& utf8) {
-    return Utf8ToCp932(utf8).value_or(std::string());
-}
-
 // Groups of 100 addresses, each with a Japanese name and two addresses.
 void FillWide(EntryTree& tree, int addresses) {
-    EntryNode* group = nullptr;
-    EntryNode* last = nullptr;
-    for (int i = 0; i < addresses; ++i) {
-        if (i % 100 == 0) {
-            group = tree.AppendEntry(
-                tree.NewEntry(EntryKind::Group, Cp932("部署 " + std::to_string(i))), group, false);
-            last = nullptr;
-        }
-        const std::string addresses[] = {"taro" + std::to_string(i) + "@example.jp",
-                                         "090-1234-5678"};
-        EntryNode* entry =
-            tree.NewEntry(EntryKind::Address, Cp932("山田 太郎 " + std::to_string(i)), addresses);
-        last = last ? tree.InsertAfter(entry, last) : tree.AppendEntry(entry, group, true);
-    }
+    FillWideBook(tree, addresses);
 }
 
 // Groups each holding an address and the next group.
