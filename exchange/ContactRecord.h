@@ -14,6 +14,11 @@ struct ContactRecord {
     std::vector<std::string> addresses;
 };
 
+// The PRODID of the cards Tellwick writes. Only on those does a NOTE stand for an address
+// (one that is neither an e-mail address nor a telephone number); other programs' notes are
+// remarks about the person, not addresses.
+inline constexpr std::string_view kOwnProductId = "-//Tellwick//Tellwick//EN";
+
 using TakeRecord = std::function<void(ContactRecord&&)>;
 
 // Each hands every record of the text to take, in order; throws ImportError on malformed

@@ -303,7 +303,24 @@ struct Card {
     std::optional<std::string> structuredName;
     std::string category;
     std::vector<std::string> addresses;
+    std::vector<bool> isNote; // beside addresses
+    bool writtenByTellwick = false;
 };
+
+// Another program's NOTE is a remark (often lines long), not one of the addresses.
+void DropForeignNotes(Card& card) {
+    if (card.writtenByTellwick)
+        return;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < card.addresses.size(); ++i) {
+        if (card.isNote[i])
+            continue;
+        if (kept != i)
+            card.addresses[kept] = std::move(card.addresses[i]);
+        ++kept;
+    }
+    card.addresses.resize(kept);
+}
 
 class CardReader {
 public:
@@ -348,15 +365,20 @@ private:
             card.structuredName = NameFromStructured(DecodedValue(property, line));
         } else if (name == "CATEGORIES" && card.category.empty()) {
             card.category = Unescaped(SplitUnescaped(DecodedValue(property, line), ',').front());
+        } else if (name == "PRODID") {
+            card.writtenByTellwick = TrimmedBlanks(property.value) == kOwnProductId;
         } else if (name == "EMAIL" || name == "NOTE") {
             card.addresses.push_back(Unescaped(DecodedValue(property, line)));
+            card.isNote.push_back(name == "NOTE");
         } else if (name == "TEL") {
             card.addresses.push_back(WithoutTelScheme(Unescaped(DecodedValue(property, line))));
+            card.isNote.push_back(false);
         }
     }
 
     void Finish() {
         Card& card = *card_;
+        DropForeignNotes(card);
         ContactRecord record{card.line, std::move(card.category), std::move(card.formattedName),
                              std::move(card.addresses)};
         if (record.name.empty() && card.structuredName)

@@ -1,4 +1,5 @@
 #include "AddressKind.h"
+#include "ContactRecord.h"
 #include "ContactWriters.h"
 #include "Utf8.h"
 
@@ -84,6 +85,7 @@ bool OnlyAnEmptyAddress(const ExportedContact& contact) {
 
 void AppendVCard(const ExportedContact& contact, std::string& out) {
     out += "BEGIN:VCARD\r\nVERSION:4.0\r\n";
+    AppendProperty(out, "PRODID", kOwnProductId);
     AppendProperty(out, "FN", contact.name);
     if (!contact.groupPath.empty())
         AppendProperty(out, "CATEGORIES", contact.groupPath);

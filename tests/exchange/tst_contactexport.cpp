@@ -103,8 +103,9 @@ std::vector<std::string> CheckedVCard(const std::string& text) {
             expected = "BEGIN:VCARD";
         } else {
             fnCount += name == "FN";
-            ok = ok && QByteArrayList{"FN", "CATEGORIES", "EMAIL", "TEL", "NOTE"}.contains(
-                           QByteArray::fromStdString(name));
+            ok =
+                ok && QByteArrayList{"PRODID", "FN", "CATEGORIES", "EMAIL", "TEL", "NOTE"}.contains(
+                          QByteArray::fromStdString(name));
             ok = ok && HasValidEscapes(value);
         }
         if (!ok) {
@@ -185,13 +186,17 @@ private slots:
 
 void TestContactExport::vCardOfABook() {
     QCOMPARE(ExportedBook(kFamilyBook, ContactFormat::VCard),
-             "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:山田 太郎\r\nCATEGORIES:家族\r\n"
+             "BEGIN:VCARD\r\nVERSION:4.0\r\nPRODID:-//Tellwick//Tellwick//EN\r\nFN:山田 "
+             "太郎\r\nCATEGORIES:家族\r\n"
              "EMAIL:taro@example.jp\r\nTEL:090-1234-5678\r\nEND:VCARD\r\n"
-             "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:佐藤\\, 花子\r\nCATEGORIES:家族/親戚\r\n"
+             "BEGIN:VCARD\r\nVERSION:4.0\r\nPRODID:-//Tellwick//Tellwick//EN\r\nFN:佐藤\\, "
+             "花子\r\nCATEGORIES:家族/親戚\r\n"
              "EMAIL:hanako@example.jp\r\nEND:VCARD\r\n"
-             "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:近所の歯医者\r\nTEL:0120-000-111\r\n"
+             "BEGIN:VCARD\r\nVERSION:4.0\r\nPRODID:-//Tellwick//Tellwick//"
+             "EN\r\nFN:近所の歯医者\r\nTEL:0120-000-111\r\n"
              "NOTE:駅前 2-3\r\nEND:VCARD\r\n"
-             "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:名無し\r\nEND:VCARD\r\n");
+             "BEGIN:VCARD\r\nVERSION:4.0\r\nPRODID:-//Tellwick//Tellwick//"
+             "EN\r\nFN:名無し\r\nEND:VCARD\r\n");
 }
 
 void TestContactExport::vCardEscapesAndFoldsWithinTheRules() {
@@ -218,8 +223,9 @@ void TestContactExport::vCardFoldsAtExactly75Octets() {
     book_text::Read(std::string(200, 'n') + ": a", tree);
     const std::string text = Exported(tree, ContactFormat::VCard);
     QCOMPARE(text.substr(0, text.find("NOTE")),
-             "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:" + std::string(72, 'n') + "\r\n " +
-                 std::string(74, 'n') + "\r\n " + std::string(54, 'n') + "\r\n");
+             "BEGIN:VCARD\r\nVERSION:4.0\r\nPRODID:-//Tellwick//Tellwick//EN\r\nFN:" +
+                 std::string(72, 'n') + "\r\n " + std::string(74, 'n') + "\r\n " +
+                 std::string(54, 'n') + "\r\n");
 }
 
 void TestContactExport::addressPropertyByKind_data() {

@@ -104,6 +104,7 @@ private slots:
     void cardSyntax();
     void csvSyntax_data();
     void csvSyntax();
+    void notesAreAddressesOnlyInTellwicksOwnCards();
     void categoriesNestInFirstSeenOrder();
     void textOutsideCp932IsReportedPerRecord();
     void replacingWritesQuestionMarksAndCounts();
@@ -129,14 +130,14 @@ void TestContactImport::readsCardsOfCommonClients() {
     QCOMPARE(book_text::Shown(tree),
              "Simon Perreault: simon.perreault@viagenie.ca,+1-418-656-9254;ext=102,"
              "+1-418-262-6501\n"
-             "佐藤 花子: hanako@example.jp,取引先 営業部\n"
+             "佐藤 花子: hanako@example.jp\n"
              "GROUP myContacts\n"
              "  Taro Yamada: taro@example.com,090-1234-5678,taro.work@example.com\n"
              "END GROUP\n"
              "GROUP Friends\n"
              "  鈴木 一郎: +81 3-1234-5678,ichiro@example.jp\n"
              "END GROUP\n"
-             "高橋 次郎: 080-9876-5432,jiro@example.jp,月曜日は休み。\n"
+             "高橋 次郎: 080-9876-5432,jiro@example.jp\n"
              "田中 花: \n");
 }
 
@@ -153,7 +154,7 @@ void TestContactImport::cardSyntax_data() {
         << Card("fn:A\r\nitem1.email;type=\"x:y;z\";PREF=1:a@example.jp\r\n"
                 "Item2.Tel;VALUE=uri:tel:+81-3-0000-0000\r\nx-custom:ignored\r\n")
         << "A: a@example.jp,+81-3-0000-0000\n"s;
-    QTest::newRow("escapes") << Card("FN:a\\,b\\;c\\\\d\\x\r\nNOTE:1\\;2\\:3\r\n")
+    QTest::newRow("escapes") << Card("FN:a\\,b\\;c\\\\d\\x\r\nEMAIL:1\\;2\\:3\r\n")
                              << "a,b;c\\d\\x: 1;2:3\n"s;
     QTest::newRow("name from N when FN is empty")
         << Card("FN:\r\nN:Family;Given;Middle,Second;Dr.;Jr.\r\n")
@@ -161,13 +162,13 @@ void TestContactImport::cardSyntax_data() {
     QTest::newRow("FN wins over N") << Card("N:山田;太郎;;;\r\nFN:やまだ\r\n") << "やまだ: \n"s;
     QTest::newRow("nothing at all") << Card("ORG:Company\r\n") << ": \n"s;
     QTest::newRow("base64 and quoted-printable")
-        << Card("FN;ENCODING=B:5bGx55Sw\r\nNOTE;QUOTED-PRINTABLE:a=3Db=\r\n =20c=ZZ\r\n")
+        << Card("FN;ENCODING=B:5bGx55Sw\r\nEMAIL;QUOTED-PRINTABLE:a=3Db=\r\n =20c=ZZ\r\n")
         << "山田: a=b  c=ZZ\n"s;
     QTest::newRow("base64 padding")
-        << Card("FN;ENCODING=BASE64:YWI=\r\nNOTE;BASE64:Y Q==\r\n") << "ab: a\n"s;
+        << Card("FN;ENCODING=BASE64:YWI=\r\nEMAIL;BASE64:Y Q==\r\n") << "ab: a\n"s;
     QTest::newRow("Shift_JIS and Latin-1")
         << Card("FN;CHARSET=Shift_JIS;ENCODING=QUOTED-PRINTABLE:=8ER=93c\r\n"
-                "NOTE;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:20=B0C\r\n")
+                "EMAIL;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:20=B0C\r\n")
         << "山田: 20°C\n"s;
     QTest::newRow("LF and CR line ends, blank lines, BOM")
         << "\xEF\xBB\xBF\nBEGIN:VCARD\nFN:a\nEND:VCARD\r\n\rBEGIN:VCARD\rFN:b\rEND:VCARD"s
@@ -201,6 +202,18 @@ void TestContactImport::csvSyntax() {
     QCOMPARE(ImportedBook(ContactFormat::Csv, text), book);
 }
 
+void TestContactImport::notesAreAddressesOnlyInTellwicksOwnCards() {
+    const std::string own = "PRODID:-//Tellwick//Tellwick//EN\r\n";
+    const std::string text =
+        Card("FN:a\r\nEMAIL:x@example.jp\r\nNOTE:駅前\r\nTEL:03-1\r\n" + own) +
+        Card("FN:b\r\nNOTE:会議で会った\\n紅茶が好き\r\nEMAIL:y@example.jp\r\n") +
+        Card("PRODID:-//Mozilla.org//EN\r\nFN:c\r\nNOTE:メモ\r\n");
+    EntryTree tree;
+    const ImportReport report = ImportContacts(ContactFormat::VCard, text, tree, false);
+    QVERIFY(report.unencodable.empty()); // the dropped note's line break is not reported
+    QCOMPARE(book_text::Shown(tree), "a: x@example.jp,駅前,03-1\nb: y@example.jp\nc: \n");
+}
+
 void TestContactImport::categoriesNestInFirstSeenOrder() {
     const std::string text = Card("FN:1\r\n") + Card("FN:2\r\nCATEGORIES:B/C,Other\r\n") +
                              Card("FN:3\r\nCATEGORIES:B/CD\r\n") +
@@ -218,7 +231,7 @@ void TestContactImport::categoriesNestInFirstSeenOrder() {
 }
 
 void TestContactImport::textOutsideCp932IsReportedPerRecord() {
-    const std::string text = Card("FN:ok\r\n") + Card("FN:a😀b¥😀\r\nNOTE:€ ¥\r\n") +
+    const std::string text = Card("FN:ok\r\n") + Card("FN:a😀b¥😀\r\nEMAIL:€ ¥\r\n") +
                              Card("FN:c\r\nCATEGORIES:g🎉\r\n") + Card("FN:d\r\nCATEGORIES:g🎉\r\n");
     EntryTree tree;
     const ImportReport report = ImportContacts(ContactFormat::VCard, text, tree, false);
@@ -236,7 +249,7 @@ void TestContactImport::textOutsideCp932IsReportedPerRecord() {
 }
 
 void TestContactImport::replacingWritesQuestionMarksAndCounts() {
-    const std::string text = Card("FN:a😀b¥😀\r\nNOTE:€ ¥\r\n") + Card("FN:c\r\nCATEGORIES:g🎉\r\n") +
+    const std::string text = Card("FN:a😀b¥😀\r\nEMAIL:€ ¥\r\n") + Card("FN:c\r\nCATEGORIES:g🎉\r\n") +
                              Card("FN:d\r\nCATEGORIES:g🎉\r\n");
     EntryTree tree;
     const ImportReport report = ImportContacts(ContactFormat::VCard, text, tree, true);
@@ -252,10 +265,10 @@ void TestContactImport::textTheBookCannotHoldIsReported_data() {
     QTest::newRow("colon in a name") << "FN:Sales: Tokyo\r\n"s
                                      << ":"s
                                      << "Sales? Tokyo: \n"s;
-    QTest::newRow("comma in an address") << "FN:n\r\nNOTE:a\\,b\r\n"s
+    QTest::newRow("comma in an address") << "FN:n\r\nEMAIL:a\\,b\r\n"s
                                          << ","s
                                          << "n: a?b\n"s;
-    QTest::newRow("line breaks") << "FN:a\\nb\r\nNOTE:c\\n\r\n"s
+    QTest::newRow("line breaks") << "FN:a\\nb\r\nEMAIL:c\\n\r\n"s
                                  << "\n"s
                                  << "a?b: c?\n"s;
     QTest::newRow("comment") << "FN:#1\r\n"s
@@ -265,7 +278,7 @@ void TestContactImport::textTheBookCannotHoldIsReported_data() {
                               << "G"s
                               << "?ROUPON: \n"s;
     QTest::newRow("leading blanks dropped, trailing kept")
-        << "FN:\\n  END GROUP \r\nNOTE: \t x \r\nNOTE:  y\r\n"s
+        << "FN:\\n  END GROUP \r\nEMAIL: \t x \r\nEMAIL:  y\r\n"s
         << "E"s
         << "?ND GROUP : x ,  y\n"s;
     QTest::newRow("colon and comma in a group name are fine")

@@ -436,7 +436,8 @@ void TestTellwickBook::exportWritesContacts_data() {
     QTest::addColumn<QString>("format");
     QTest::addColumn<QByteArray>("contacts");
     QTest::newRow("vcard") << "vcard"
-                           << QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:名前2\r\n"
+                           << QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\n"
+                                         "PRODID:-//Tellwick//Tellwick//EN\r\nFN:名前2\r\n"
                                          "CATEGORIES:名前1\r\nNOTE:addr1\r\nNOTE:addr2\r\n"
                                          "END:VCARD\r\n");
     QTest::newRow("csv") << "csv"
@@ -467,7 +468,7 @@ void TestTellwickBook::exportWritesContacts() {
 
 void TestTellwickBook::importRefusesTextABookCannotHold() {
     const QString cards = Book("BEGIN:VCARD\r\nFN:ok\r\nEND:VCARD\r\n"
-                               "BEGIN:VCARD\r\nFN:a😀: b\r\nNOTE:x\\ny😀\r\nEND:VCARD\r\n",
+                               "BEGIN:VCARD\r\nFN:a😀: b\r\nEMAIL:x\\ny😀\r\nEND:VCARD\r\n",
                                "cards.vcf");
     const QString output = Book("old", "out.tlw");
     const Result result = Run({"import", "--format", "vcard", cards, "-o", output});
