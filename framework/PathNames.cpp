@@ -55,6 +55,16 @@ qsizetype WellFormedLength(QByteArrayView bytes) {
     return length;
 }
 
+// The code point of one well-formed sequence. Decoded here rather than by QString::fromUtf8,
+// which drops a byte order mark at the start of what it is given.
+char32_t CodePointOf(QByteArrayView sequence) {
+    static constexpr unsigned char kLeadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    char32_t code = static_cast<unsigned char>(sequence[0]) & kLeadBits[sequence.size()];
+    for (qsizetype i = 1; i < sequence.size(); ++i)
+        code = (code << 6) | (static_cast<unsigned char>(sequence[i]) & 0x3F);
+    return code;
+}
+
 } // namespace
 
 QString DecodePathBytes(QByteArrayView bytes) {
@@ -66,7 +76,7 @@ QString DecodePathBytes(QByteArrayView bytes) {
             path += QChar(char16_t(kRawByteBase + static_cast<unsigned char>(bytes[0])));
             bytes = bytes.sliced(1);
         } else {
-            path += QString::fromUtf8(bytes.first(length));
+            path += QStringView(QChar::fromUcs4(CodePointOf(bytes.first(length))));
             bytes = bytes.sliced(length);
         }
     }

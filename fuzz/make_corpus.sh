@@ -78,8 +78,8 @@ printf 'orphan=1\n\t\n[Recent File List\r\n[Recent File List]\r\nMid=a\rb\r\r\nF
     >"$out/odd_lines.INI"
 
 # Shell requests for fuzz_requests: one, several with CR LF and no final line end, doubled
-# quotes and a Shift-JIS path, and a line past the fuzzer's 64-byte bound with a request in
-# its tail.
+# quotes and a Shift-JIS path, a line past the fuzzer's 64-byte bound with a request in
+# its tail, and byte order marks after bytes that are not UTF-8.
 out="$(dirname "$0")/corpus_requests"
 mkdir -p "$out"
 printf '[open("/home/u/a.tlw")]\n' >"$out/open.txt"
@@ -87,6 +87,7 @@ printf '[open("a")][print("b")]\r\n[printto("f","prn","drv","port")]' >"$out/sev
 printf '[open("say ""hi"" [1].tlw")]\n[open("\203\145\203\130\203\147.tlw")]\n' >"$out/quotes_sjis.txt"
 printf 'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx[open("tail")]\n[open(\n' \
     >"$out/overlong.txt"
+printf '\357\273\277[open("\377\357\273\277\357\273\277.tlw")]\n' >"$out/byte_order_marks.txt"
 
 # Address box texts for fuzz_addresstext, which reads each both as UTF-8 and as UTF-16:
 # Japanese with full-width spaces at the ends and JIS variants (〜 － ∥), half-width kana,
