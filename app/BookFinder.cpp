@@ -97,11 +97,11 @@ void BookFinder::onTextChanged(const QString& text) {
         goToMatch(0);
 }
 
-// The matches of the bar's text in the book as it is now, folding the book again when it
-// changed.
+// The matches of the bar's text in the book as it is now, folding again what changed in
+// the book.
 void BookFinder::searchAgain() {
     if (!upToDate()) {
-        book_.emplace(tree_);
+        book_ = book_ ? FoldedBook(tree_, *book_) : FoldedBook(tree_);
         revision_ = tree_.Revision();
         pendingEntryPlace_.reset();
     }

@@ -1,6 +1,7 @@
 #include "EntryTree.h"
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 template <typename Address>
@@ -165,6 +166,7 @@ EntryNode* EntryTree::TakeBookAfter(EntryTree& other, EntryNode* anchor) {
     if (!other.first)
         return nullptr;
     arena_.Adopt(other.arena_);
+    other.bookId_ = NewBookId();
     if (!anchor && !first) {
         first = AdoptTopLevel(other, nullptr);
         return first;
@@ -188,6 +190,7 @@ EntryNode* EntryTree::TakeBookInto(EntryTree& other, EntryNode* group) {
     if (!other.first)
         return nullptr;
     arena_.Adopt(other.arena_);
+    other.bookId_ = NewBookId();
     EntryNode* head = AdoptTopLevel(other, group);
     EntryNode* tail = head;
     while (tail->next)
@@ -292,6 +295,12 @@ void EntryTree::FreeChildren(EntryNode* group) {
 
 void EntryTree::Clear() {
     ++revision_;
+    bookId_ = NewBookId();
     first = nullptr;
     arena_.Release();
+}
+
+std::uint64_t EntryTree::NewBookId() {
+    static std::atomic<std::uint64_t> next{1};
+    return next++;
 }

@@ -58,11 +58,17 @@ public:
         arena_.Swap(other.arena_);
         ++revision_;
         ++other.revision_;
+        bookId_ = NewBookId();
+        other.bookId_ = NewBookId();
     }
     // Changes with every operation that may change the book's entries, their text or their
     // order (also when it ends up changing nothing), so a reader can tell that what it
     // derived from the book, pointers included, may no longer hold.
     std::uint64_t Revision() const { return revision_; }
+    // Changes only when the book's memory may be given back (Clear, Swap): until then a text
+    // run is never freed or reused, so its address stands for the same text, and what was
+    // derived from a run can be kept by its address across edits.
+    std::uint64_t BookId() const { return bookId_; }
     // Bytes the book's memory took from the system.
     std::size_t MemoryBytes() const { return arena_.BytesReserved(); }
 
@@ -80,7 +86,9 @@ private:
     EntryNode* UnlinkedCopy(const EntryNode& templ);
     void FreeChain(EntryNode*& head);
     static EntryNode* AdoptTopLevel(EntryTree& other, EntryNode* parent);
+    static std::uint64_t NewBookId();
 
     EntryArena arena_;
     std::uint64_t revision_ = 0;
+    std::uint64_t bookId_ = NewBookId();
 };

@@ -4,14 +4,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <optional>
 
 namespace {
 
 constexpr char kFieldEnd = '\n';
+// A separator's place holds no fields; it carries the address of this in place of a run.
+constexpr char kSeparatorKey = 0;
 
 void AppendFoldedFields(const EntryNode& entry, std::string& text) {
-    if (entry.kind == EntryKind::Separator)
-        return;
     AppendFoldedBookText(entry.Name(), text);
     text += kFieldEnd;
     for (std::string_view address : entry.Addresses()) {
@@ -30,13 +32,122 @@ const EntryNode* NextInTreeOrder(const EntryNode* entry) {
     return entry ? entry->next : nullptr;
 }
 
+// Where the previous folded book holds the fields of a text run. It looks along the previous
+// places in the tree's order, where an edit leaves almost every entry. Where the order
+// changed (a group moved or deleted), every 64th previous place is indexed by its run:
+// within 64 entries of a moved stretch one is found there, and the look along goes on from
+// it; the few before it are folded again.
+class FoldedBook::Reuse {
+public:
+    explicit Reuse(const FoldedBook& previous) : previous_(previous) {}
+
+    std::optional<std::string_view> FieldsOf(const char* run) {
+        const std::vector<const char*>& runs = previous_.runs_;
+        const std::size_t stop = std::min(runs.size(), next_ + kLookAhead);
+        for (std::size_t place = next_; place < stop; ++place) {
+            if (runs[place] == run)
+                return FieldsAt(place);
+        }
+        if (index_.empty())
+            IndexEveryStride();
+        const std::optional<std::size_t> place = IndexedPlaceOf(run);
+        return place ? std::optional(FieldsAt(*place)) : std::nullopt;
+    }
+
+private:
+    static constexpr std::size_t kLookAhead = 8;
+    static constexpr std::size_t kStride = 64;
+    static constexpr std::size_t kNoPlace = std::numeric_limits<std::size_t>::max();
+
+    struct Slot {
+        const char* run = nullptr;
+        std::size_t place = kNoPlace;
+    };
+
+    std::string_view FieldsAt(std::size_t place) {
+        next_ = place + 1;
+        return previous_.FieldsAt(place);
+    }
+
+    std::size_t FirstSlot(const char* run) const {
+        auto hash = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(run));
+        hash *= 0x9E3779B97F4A7C15u;
+        return static_cast<std::size_t>(hash ^ (hash >> 32)) & (index_.size() - 1);
+    }
+
+    // Open addressing, at most half full. A run at several places (only entries without
+    // any text share one) folds alike wherever it is found.
+    void IndexEveryStride() {
+        const std::vector<const char*>& runs = previous_.runs_;
+        std::size_t size = 16;
+        while (size < 2 * (runs.size() / kStride + 1))
+            size *= 2;
+        index_.resize(size);
+        for (std::size_t place = 0; place < runs.size(); place += kStride) {
+            if (runs[place] == &kSeparatorKey)
+                continue;
+            std::size_t slot = FirstSlot(runs[place]);
+            while (index_[slot].place != kNoPlace && index_[slot].run != runs[place])
+                slot = (slot + 1) & (size - 1);
+            if (index_[slot].place == kNoPlace)
+                index_[slot] = {runs[place], place};
+        }
+    }
+
+    std::optional<std::size_t> IndexedPlaceOf(const char* run) const {
+        for (std::size_t slot = FirstSlot(run); index_[slot].place != kNoPlace;
+             slot = (slot + 1) & (index_.size() - 1)) {
+            if (index_[slot].run == run)
+                return index_[slot].place;
+        }
+        return std::nullopt;
+    }
+
+    const FoldedBook& previous_;
+    std::size_t next_ = 0;
+    std::vector<Slot> index_;
+};
+
 FoldedBook::FoldedBook(const EntryTree& tree) {
+    Build(tree, nullptr);
+    text_.shrink_to_fit();
+}
+
+FoldedBook::FoldedBook(const EntryTree& tree, const FoldedBook& previous) {
+    if (previous.bookId_ != tree.BookId()) {
+        Build(tree, nullptr);
+        text_.shrink_to_fit();
+        return;
+    }
+    // Room for the book as it was and a little more, so that the copy never moves.
+    const std::size_t places = previous.ends_.size() + previous.ends_.size() / 64 + 64;
+    text_.reserve(previous.text_.size() + previous.text_.size() / 64 + 4096);
+    ends_.reserve(places);
+    entries_.reserve(places);
+    runs_.reserve(places);
+    Reuse reuse(previous);
+    Build(tree, &reuse);
+    if (text_.capacity() > text_.size() + text_.size() / 4)
+        text_.shrink_to_fit();
+}
+
+void FoldedBook::Build(const EntryTree& tree, Reuse* reuse) {
+    bookId_ = tree.BookId();
     for (const EntryNode* entry = tree.first; entry; entry = NextInTreeOrder(entry)) {
-        AppendFoldedFields(*entry, text_);
+        if (entry->kind == EntryKind::Separator) {
+            runs_.push_back(&kSeparatorKey);
+        } else {
+            const std::optional<std::string_view> kept =
+                reuse ? reuse->FieldsOf(entry->text) : std::nullopt;
+            if (kept)
+                text_.append(*kept);
+            else
+                AppendFoldedFields(*entry, text_);
+            runs_.push_back(entry->text);
+        }
         ends_.push_back(text_.size());
         entries_.push_back(entry);
     }
-    text_.shrink_to_fit();
 }
 
 std::string_view FoldedBook::FieldsAt(std::size_t place) const {

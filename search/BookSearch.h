@@ -3,6 +3,7 @@
 #include "model/EntryTree.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,11 @@ class FoldedBook {
 public:
     FoldedBook() = default;
     explicit FoldedBook(const EntryTree& tree);
+    // The same, after the book changed since previous was built: an entry whose text run
+    // previous folded (the book's text runs never change) has its folded text copied, not
+    // folded again, so an edit costs a copy of the book's folded text. A previous of another
+    // book, or of this one before it was cleared or swapped, is not used.
+    FoldedBook(const EntryTree& tree, const FoldedBook& previous);
 
     std::size_t EntryCount() const { return entries_.size(); }
     // The entry at a place. The pointers are the tree's at the time of building: valid
@@ -30,12 +36,18 @@ public:
     std::vector<std::size_t> PlacesContaining(std::string_view folded,
                                               const std::vector<std::size_t>& among) const;
 
-private:
+    // The folded fields of the entry at a place, each ended by a line feed.
     std::string_view FieldsAt(std::size_t place) const;
+
+private:
+    class Reuse;
+    void Build(const EntryTree& tree, Reuse* reuse);
 
     // Every field of every entry folded and ended by a line feed, which no folded text
     // holds, so a match never spans two fields.
     std::string text_;
     std::vector<std::size_t> ends_; // where each entry's fields end in text_
     std::vector<const EntryNode*> entries_;
+    std::vector<const char*> runs_; // each place's text run: compared, never read through
+    std::uint64_t bookId_ = 0;
 };

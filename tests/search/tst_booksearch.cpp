@@ -2,10 +2,12 @@
 #include "framework/Cp932.h"
 #include "search/BookSearch.h"
 #include "search/TextFolding.h"
+#include "tests/support/TreeScript.h"
 
 #include <QtTest>
 
 #include <functional>
+#include <random>
 #include <sstream>
 
 namespace {
@@ -22,6 +24,42 @@ bool Contains(const char* bookUtf8, const char* typedUtf8) {
 void ReadUtf8Book(const char* utf8, EntryTree& tree) {
     std::istringstream in(Cp932(utf8));
     ReadBook(in, tree);
+}
+
+// What a folded book built from an earlier one got wrong against a fresh fold of the same
+// book, or an empty string.
+std::string DifferenceFromAFreshFold(const FoldedBook& book, const EntryTree& tree) {
+    const FoldedBook fresh(tree);
+    if (book.EntryCount() != fresh.EntryCount())
+        return "entry count";
+    for (std::size_t place = 0; place < fresh.EntryCount(); ++place) {
+        if (book.EntryAt(place) != fresh.EntryAt(place))
+            return "entry at " + std::to_string(place);
+        if (book.FieldsAt(place) != fresh.FieldsAt(place))
+            return "fields at " + std::to_string(place) + ": " + std::string(book.FieldsAt(place));
+    }
+    return {};
+}
+
+// Groups of 300 addresses, each with its own text.
+void ReadWideBook(EntryTree& tree, const std::string& prefix) {
+    std::string text;
+    for (int group = 0; group < 10; ++group) {
+        text += "GROUP g" + std::to_string(group) + "\n";
+        for (int i = 0; i < 300; ++i)
+            text +=
+                "  " + prefix + std::to_string(group * 1000 + i) + ": a" + std::to_string(i) + "\n";
+        text += "END GROUP\n";
+    }
+    std::istringstream in(text);
+    ReadBook(in, tree);
+}
+
+EntryNode* TopLevel(const EntryTree& tree, int index) {
+    EntryNode* entry = tree.first;
+    while (index-- > 0)
+        entry = entry->next;
+    return entry;
 }
 
 std::vector<std::string> NamesAt(const FoldedBook& book, const std::vector<std::size_t>& places) {
@@ -186,6 +224,74 @@ private slots:
         QCOMPARE(book.PlacesContaining("top"), std::vector<std::size_t>{200001});
     }
 
+    // Folding again after edits copies what stayed; the result must be what folding the
+    // whole book gives, whatever the edits did to the order.
+    void foldingAgainAfterEditsEqualsAFreshFold() {
+        EntryTree tree;
+        ReadWideBook(tree, "n");
+        FoldedBook book(tree);
+        const std::vector<std::string_view> addresses{"ﾔﾏﾀﾞ", "new@example.jp"};
+        const std::vector<std::pair<const char*, std::function<void()>>> edits = {
+            {"rename", [&] { tree.SetName(TopLevel(tree, 3)->firstChild->next, "renamed"); }},
+            {"new addresses",
+             [&] {
+                 tree.SetAddresses(TopLevel(tree, 0)->firstChild,
+                                   std::span<const std::string_view>(addresses));
+             }},
+            {"group moved up", [&] { tree.MoveEntry(TopLevel(tree, 7), TopLevel(tree, 1)); }},
+            {"group moved to the top", [&] { tree.MoveEntry(TopLevel(tree, 9), nullptr); }},
+            {"group deleted", [&] { tree.RemoveEntry(TopLevel(tree, 4)); }},
+            {"groups swapped", [&] { tree.SwapEntries(TopLevel(tree, 0), TopLevel(tree, 1)); }},
+            {"copies and separators",
+             [&] {
+                 EntryNode* anchor = TopLevel(tree, 2)->firstChild;
+                 for (int i = 0; i < 100; ++i) {
+                     tree.InsertAfter(tree.NewSeparator(), anchor);
+                     tree.InsertCopyAfter(*anchor, anchor);
+                 }
+             }},
+            {"book read in",
+             [&] {
+                 EntryTree other;
+                 ReadWideBook(other, "o");
+                 tree.TakeBookInto(other, TopLevel(tree, 5));
+             }},
+            {"group emptied", [&] { tree.FreeChildren(TopLevel(tree, 6)); }},
+            {"book cleared and another read",
+             [&] {
+                 tree.Clear();
+                 ReadWideBook(tree, "x"); // likely in the memory the old book gave back
+             }},
+        };
+        for (const auto& [what, edit] : edits) {
+            edit();
+            book = FoldedBook(tree, book);
+            const std::string difference = DifferenceFromAFreshFold(book, tree);
+            QVERIFY2(difference.empty(), (std::string(what) + ": " + difference).c_str());
+        }
+        EntryTree swapped;
+        ReadWideBook(swapped, "s");
+        tree.Swap(swapped);
+        const std::string difference = DifferenceFromAFreshFold(FoldedBook(tree, book), tree);
+        QVERIFY2(difference.empty(), ("swap: " + difference).c_str());
+    }
+
+    void foldingAgainAfterRandomEditsEqualsAFreshFold() {
+        std::mt19937 rng(20261209);
+        for (int round = 0; round < 40; ++round) {
+            std::string bytes(3000, '\0');
+            for (char& byte : bytes)
+                byte = static_cast<char>(rng());
+            FoldedBook book;
+            const std::string failure = TreeScript().Play(bytes, [&](const EntryTree& tree) {
+                book = FoldedBook(tree, book);
+                return DifferenceFromAFreshFold(book, tree);
+            });
+            if (!failure.empty())
+                QFAIL(qPrintable(QStringLiteral("round %1: %2").arg(round).arg(failure.c_str())));
+        }
+    }
+
     // Every change of the book shows in the revision, so that what was derived from it
     // (the folded book's entry pointers) is known to be stale.
     void everyChangeMovesTheRevision() {
@@ -210,10 +316,13 @@ private slots:
             [&] { tree.Swap(other); },
             [&] { tree.Clear(); },
         };
+        const std::size_t keepTheirText = changes.size() - 2; // all but Swap and Clear
         for (std::size_t i = 0; i < changes.size(); ++i) {
             const std::uint64_t before = tree.Revision();
+            const std::uint64_t book = tree.BookId();
             changes[i]();
             QVERIFY2(tree.Revision() != before, std::to_string(i).c_str());
+            QVERIFY2((tree.BookId() == book) == (i < keepTheirText), std::to_string(i).c_str());
         }
     }
 };

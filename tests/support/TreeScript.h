@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -19,14 +20,20 @@
 
 class TreeScript {
 public:
+    // Run after every edit that passed the checks, for what is derived from the book; an
+    // empty string when it holds, else what broke.
+    using Observer = std::function<std::string(const EntryTree&)>;
+
     // An empty string when every check held, else what broke.
-    std::string Play(std::string_view bytes) {
+    std::string Play(std::string_view bytes, const Observer& afterEachEdit = {}) {
         input_ = bytes;
         while (!input_.empty() && failure_.empty()) {
             lastOp_ = Byte() % 12;
             Step(lastOp_);
             if (failure_.empty())
                 Check();
+            if (failure_.empty() && afterEachEdit)
+                failure_ = afterEachEdit(tree_);
         }
         return failure_;
     }
@@ -50,8 +57,8 @@ private:
     // Text the file format keeps as it is: no blanks, commas, colons or line ends, a CP932
     // pair whose second byte is a backslash, and lengths past one length byte now and then.
     std::string Text() {
-        static constexpr std::string_view kTokens[] = {"a", "Z", "0", "@", ".", "-", "\x83\x5C",
-                                                        "\x8E\x52"};
+        static constexpr std::string_view kTokens[] = {"a", "Z", "0",        "@",
+                                                       ".", "-", "\x83\x5C", "\x8E\x52"};
         const std::uint8_t length = Byte();
         const std::size_t count = length >= 250 ? 200 + length : length % 12;
         std::string text;
@@ -286,8 +293,8 @@ private:
         if (!failure_.empty())
             return;
         if (lines.size() != live_.size()) {
-            failure_ = "entries made and entries linked differ after op " + std::to_string(lastOp_) +
-                       ": " + std::to_string(live_.size()) + " made, " +
+            failure_ = "entries made and entries linked differ after op " +
+                       std::to_string(lastOp_) + ": " + std::to_string(live_.size()) + " made, " +
                        std::to_string(lines.size()) + " linked";
             return;
         }
