@@ -109,14 +109,12 @@ private:
 };
 
 FoldedBook::FoldedBook(const EntryTree& tree) {
-    Build(tree, nullptr);
-    text_.shrink_to_fit();
+    FoldWhole(tree);
 }
 
 FoldedBook::FoldedBook(const EntryTree& tree, const FoldedBook& previous) {
     if (previous.bookId_ != tree.BookId()) {
-        Build(tree, nullptr);
-        text_.shrink_to_fit();
+        FoldWhole(tree);
         return;
     }
     // Room for the book as it was and a little more, so that the copy never moves.
@@ -129,6 +127,14 @@ FoldedBook::FoldedBook(const EntryTree& tree, const FoldedBook& previous) {
     Build(tree, &reuse);
     if (text_.capacity() > text_.size() + text_.size() / 4)
         text_.shrink_to_fit();
+}
+
+// The folded text is about as long as the book's own, which the book's memory holds:
+// reserved once, it never moves while it grows, and room never written is never given
+// pages, so it costs no memory.
+void FoldedBook::FoldWhole(const EntryTree& tree) {
+    text_.reserve(tree.MemoryBytes());
+    Build(tree, nullptr);
 }
 
 void FoldedBook::Build(const EntryTree& tree, Reuse* reuse) {

@@ -41,6 +41,7 @@ public:
 
 private:
     class Reuse;
+    void FoldWhole(const EntryTree& tree);
     void Build(const EntryTree& tree, Reuse* reuse);
 
     // Every field of every entry folded and ended by a line feed, which no folded text

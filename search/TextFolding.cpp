@@ -177,6 +177,13 @@ public:
             to_ = PutUtf8(held_, to_);
         held_ = folded;
     }
+    // A folded ASCII character: nothing joins it, so it is written at once.
+    void AddAscii(char folded) {
+        if (held_ != kNothing)
+            to_ = PutUtf8(held_, to_);
+        held_ = kNothing;
+        *to_++ = folded;
+    }
     char* Finish() {
         if (held_ != kNothing)
             to_ = PutUtf8(held_, to_);
@@ -207,6 +214,10 @@ void AppendFoldedBookText(std::string_view cp932, std::string& out) {
         const auto* bytes = reinterpret_cast<const unsigned char*>(cp932.data());
         const std::size_t size = cp932.size();
         for (std::size_t at = 0; at < size;) {
+            if (bytes[at] < 0x80 && table.Single(bytes[at]) < 0x80) { // most addresses
+                writer.AddAscii(static_cast<char>(table.Single(bytes[at++])));
+                continue;
+            }
             if (at + 1 < size) {
                 const char32_t pair = table.Pair(bytes[at], bytes[at + 1]);
                 if (pair != kNothing) {
