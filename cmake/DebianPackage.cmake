@@ -6,9 +6,10 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "address book editor for .tlw files")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Tellwick edits address books stored as .tlw files (CP932 text, one entry a line)\n"
     "in a Japanese two-pane window: the groups of the book as a tree, the entries of\n"
-    "the selected group as a list. Every byte that is not edited is written back as\n"
-    "it was read. The companion tellwick-book checks, normalizes, shows, exports and\n"
-    "imports books on the command line.")
+    "the selected group as a list. Names and addresses are saved byte for byte;\n"
+    "comments, blank lines and indentation are not kept (tellwick-book check lists\n"
+    "what a save would change). The companion tellwick-book checks, normalizes,\n"
+    "shows, exports and imports books on the command line.")
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)

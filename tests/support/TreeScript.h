@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -313,3 +314,18 @@ private:
     std::string failure_;
     int lastOp_ = 0;
 };
+
+// Plays rounds of random scripts from a fixed seed: the first failure with its round, or an
+// empty string.
+inline std::string PlayRandomScripts(int rounds, const TreeScript::Observer& afterEachEdit = {}) {
+    std::mt19937 rng(20261209);
+    for (int round = 0; round < rounds; ++round) {
+        std::string bytes(3000, '\0');
+        for (char& byte : bytes)
+            byte = static_cast<char>(rng());
+        const std::string failure = TreeScript().Play(bytes, afterEachEdit);
+        if (!failure.empty())
+            return "round " + std::to_string(round) + ": " + failure;
+    }
+    return {};
+}
