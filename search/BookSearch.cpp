@@ -46,12 +46,12 @@ public:
         const std::size_t stop = std::min(runs.size(), next_ + kLookAhead);
         for (std::size_t place = next_; place < stop; ++place) {
             if (runs[place] == run)
-                return FieldsAt(place);
+                return TakeFieldsAt(place);
         }
         if (index_.empty())
             IndexEveryStride();
         const std::optional<std::size_t> place = IndexedPlaceOf(run);
-        return place ? std::optional(FieldsAt(*place)) : std::nullopt;
+        return place ? std::optional(TakeFieldsAt(*place)) : std::nullopt;
     }
 
 private:
@@ -64,7 +64,8 @@ private:
         std::size_t place = kNoPlace;
     };
 
-    std::string_view FieldsAt(std::size_t place) {
+    // The fields at a place; the look along goes on after it.
+    std::string_view TakeFieldsAt(std::size_t place) {
         next_ = place + 1;
         return previous_.FieldsAt(place);
     }

@@ -179,9 +179,7 @@ public:
     }
     // A folded ASCII character: nothing joins it, so it is written at once.
     void AddAscii(char folded) {
-        if (held_ != kNothing)
-            to_ = PutUtf8(held_, to_);
-        held_ = kNothing;
+        Finish();
         *to_++ = folded;
     }
     char* Finish() {
