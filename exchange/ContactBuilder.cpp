@@ -9,57 +9,17 @@
 
 namespace {
 
-bool IsBookBlank(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-bool DropsLeadingBlanks(TextPlace place) {
-    return place != TextPlace::LaterAddress;
-}
-
-// A name starting like this reads back as a comment or a keyword line.
-bool ReadsAsKeyword(std::string_view name) {
-    for (std::string_view keyword : {"#", "GROUP", "END GROUP", "SEPARATOR"}) {
-        if (name.starts_with(keyword))
-            return true;
-    }
-    return false;
-}
-
-// ASCII characters the place cannot hold: the reader splits lines at CR and LF, names at
-// the first ":" and the addresses at every ",".
-bool IsMisplacedAscii(char c, TextPlace place) {
-    if (c == '\r' || c == '\n')
-        return true;
-    if (place == TextPlace::EntryName)
-        return c == ':';
-    if (place == TextPlace::FirstAddress || place == TextPlace::LaterAddress)
-        return c == ',';
-    return false;
-}
-
-bool HasMisplacedAscii(std::string_view text, TextPlace place) {
-    for (char c : text) {
-        if (IsMisplacedAscii(c, place))
-            return true;
-    }
-    return false;
-}
-
-// The slow path, character by character, once the whole text has been seen not to fit.
-std::string FittedText(std::string_view text, TextPlace place, RecordProblems& problems) {
+// The CP932 bytes of UTF-8 text, each character CP932 cannot hold written as "?".
+std::string EncodedOrMarked(std::string_view text, RecordProblems& problems) {
+    if (std::optional<std::string> bytes = Utf8ToCp932(text))
+        return std::move(*bytes);
     std::string bytes;
     bytes.reserve(text.size());
-    const bool keyword = place == TextPlace::EntryName && ReadsAsKeyword(text);
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t length = std::max<std::size_t>(1, utf8::SequenceLength(text, at));
         const std::string_view character = text.substr(at, length);
-        const bool first = at == 0;
         at += length;
-        if ((first && keyword) || (length == 1 && IsMisplacedAscii(character[0], place))) {
-            problems.AddMisplaced(character);
-            bytes += '?';
-        } else if (std::optional<std::string> encoded = Utf8ToCp932(character)) {
+        if (std::optional<std::string> encoded = Utf8ToCp932(character)) {
             bytes += *encoded;
         } else {
             problems.AddUnencodable(character);
@@ -67,6 +27,21 @@ std::string FittedText(std::string_view text, TextPlace place, RecordProblems& p
         }
     }
     return bytes;
+}
+
+// Leading blanks go, as the book would drop them; every other fault is a single ASCII byte
+// or the first byte of a keyword, listed and written as "?".
+void MendForPlace(std::string& bytes, TextPlace place, RecordProblems& problems) {
+    std::size_t blanks = 0;
+    RoundTripCheck check = CheckRoundTrip(bytes, place);
+    while (check.fault == RoundTripFault::LeadingBlank)
+        check = CheckRoundTrip(std::string_view(bytes).substr(++blanks), place);
+    bytes.erase(0, blanks);
+    while (!check.Survives()) {
+        problems.AddMisplaced(std::string_view(bytes).substr(check.at, 1));
+        bytes[check.at] = '?';
+        check = CheckRoundTrip(bytes, place, check.at + 1);
+    }
 }
 
 } // namespace
@@ -94,16 +69,9 @@ void RecordProblems::Include(const RecordProblems& other) {
 }
 
 std::string BookText(std::string_view text, TextPlace place, RecordProblems& problems) {
-    if (DropsLeadingBlanks(place)) {
-        while (!text.empty() && IsBookBlank(text.front()))
-            text.remove_prefix(1);
-    }
-    if (!HasMisplacedAscii(text, place) &&
-        !(place == TextPlace::EntryName && ReadsAsKeyword(text))) {
-        if (std::optional<std::string> bytes = Utf8ToCp932(text))
-            return std::move(*bytes);
-    }
-    return FittedText(text, place, problems);
+    std::string bytes = EncodedOrMarked(text, problems);
+    MendForPlace(bytes, place, problems);
+    return bytes;
 }
 
 void ContactBuilder::Add(const ContactRecord& record) {

@@ -2,6 +2,7 @@
 
 #include "ContactImport.h"
 #include "ContactRecord.h"
+#include "file/RoundTrip.h"
 #include "model/EntryTree.h"
 
 #include <memory>
@@ -10,9 +11,6 @@
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
-
-// Where a piece of text goes in a book line, which decides what it may hold there.
-enum class TextPlace { GroupName, EntryName, FirstAddress, LaterAddress };
 
 // What one record held that a book cannot, collected while its text is fitted.
 class RecordProblems {

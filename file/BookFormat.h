@@ -9,6 +9,10 @@
 #include <string_view>
 #include <vector>
 
+// The first of these ends an address line's name; each of these ends one of its addresses.
+inline constexpr char kNameEnd = ':';
+inline constexpr char kAddressSeparator = ',';
+
 // How one line of a book is taken, after its leading blanks are removed.
 enum class LineKind { Ignored, Comment, Group, EndGroup, Separator, Address };
 

@@ -8,7 +8,7 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 
 void SplitAddresses(std::string_view part, std::vector<std::string_view>& pieces) {
     pieces.clear();
-    for (std::size_t comma; (comma = part.find(',')) != std::string_view::npos;) {
+    for (std::size_t comma; (comma = part.find(kAddressSeparator)) != std::string_view::npos;) {
         pieces.push_back(part.substr(0, comma));
         part.remove_prefix(comma + 1);
     }
@@ -30,7 +30,7 @@ EntryNode* MakeEntryWith(EntryTree& tree, std::string_view line, LineKind kind,
     }
     std::string_view name;
     std::string_view addressPart = line;
-    if (std::size_t colon = line.find(':'); colon != std::string_view::npos) {
+    if (std::size_t colon = line.find(kNameEnd); colon != std::string_view::npos) {
         name = line.substr(0, colon);
         addressPart = line.substr(colon + 1);
     }

@@ -90,7 +90,7 @@ bool WriteAddressLineFast(ChunkedOutput& out, const EntryNode& entry, std::size_
     bool firstAddress = true;
     for (std::string_view address : entry.Addresses()) {
         if (!std::exchange(firstAddress, false))
-            *to++ = ',';
+            *to++ = kAddressSeparator;
         to = Put(to, address);
     }
     out.Commit(Put(to, "\r\n"));

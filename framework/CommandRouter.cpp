@@ -39,7 +39,10 @@ CommandState CommandRouter::stateOf(int id) const {
 bool CommandRouter::execute(int id) {
     if (!stateOf(id).enabled)
         return false;
-    for (CommandTarget* target : chain_()) {
+    const QList<CommandTarget*> chain = chain_();
+    for (CommandTarget* target : chain)
+        target->commandStarting();
+    for (CommandTarget* target : chain) {
         if (const auto* run = target->handler(id)) {
             (*run)();
             stale_ = true;
@@ -53,6 +56,7 @@ bool CommandRouter::executeOn(CommandTarget& target, int id) {
     const auto* run = target.handler(id);
     if (!run)
         return false;
+    target.commandStarting();
     (*run)();
     return true;
 }

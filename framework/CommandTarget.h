@@ -20,6 +20,8 @@ public:
     virtual ~CommandTarget() = default;
 
     const Handler* handler(int id) const { return find(handlers_, id); }
+    // Called just before one of this target's handlers runs.
+    virtual void commandStarting() {}
     const StateHandler* stateHandler(int id) const { return find(stateHandlers_, id); }
 
 protected:

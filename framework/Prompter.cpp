@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QPointer>
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -9,6 +10,23 @@
 #include <QPrintPreviewDialog>
 
 namespace {
+
+// Gives the focus back, once a box or dialog has closed, to the widget that had it when the
+// box opened: left to itself, the window may hand the focus to whatever widget comes next,
+// such as the other pane, where the next Delete or F2 would act on something else.
+class FocusReturn {
+public:
+    FocusReturn() : widget_(QApplication::focusWidget()) {}
+    ~FocusReturn() {
+        if (widget_ && widget_->isVisible() && widget_->isEnabled())
+            widget_->setFocus(Qt::OtherFocusReason);
+    }
+    FocusReturn(const FocusReturn&) = delete;
+    FocusReturn& operator=(const FocusReturn&) = delete;
+
+private:
+    QPointer<QWidget> widget_;
+};
 
 QMessageBox::StandardButton ToButton(Prompter::Answer answer) {
     switch (answer) {
@@ -73,6 +91,7 @@ QStringList NameFilters(const QList<FileFilter>& filters) {
 }
 
 QString ChooseFile(QFileDialog& dialog, const QList<FileFilter>& filters) {
+    const FocusReturn focus;
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(NameFilters(filters));
@@ -92,10 +111,12 @@ QStringList ExtensionPatterns(const QString& extension) {
 }
 
 int Prompter::runDialog(QDialog& dialog) {
+    const FocusReturn focus;
     return dialog.exec();
 }
 
 QAction* Prompter::runMenu(QMenu& menu, const QPoint& globalPos) {
+    const FocusReturn focus;
     return menu.exec(globalPos);
 }
 
@@ -109,6 +130,7 @@ Prompter::Answer WidgetPrompter::ask(QWidget* parent, const QString& caption, co
     box.setDefaultButton(ToButton(defaultAnswer));
     if (buttons == Buttons::YesNo)
         box.setEscapeButton(QMessageBox::No);
+    const FocusReturn focus;
     return ToAnswer(box.exec());
 }
 
@@ -131,6 +153,7 @@ QString WidgetPrompter::chooseSaveFile(QWidget* parent, const QString& caption,
 }
 
 bool WidgetPrompter::choosePrinter(QWidget* parent, QPrinter& printer) {
+    const FocusReturn focus;
     QPrintDialog dialog(&printer, parent);
     return dialog.exec() == QDialog::Accepted;
 }

@@ -116,3 +116,19 @@ printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:a\\, b:c\r\nCATEGORIES:x/y\\,z,w\r\nite
     >"$out/escapes.vcf"
 printf 'Group,Name,Addresses\r\n"a/%%25/%%",say ""hi"",x@example.jp\r\n,\345\261\261\347\224\260,"1,\r\n2"\r\n' \
     >"$out/rows.csv"
+
+# Texts for fuzz_roundtrip, whose first byte picks the place (0 group name, 1 name, 2 first
+# address, 3 later address): each keyword at the start of a name, a colon in a name, commas
+# and blanks in addresses, line ends inside a group name, and CP932 text whose second bytes
+# are backslashes.
+out="$(dirname "$0")/corpus_roundtrip"
+mkdir -p "$out"
+printf '\001#1 \222\123\223\226' >"$out/comment_name.txt"
+printf '\001END GROUP' >"$out/end_group_name.txt"
+printf '\001SEPARATOR---' >"$out/separator_name.txt"
+printf '\001GROUPx: y' >"$out/group_name_as_entry.txt"
+printf '\001\216\225\210\343\216\322: \211\167\221\117' >"$out/colon_name.txt"
+printf '\000 lead\r\nx\rGROUP y' >"$out/group_line_breaks.txt"
+printf '\002  a,b, c' >"$out/first_address_blanks.txt"
+printf '\003 a,,b\n' >"$out/later_address.txt"
+printf '\001\203\134\225\134 END GROUP' >"$out/backslash_bytes.txt"

@@ -7,7 +7,8 @@ set -u
 
 # Each target with its seed corpus folder in fuzz/; a new target is one more entry.
 TARGETS="fuzz_book:corpus fuzz_profile:corpus_profile fuzz_requests:corpus_requests
-         fuzz_addresstext:corpus_addresstext fuzz_tree:corpus_tree fuzz_import:corpus_import"
+         fuzz_addresstext:corpus_addresstext fuzz_tree:corpus_tree fuzz_import:corpus_import
+         fuzz_roundtrip:corpus_roundtrip"
 
 if [ $# -ne 2 ]; then
     echo "usage: $0 BUILD_DIR SECONDS" >&2

@@ -40,7 +40,89 @@ bool IsBlankBytes(const std::string& bytes) {
                        [](char byte) { return IsBlank(QChar(static_cast<uchar>(byte))); });
 }
 
+QString PlaceName(TextPlace place) {
+    switch (place) {
+    case TextPlace::GroupName:
+        return QStringLiteral("グループ名");
+    case TextPlace::EntryName:
+        return QStringLiteral("名前");
+    case TextPlace::FirstAddress:
+    case TextPlace::LaterAddress:
+        break;
+    }
+    return QStringLiteral("アドレス");
+}
+
+QString BlankName(char blank) {
+    switch (blank) {
+    case ' ':
+        return QStringLiteral("空白");
+    case '\t':
+        return QStringLiteral("タブ");
+    default:
+        return QStringLiteral("U+%1").arg(int(blank), 4, 16, QLatin1Char('0')).toUpper();
+    }
+}
+
+// What a line would read as when a name starts with its keyword.
+QString KeywordReading(std::string_view keyword) {
+    if (keyword == "#")
+        return QStringLiteral("コメント行として読み飛ばされ、この項目は失われます");
+    if (keyword == "GROUP")
+        return QStringLiteral("グループの始まりとして読まれ、後の項目がそのグループに入ります");
+    if (keyword == "END GROUP")
+        return QStringLiteral("グループの終わりとして読まれ、この項目は失われます");
+    return QStringLiteral("セパレータとして読まれ、名前とアドレスは失われます");
+}
+
 } // namespace
+
+QString RoundTripRefusal(std::string_view bytes, TextPlace place) {
+    const RoundTripCheck check = CheckRoundTrip(bytes, place);
+    const QString where = PlaceName(place);
+    switch (check.fault) {
+    case RoundTripFault::None:
+        return {};
+    case RoundTripFault::LineBreak:
+        return QStringLiteral("%1に改行は使えません: 保存すると行が分かれ、別の行として読まれます")
+            .arg(where);
+    case RoundTripFault::LeadingBlank:
+        return QStringLiteral("%1の先頭の%2は保存できません: 読み込むときに取り除かれます")
+            .arg(where, BlankName(bytes[check.at]));
+    case RoundTripFault::Keyword: {
+        const std::string_view keyword = bytes.substr(check.at, check.length);
+        return QStringLiteral("名前を「%1」で始めることはできません: 保存すると%2")
+            .arg(QString::fromLatin1(keyword.data(), qsizetype(keyword.size())),
+                 KeywordReading(keyword));
+    }
+    case RoundTripFault::NameColon:
+        return QStringLiteral("名前に「:」は使えません: 保存すると「:」より後ろがアドレスとして"
+                              "読まれます");
+    case RoundTripFault::AddressComma:
+        return QStringLiteral("アドレスに「,」は使えません: 保存すると「,」で二つのアドレスに"
+                              "分かれます。別の行に分けて入力してください");
+    }
+    return {};
+}
+
+QString AddressesRefusal(const std::vector<std::string>& addresses) {
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        const QString refusal = RoundTripRefusal(addresses[i], i == 0 ? TextPlace::FirstAddress
+                                                                      : TextPlace::LaterAddress);
+        if (!refusal.isEmpty())
+            return refusal;
+    }
+    return {};
+}
+
+QString TooLongToEdit(std::size_t bytes) {
+    if (bytes <= kLongestEditedText)
+        return {};
+    return QStringLiteral("長すぎるため、ここでは編集できません (%1 バイト; 編集できるのは %2 "
+                          "バイトまでです)")
+        .arg(bytes)
+        .arg(kLongestEditedText);
+}
 
 QString TrimBlanks(const QString& line) {
     qsizetype begin = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "file/RoundTrip.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -29,6 +31,21 @@ std::optional<std::string> EncodeText(const QString& text, QString& refused);
 std::optional<std::vector<std::string>>
 EncodeAddressLines(const QStringList& lines, const std::vector<std::string>& originals,
                    QString& refused);
+
+// Why book bytes typed for place would read back from the saved book differently, naming the
+// character or keyword and the reason; empty when they would read back unchanged.
+QString RoundTripRefusal(std::string_view bytes, TextPlace place);
+
+// Why stored addresses, one a line of the box, would read back differently; empty when they
+// would not. The first is checked as the first address of its line, the others as later ones.
+QString AddressesRefusal(const std::vector<std::string>& addresses);
+
+// The most bytes of one name or address the editors take: far more than anyone types, and
+// little enough that a line edit stays quick to lay out on every keystroke.
+inline constexpr std::size_t kLongestEditedText = 64 * 1024;
+
+// Why stored text is too long to be edited in place or in a dialog; empty when it is not.
+QString TooLongToEdit(std::size_t bytes);
 
 // The stored addresses an unchanged box gives back: all but those of blanks only.
 std::vector<std::string> WithoutBlankAddresses(const std::vector<std::string>& addresses);

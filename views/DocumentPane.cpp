@@ -1,10 +1,14 @@
 #include "DocumentPane.h"
 
+#include "AddressText.h"
+#include "ClickToRename.h"
+
 #include "DragImage.h"
 #include "EntryDialogs.h"
 #include "document/TellwickDoc.h"
 #include "framework/Prompter.h"
 #include "framework/StandardCommands.h"
+#include "model/EntryNode.h"
 #include "printing/BookPrinting.h"
 
 #include <QAbstractScrollArea>
@@ -70,13 +74,32 @@ bool DocumentPane::takeRelayedMouse(QAbstractScrollArea& pane, QMouseEvent* even
     return false;
 }
 
-std::optional<std::string> DocumentPane::encodeTypedName(QWidget* parent, const QString& text,
-                                                         const std::string& original) {
-    QString refused;
-    std::optional<std::string> bytes = EncodeEditedText(text, original, &refused);
-    if (!bytes) {
-        prompter_.inform(parent, QCoreApplication::applicationName(), RefusedTextMessage(refused),
-                         Prompter::Icon::Warning);
-    }
-    return bytes;
+std::optional<std::string> DocumentPane::storableTypedName(const QString& text,
+                                                           const std::string& original,
+                                                           TextPlace place, QString& refusal) {
+    return StorableEditedText(text, original, place, refusal);
+}
+
+void DocumentPane::explain(const QString& reason) {
+    prompter_.inform(dynamic_cast<QWidget*>(this), QCoreApplication::applicationName(), reason,
+                     Prompter::Icon::Warning);
+}
+
+bool DocumentPane::mayRenameInPlace(const EntryNode& entry) {
+    const QString tooLong = TooLongToEdit(entry.Name().size());
+    if (!tooLong.isEmpty())
+        explain(tooLong);
+    return tooLong.isEmpty();
+}
+
+bool DocumentPane::mayEditInDialog(const EntryNode& entry) {
+    const QString tooLong = TooLongForDialog(entry);
+    if (!tooLong.isEmpty())
+        explain(tooLong);
+    return tooLong.isEmpty();
+}
+
+void DocumentPane::commandStarting() {
+    if (clickToRename_)
+        clickToRename_->cancel();
 }

@@ -3,10 +3,13 @@
 #include "framework/CommandTarget.h"
 #include "framework/Document.h"
 
+#include "file/RoundTrip.h"
+
 #include <optional>
 #include <string>
 
 class BookPrinting;
+class ClickToRename;
 class CTellwickDoc;
 class QAbstractScrollArea;
 class QMouseEvent;
@@ -14,6 +17,7 @@ class QPoint;
 class QString;
 class QWidget;
 class Prompter;
+struct EntryNode;
 struct PrintedBook;
 
 // What both panes share as views of the book: being told of new and opened books, the
@@ -27,10 +31,21 @@ protected:
     DocumentPane(CTellwickDoc& document, Prompter& prompter);
     ~DocumentPane() override;
 
-    // The bytes to store for a name typed in place over original; nullopt, after telling
-    // the user which characters the book cannot hold, when some cannot be stored.
-    std::optional<std::string> encodeTypedName(QWidget* parent, const QString& text,
-                                               const std::string& original);
+    // The bytes to store for a name typed in place over original at place; nullopt, with
+    // the reason in refusal, when the book cannot hold it.
+    static std::optional<std::string> storableTypedName(const QString& text,
+                                                        const std::string& original,
+                                                        TextPlace place, QString& refusal);
+    // Tells the user why text was refused, or why an entry cannot be edited.
+    void explain(const QString& reason);
+    // False, after telling the user why, when the entry's name is too long to edit in place.
+    bool mayRenameInPlace(const EntryNode& entry);
+    // The dialog's editor of an entry whose name or an address is too long for it would take
+    // minutes to lay out: false, after telling the user why, for such an entry.
+    bool mayEditInDialog(const EntryNode& entry);
+
+    // A rename waiting for the double-click time to pass gives way to any command.
+    void commandStarting() override;
 
     // Takes a mouse event the frame relays to pane during a drag (in pane's coordinates): a
     // move shows the image here and hit-tests the drop target, the release drops on it and
@@ -40,7 +55,8 @@ protected:
     virtual void dropOnTarget() = 0;
 
     CTellwickDoc& document_;
-    Prompter& prompter_; // every question, dialog and beep goes through it
+    Prompter& prompter_;                     // every question, dialog and beep goes through it
+    ClickToRename* clickToRename_ = nullptr; // made by each pane for its view
 
 private:
     void registerPrintCommands();

@@ -45,7 +45,8 @@ QSize DialogUnits(const QWidget& dialog, int width, int height) {
 QLineEdit* MakeNameEdit(QWidget* dialog) {
     auto* edit = new QLineEdit(dialog);
     edit->setObjectName(QStringLiteral("nameEdit"));
-    edit->setMaxLength(std::numeric_limits<int>::max()); // not cut at 32767 characters
+    // Longer text is refused at OK; the limit only keeps a huge paste from freezing the box.
+    edit->setMaxLength(int(kLongestEditedText));
     return edit;
 }
 
@@ -81,10 +82,18 @@ QHBoxLayout* MakeButtonRow(QDialog* dialog) {
     return row;
 }
 
-void ShowRefusal(QLabel& errorLabel, const QString& refused, QWidget* field) {
-    errorLabel.setText(RefusedTextMessage(refused));
+void ShowRefusal(QLabel& errorLabel, const QString& message, QWidget* field) {
+    errorLabel.setText(message);
     errorLabel.show();
     field->setFocus();
+}
+
+// Why new bytes for a name cannot be stored; text the user left alone is never refused.
+QString NameRefusal(const std::string& bytes, bool changed, TextPlace place) {
+    if (!changed)
+        return {};
+    const QString tooLong = TooLongToEdit(bytes.size());
+    return tooLong.isEmpty() ? RoundTripRefusal(bytes, place) : tooLong;
 }
 
 } // namespace
@@ -126,19 +135,43 @@ void CAddressDlg::storeInto(EntryTree& tree, EntryNode& entry) const {
     QString refused;
     if (std::optional<std::string> name = encodedName(refused))
         tree.SetName(&entry, *name);
-    if (std::optional<std::vector<std::string>> addresses = encodedAddresses(refused))
+    if (std::optional<std::vector<std::string>> addresses = encodedAddresses(refused)) {
+        if (addresses->empty())
+            addresses->emplace_back(); // what the book reads back for an entry without any
         tree.SetAddresses(&entry, std::span<const std::string>(*addresses));
+    }
 }
 
 void CAddressDlg::accept() {
     QString refused;
-    const bool nameStorable = encodedName(refused).has_value();
-    const bool addressesStorable = encodedAddresses(refused).has_value();
-    if (nameStorable && addressesStorable)
-        QDialog::accept();
-    else
-        ShowRefusal(*errorLabel_, refused,
-                    nameStorable ? static_cast<QWidget*>(addressEdit_) : nameEdit_);
+    const std::optional<std::string> name = encodedName(refused);
+    const std::optional<std::vector<std::string>> addresses = encodedAddresses(refused);
+    if (!name || !addresses) {
+        ShowRefusal(*errorLabel_, RefusedTextMessage(refused),
+                    name ? static_cast<QWidget*>(addressEdit_) : nameEdit_);
+        return;
+    }
+    if (const QString why =
+            NameRefusal(*name, nameEdit_->text() != loadedName_, TextPlace::EntryName);
+        !why.isEmpty()) {
+        ShowRefusal(*errorLabel_, why, nameEdit_);
+        return;
+    }
+    if (const QString why = addressesRefusal(*addresses); !why.isEmpty()) {
+        ShowRefusal(*errorLabel_, why, addressEdit_);
+        return;
+    }
+    QDialog::accept();
+}
+
+QString CAddressDlg::addressesRefusal(const std::vector<std::string>& addresses) const {
+    if (addressBoxText() == loadedAddressText_)
+        return {};
+    for (const std::string& address : addresses) {
+        if (const QString tooLong = TooLongToEdit(address.size()); !tooLong.isEmpty())
+            return tooLong;
+    }
+    return AddressesRefusal(addresses);
 }
 
 // The box's text with every line break as "\n", including those Shift+Enter puts in.
@@ -190,10 +223,18 @@ void CGroupDlg::storeInto(EntryTree& tree, EntryNode& entry) const {
 
 void CGroupDlg::accept() {
     QString refused;
-    if (encodedName(refused))
-        QDialog::accept();
-    else
-        ShowRefusal(*errorLabel_, refused, nameEdit_);
+    const std::optional<std::string> name = encodedName(refused);
+    if (!name) {
+        ShowRefusal(*errorLabel_, RefusedTextMessage(refused), nameEdit_);
+        return;
+    }
+    if (const QString why =
+            NameRefusal(*name, nameEdit_->text() != loadedName_, TextPlace::GroupName);
+        !why.isEmpty()) {
+        ShowRefusal(*errorLabel_, why, nameEdit_);
+        return;
+    }
+    QDialog::accept();
 }
 
 std::optional<std::string> CGroupDlg::encodedName(QString& refused) const {
@@ -207,6 +248,27 @@ std::optional<std::string> EncodeEditedText(const QString& text, const std::stri
     if (refused)
         *refused = found;
     return bytes;
+}
+
+std::optional<std::string> StorableEditedText(const QString& text, const std::string& original,
+                                              TextPlace place, QString& refusal) {
+    QString refused;
+    std::optional<std::string> bytes = EncodeEditedText(text, original, &refused);
+    if (!bytes) {
+        refusal = RefusedTextMessage(refused);
+        return std::nullopt;
+    }
+    refusal = NameRefusal(*bytes, text != DisplayText(original), place);
+    if (!refusal.isEmpty())
+        return std::nullopt;
+    return bytes;
+}
+
+QString TooLongForDialog(const EntryNode& entry) {
+    std::size_t longest = entry.Name().size();
+    for (std::string_view address : entry.Addresses())
+        longest = std::max(longest, address.size());
+    return TooLongToEdit(longest);
 }
 
 QString RefusedTextMessage(const QString& refusedCharacters) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "file/RoundTrip.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -14,7 +16,8 @@ class EntryTree;
 struct EntryNode;
 
 // "アドレス詳細": the name and the addresses of one address entry, one address a line.
-// OK stays refused while some changed text cannot be stored in the book.
+// OK stays refused while some changed text cannot be stored in the book, or would read back
+// from the saved book differently.
 class CAddressDlg : public QDialog {
     Q_OBJECT
 
@@ -30,6 +33,7 @@ public slots:
 
 private:
     QString addressBoxText() const;
+    QString addressesRefusal(const std::vector<std::string>& addresses) const;
     std::optional<std::string> encodedName(QString& refused) const;
     std::optional<std::vector<std::string>> encodedAddresses(QString& refused) const;
 
@@ -71,6 +75,15 @@ private:
 // characters, each once, in order (a lone surrogate as U+FFFD).
 std::optional<std::string> EncodeEditedText(const QString& text, const std::string& original,
                                             QString* refused = nullptr);
+
+// For in-place renames: the bytes to store for text typed over original at place, or nullopt
+// with refusal set to the message that says why the book cannot hold it (CP932 cannot, or it
+// would read back differently from the saved book).
+std::optional<std::string> StorableEditedText(const QString& text, const std::string& original,
+                                              TextPlace place, QString& refusal);
+
+// Why the entry's name or one of its addresses is too long for its dialog; empty when none is.
+QString TooLongForDialog(const EntryNode& entry);
 
 // The message shown when text is refused, naming the characters, e.g.
 // "次の文字はアドレス帳に保存できません: 😀 ñ"

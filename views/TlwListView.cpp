@@ -1,7 +1,9 @@
 #include "TlwListView.h"
 
+#include "ClickToRename.h"
 #include "DragImage.h"
 #include "EntryListModel.h"
+#include "FocusedSelectionLook.h"
 #include "NameEditDelegate.h"
 #include "PaneMessages.h"
 #include "document/TellwickDoc.h"
@@ -26,7 +28,7 @@ CTlwListView::CTlwListView(CTellwickDoc& document, Prompter& prompter, QWidget* 
     setAllColumnsShowFocus(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    setEditTriggers(QAbstractItemView::EditKeyPressed); // a slow second click: ClickToRename
     // Dragging is ours; enabling the view's own keeps a multi-row selection when a press on
     // one of its rows may start a drag.
     setDragEnabled(true);
@@ -34,9 +36,12 @@ CTlwListView::CTlwListView(CTellwickDoc& document, Prompter& prompter, QWidget* 
     header()->setStretchLastSection(false);
     header()->resizeSection(EntryListModel::NameColumn, 200);
     header()->resizeSection(EntryListModel::AddressColumn, 300);
-    setItemDelegate(new NameEditDelegate(
-        [this](const QModelIndex& index, const QString& text) { renameInPlace(index, text); },
-        this));
+    setItemDelegate(
+        new NameEditDelegate([this](const QModelIndex& index,
+                                    const QString& text) { return renameInPlace(index, text); },
+                             [this](const QString& reason) { explain(reason); }, this));
+    clickToRename_ = new ClickToRename(*this);
+    new FocusedSelectionLook(*this);
     registerCommands();
     connect(&document_, &CTellwickDoc::dragFinished, this,
             [this] { dropTarget_ = QPersistentModelIndex(); });
@@ -124,11 +129,14 @@ void CTlwListView::focusInEvent(QFocusEvent* event) {
         selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
 }
 
-// Only the label is renamed, whichever column the edit starts from; separators and rows
-// without an entry refuse.
+// Only the label is renamed, whichever column the edit starts from; separators, rows without
+// an entry and names too long to edit refuse.
 bool CTlwListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
     const EntryNode* entry = rows_->entryAt(index.row());
     if (!index.isValid() || !entry || entry->kind == EntryKind::Separator)
+        return false;
+    const bool starts = trigger == EditKeyPressed || trigger == AllEditTriggers;
+    if (starts && state() != EditingState && !mayRenameInPlace(*entry))
         return false;
     return QTreeView::edit(index.siblingAtColumn(EntryListModel::NameColumn), trigger, event);
 }
@@ -160,12 +168,8 @@ void CTlwListView::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     const QModelIndex index = indexAt(event->position().toPoint());
-    if (!index.isValid())
-        return;
-    // The view's own handling of a double click, which never edits here: it stops the rename
-    // that the first click on a selected row has scheduled, and the one its release would.
-    QTreeView::edit(index, DoubleClicked, event);
-    openRow(index.row());
+    if (index.isValid())
+        openRow(index.row());
 }
 
 // Enter opens the current row as a double click does, and Delete deletes it (after its

@@ -70,7 +70,8 @@ private:
     void insertGroup();
     void insertSeparator();
     void moveCurrent(int step);
-    void renameInPlace(const QModelIndex& index, const QString& text);
+    // The reason the name was refused, or empty when it was stored.
+    QString renameInPlace(const QModelIndex& index, const QString& text);
     void openRow(int row);
     void runContextMenu(int row, const QPoint& globalPos);
     void loadBookAtSelection();

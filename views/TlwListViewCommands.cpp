@@ -34,7 +34,7 @@ void CTlwListView::registerCommands() {
 // An address in its dialog, a group in the group dialog; separators have none.
 void CTlwListView::editEntry(int row) {
     EntryNode* entry = rows_->entryAt(row);
-    if (!entry || entry->kind == EntryKind::Separator)
+    if (!entry || entry->kind == EntryKind::Separator || !mayEditInDialog(*entry))
         return;
     // Owned by the main window, as every dialog of the program.
     std::unique_ptr<QDialog> dialog;
@@ -169,18 +169,21 @@ void CTlwListView::moveCurrent(int step) {
     markModified();
 }
 
-void CTlwListView::renameInPlace(const QModelIndex& index, const QString& text) {
+QString CTlwListView::renameInPlace(const QModelIndex& index, const QString& text) {
     EntryNode* entry = rows_->entryAt(index.row());
     if (!index.isValid() || !entry)
-        return;
+        return {};
+    QString refusal;
+    const TextPlace place = entry->IsGroup() ? TextPlace::GroupName : TextPlace::EntryName;
     const std::optional<std::string> bytes =
-        encodeTypedName(this, text, std::string(entry->Name()));
+        storableTypedName(text, std::string(entry->Name()), place, refusal);
     if (!bytes)
-        return;
+        return refusal;
     document_.tree.SetName(entry, *bytes);
     rows_->entryChanged(index.row());
     sendToFrame(UM_RENAMEGROUP, entry);
     markModified();
+    return {};
 }
 
 // Another book's entries, in their order with everything below them, go where an inserted

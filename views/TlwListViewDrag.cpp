@@ -15,8 +15,16 @@
 #include <unordered_set>
 #include <vector>
 
+// A right press only makes its row current; the selection stays as it was, so the menu acts
+// on the row clicked without losing the rows selected before.
 void CTlwListView::mousePressEvent(QMouseEvent* event) {
     const QModelIndex under = indexAt(event->position().toPoint());
+    if (event->button() == Qt::RightButton) {
+        if (under.isValid() && rows_->entryAt(under.row()))
+            setCurrentRow(under.row());
+        event->accept();
+        return;
+    }
     pressedRow_ = event->button() == Qt::LeftButton && under.isValid()
                       ? QPersistentModelIndex(under.siblingAtColumn(0))
                       : QPersistentModelIndex();

@@ -1,7 +1,9 @@
 #include "TlwTreeView.h"
 
 #include "Artwork.h"
+#include "ClickToRename.h"
 #include "EntryText.h"
+#include "FocusedSelectionLook.h"
 #include "ItemTrees.h"
 #include "PaneMessages.h"
 #include "document/TellwickDoc.h"
@@ -47,7 +49,9 @@ CTlwTreeView::CTlwTreeView(CTellwickDoc& document, Prompter& prompter, QWidget* 
     setIconSize(QSize(18, 16));
     setRootIsDecorated(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    setEditTriggers(QAbstractItemView::EditKeyPressed); // a slow second click: ClickToRename
+    clickToRename_ = new ClickToRename(*this);
+    new FocusedSelectionLook(*this);
     connect(this, &QTreeWidget::currentItemChanged, this, &CTlwTreeView::onSelectionChanged);
     connect(this, &QTreeView::expanded, this, &CTlwTreeView::keepExpansionShallow);
     registerCommands();

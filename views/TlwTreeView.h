@@ -31,6 +31,7 @@ public:
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     bool event(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -49,7 +50,8 @@ private:
     EntryNode* selectedEntry() const;
     static void setEntryOf(QTreeWidgetItem* item, EntryNode* entry);
     void markModified();
-    void renameInPlace(QTreeWidgetItem* item, const QString& text);
+    // The reason the name was refused, or empty when it was stored.
+    QString renameInPlace(QTreeWidgetItem* item, const QString& text);
     void deleteSelectedGroup();
     void editSelectedGroup();
     void moveSelectedGroup(int step);

@@ -20,9 +20,9 @@
 void CTlwTreeView::registerCommands() {
     setItemDelegate(new NameEditDelegate(
         [this](const QModelIndex& index, const QString& text) {
-            renameInPlace(itemFromIndex(index), text);
+            return renameInPlace(itemFromIndex(index), text);
         },
-        this));
+        [this](const QString& reason) { explain(reason); }, this));
     onCommand(ID_DELETE, [this] { deleteSelectedGroup(); });
     onCommand(ID_PROPERTIES, [this] { editSelectedGroup(); });
     onCommand(ID_MOVE_UP, [this] { moveSelectedGroup(-1); });
@@ -47,17 +47,28 @@ void CTlwTreeView::markModified() {
     document_.setModifiedFlag(true);
 }
 
-void CTlwTreeView::renameInPlace(QTreeWidgetItem* item, const QString& text) {
+QString CTlwTreeView::renameInPlace(QTreeWidgetItem* item, const QString& text) {
     EntryNode* entry = entryOf(item);
     if (!entry)
-        return;
+        return {};
+    QString refusal;
     const std::optional<std::string> bytes =
-        encodeTypedName(this, text, std::string(entry->Name()));
+        storableTypedName(text, std::string(entry->Name()), TextPlace::GroupName, refusal);
     if (!bytes)
-        return;
+        return refusal;
     document_.tree.SetName(entry, *bytes);
     item->setText(0, DisplayText(entry->Name()));
     markModified();
+    return {};
+}
+
+// Names too long to edit refuse before an editor opens.
+bool CTlwTreeView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    const EntryNode* entry = entryOf(itemFromIndex(index));
+    const bool starts = trigger == EditKeyPressed || trigger == AllEditTriggers;
+    if (entry && starts && state() != EditingState && !mayRenameInPlace(*entry))
+        return false;
+    return QTreeWidget::edit(index, trigger, event);
 }
 
 void CTlwTreeView::deleteSelectedGroup() {
@@ -79,7 +90,7 @@ void CTlwTreeView::deleteSelectedGroup() {
 
 void CTlwTreeView::editSelectedGroup() {
     EntryNode* group = selectedEntry();
-    if (!group || group->kind == EntryKind::Separator)
+    if (!group || group->kind == EntryKind::Separator || !mayEditInDialog(*group))
         return;
     CGroupDlg dialog(this);
     dialog.loadFrom(*group);

@@ -15,6 +15,11 @@
 void CTlwTreeView::mousePressEvent(QMouseEvent* event) {
     pendingPress_.reset();
     const QPoint point = event->position().toPoint();
+    // A right press on empty space changes nothing; on an item, its menu selects it.
+    if (event->button() == Qt::RightButton && !itemAt(point)) {
+        event->accept();
+        return;
+    }
     QTreeWidgetItem* item = event->button() == Qt::LeftButton ? itemAt(point) : nullptr;
     // Not the root item (the whole book is not dragged), nor the branch indicator.
     if (entryOf(item) && visualItemRect(item).contains(point)) {

@@ -63,7 +63,8 @@ private:
     void renameCurrentRow(const QString& text = {}) {
         QTest::keyClick(list().viewport(), Qt::Key_F2);
         QLineEdit* editor = openEditor(list());
-        QVERIFY(editor);
+        if (!editor)
+            return; // refused: the test counts the messages
         if (!text.isNull())
             editor->setText(text);
         QTest::keyClick(editor, Qt::Key_Return);
@@ -79,9 +80,7 @@ private slots:
         QTest::newRow("long address") << false;
         QTest::newRow("long name") << true;
     }
-    // The long entry shows, is renamed in place and opened in its dialog without a change
-    // (both keep its bytes), then changed in the dialog at its far end; its neighbour is
-    // renamed in place.
+    // The long entry shows cut short and keeps every byte; its neighbour is renamed in place.
     void aLineOfMegabytesKeepsEveryByte() {
         QFETCH(bool, longName);
         const QByteArray book =
@@ -102,30 +101,15 @@ private slots:
         list().setFocus();
         clickRow(0);
         renameCurrentRow(QStringLiteral("renamed"));
+        // No editor takes megabytes (laying them out would freeze the window): each says so
+        // and leaves the entry alone. A short name next to a long address renames in place.
         clickRow(1);
         renameCurrentRow();
-        QCOMPARE(WrittenBook(app_->document()),
-                 "renamed: 1\r\n" + lines[1] + '\n' + lines[2] + '\n');
-        QTest::keyClick(list().viewport(), Qt::Key_Return); // the dialog, accepted as it is
-        QCOMPARE(prompter_->dialogsRun, QStringList{"addressDialog"});
-        QCOMPARE(WrittenBook(app_->document()),
-                 "renamed: 1\r\n" + lines[1] + '\n' + lines[2] + '\n');
-
-        prompter_->dialogScript = [longName](QDialog& dialog) {
-            if (longName) {
-                auto* name = dialog.findChild<QLineEdit*>("nameEdit");
-                name->setText(name->text() + QStringLiteral("!"));
-            } else {
-                auto* box = dialog.findChild<QPlainTextEdit*>("addressEdit");
-                box->setPlainText(box->toPlainText() + QStringLiteral("extra\n"));
-            }
-            return QDialog::Accepted;
-        };
+        QVERIFY(!openEditor(list()));
         QTest::keyClick(list().viewport(), Qt::Key_Return);
-        QByteArray changed = lines[1];
-        changed.chop(1); // CR
-        changed = longName ? changed.replace(": short", "!: short") : changed + ",extra";
-        const QByteArray expected = "renamed: 1\r\n" + changed + "\r\n" + lines[2] + '\n';
+        QVERIFY(prompter_->dialogsRun.isEmpty());
+        QCOMPARE(prompter_->shown.size(), longName ? 2 : 1);
+        const QByteArray expected = "renamed: 1\r\n" + lines[1] + '\n' + lines[2] + '\n';
         reopenAndCompare(saveAndCompare(expected), expected);
         QCOMPARE(listNames().size(), 3);
     }

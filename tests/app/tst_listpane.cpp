@@ -406,10 +406,111 @@ private slots:
         clickRow(4);
         QTest::keyClick(list().viewport(), Qt::Key_F2);
         typeInEditor(QStringLiteral("A2😀"));
-        QCOMPARE(prompter_->shown.size(), 1);
+        QTRY_COMPARE(prompter_->shown.size(), 1);
         QVERIFY(prompter_->shown[0].text.contains(QStringLiteral("😀")));
         QCOMPARE(listNames()[4], QStringLiteral("A2"));
         QVERIFY(WrittenBook(app.document()).endsWith("A2: w\r\n"));
+    }
+
+    // Text that would read back from the saved book as something else is refused where it is
+    // typed: the reason names what is wrong, the book stays as it was, and the editor opens
+    // again holding the text as typed.
+    void refusedRenamesKeepTheTypedText_data() {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("named"); // what the reason must name
+        QTest::newRow("comment") << 1 << "#1 担当 佐々木"
+                                 << "「#」";
+        QTest::newRow("colon") << 1 << "歯医者: 駅前"
+                               << "「:」";
+        QTest::newRow("end group") << 1 << "END GROUP"
+                                   << "「END GROUP」";
+        QTest::newRow("separator") << 1 << "SEPARATOR..."
+                                   << "「SEPARATOR」";
+        QTest::newRow("group") << 1 << "GROUP x"
+                               << "「GROUP」";
+        QTest::newRow("pasted line break") << 1 << "x\r\ndn: y"
+                                           << "改行";
+        QTest::newRow("leading blank") << 1 << " A1"
+                                       << "空白";
+        QTest::newRow("emoji") << 4 << "A2😀"
+                               << "😀";
+        QTest::newRow("line break in a group name") << 3 << "G\nx"
+                                                    << "改行";
+    }
+    void refusedRenamesKeepTheTypedText() {
+        QFETCH(int, row);
+        QFETCH(QString, typed);
+        QFETCH(QString, named);
+        CTellwickApp& app = openWithLog(kBook);
+        clickRow(row);
+        QTest::keyClick(list().viewport(), Qt::Key_F2);
+        typeInEditor(typed);
+        QTRY_COMPARE(prompter_->shown.size(), 1);
+        QVERIFY2(prompter_->shown[0].text.contains(named), qPrintable(prompter_->shown[0].text));
+        QCOMPARE(WrittenBook(app.document()), kBook);
+        QVERIFY(!app.document().isModified());
+        QTRY_VERIFY(editor());
+        QCOMPARE(editor()->text(), typed);
+        QTest::keyClick(editor(), Qt::Key_Escape);
+        QCOMPARE(WrittenBook(app.document()), kBook);
+    }
+
+    // A name of a megabyte is refused by both editors at once instead of freezing the window.
+    void namesTooLongToEditAreLeftAlone() {
+        CTellwickApp& app = openWithLog(QByteArray(1 << 20, 'n') + ": a\r\n");
+        clickRow(0);
+        QTest::keyClick(list().viewport(), Qt::Key_F2);
+        QVERIFY(!editor());
+        QTest::keyClick(list().viewport(), Qt::Key_Return);
+        QVERIFY(prompter_->dialogsRun.isEmpty());
+        QCOMPARE(prompter_->shown.size(), 2);
+        for (const auto& shown : prompter_->shown)
+            QVERIFY(shown.text.contains(QStringLiteral("長すぎる")));
+        QVERIFY(!app.document().isModified());
+    }
+
+    // A slow second click on the current row schedules a rename; Delete pressed before it
+    // starts acts alone, and no editor opens afterwards behind its question.
+    void aKeyCancelsTheRenameASecondClickScheduled() {
+        openWithLog(kBook);
+        const int interval = QApplication::doubleClickInterval();
+        QApplication::setDoubleClickInterval(0); // the rename is due at the next event loop
+        const auto restore =
+            qScopeGuard([interval] { QApplication::setDoubleClickInterval(interval); });
+        prompter_->answers = {Prompter::Answer::Yes};
+        clickRow(1);
+        clickRow(1);
+        QTest::keyClick(list().viewport(), Qt::Key_Delete);
+        QCoreApplication::processEvents();
+        QCOMPARE(prompter_->shown.size(), 1);
+        QCOMPARE(prompter_->shown[0].caption, QStringLiteral("アドレスの削除"));
+        QVERIFY(!editor());
+        QVERIFY(list().hasFocus());
+    }
+
+    // A right press only moves the current row: the selection stays as it was.
+    void aRightPressMovesOnlyTheCurrentRow() {
+        openWithLog(kBook);
+        clickRow(1);
+        QTest::mousePress(list().viewport(), Qt::RightButton, {}, rowCenter(3));
+        QTest::mouseRelease(list().viewport(), Qt::RightButton, {}, rowCenter(3));
+        QVERIFY(selected(1));
+        QVERIFY(!selected(3));
+        QCOMPARE(list().currentRow(), 3);
+    }
+
+    // The pane without the focus draws its selection in another colour than the focused one.
+    void theUnfocusedPaneShowsItsSelectionInactive() {
+        openWithLog(kBook);
+        const auto highlight = [](QWidget& pane) {
+            return pane.palette().color(QPalette::Active, QPalette::Highlight);
+        };
+        const QColor focused = highlight(list());
+        QVERIFY(highlight(tree()) != focused);
+        tree().setFocus();
+        QCOMPARE(highlight(tree()), focused);
+        QVERIFY(highlight(list()) != focused);
     }
 
     // Kana typed through an input method: the pre-edit is shown in the editor but is not the

@@ -24,7 +24,9 @@
 #include <QLocalSocket>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QSplitter>
 #include <QTemporaryDir>
@@ -276,6 +278,25 @@ private slots:
                                     QStringLiteral("Untitled.TLW"), app.documents().fileFilters())
                     .isEmpty());
         QCOMPARE(seen, (QStringList{"Untitled.TLW", "Untitled.TLW"}));
+    }
+
+    // A real question gives the focus back to the pane that had it when it opened, even when
+    // the focus moved while it was open, so the next key acts where the user left off.
+    void aClosedQuestionGivesTheFocusBack() {
+        CTellwickApp& app = start({});
+        makeActive();
+        app.listPane().setFocus();
+        QTimer::singleShot(0, [&app] {
+            app.treePane().setFocus();
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            box->button(QMessageBox::Yes)->click();
+        });
+        WidgetPrompter real;
+        QCOMPARE(real.ask(&app.frame(), QStringLiteral("t"), QStringLiteral("q"),
+                          Prompter::Buttons::YesNo, Prompter::Icon::Question, Prompter::Answer::No),
+                 Prompter::Answer::Yes);
+        QCOMPARE(app.frame().focusWidget(), &app.listPane());
     }
 
     void aZeroByteFileIsAnEmptyBook() {

@@ -496,6 +496,8 @@ private:
                 return int(QDialog::Rejected);
             }
             const int how = r.below(10);
+            const QString loadedName = nameEdit->text();
+            const QString loadedBox = box ? box->toPlainText() : QString();
             if (r.chance(80)) {
                 play->name = PickText(r, 15);
                 nameEdit->selectAll();
@@ -508,6 +510,14 @@ private:
                 play->box = lines.join(u'\n') + (r.chance(50) ? QStringLiteral("\n") : QString());
                 box->setPlainText(*play->box);
             }
+            const TextPlace namePlace = dialog.objectName() == QStringLiteral("groupDialog")
+                                            ? TextPlace::GroupName
+                                            : TextPlace::EntryName;
+            const auto refusable = [&] {
+                return (play->name && *play->name != loadedName &&
+                        !Storable(*play->name, namePlace)) ||
+                       (play->box && *play->box != loadedBox && !BoxStorable(*play->box));
+            };
             if (how == 0) {
                 cancel->click();
             } else if (how == 1) {
@@ -516,13 +526,10 @@ private:
                 ok->click();
                 if (dialog.result() != QDialog::Accepted) {
                     auto* reason = dialog.findChild<QWidget*>(QStringLiteral("errorLabel"));
-                    const bool refusable = (play->name && !Storable(*play->name)) ||
-                                           (play->box && !Storable(*play->box));
-                    if (!refusable || !reason || !reason->isVisibleTo(&dialog))
+                    if (!refusable() || !reason || !reason->isVisibleTo(&dialog))
                         fail(QStringLiteral("dialog: OK refused without a reason"));
                     cancel->click();
-                } else if ((play->name && !Storable(*play->name)) ||
-                           (play->box && !Storable(*play->box))) {
+                } else if (refusable()) {
                     fail(QStringLiteral("dialog: accepted text the book cannot hold"));
                 }
             }
@@ -973,10 +980,17 @@ private:
         const int end = rng.below(4);
         const bool commits = end != 2;
         QAbstractItemView* edited = &view;
+        const TextPlace place = entry->IsGroup() ? TextPlace::GroupName : TextPlace::EntryName;
         afterChecks_.push_back([=, this] {
-            if (openEditor(*edited))
+            const bool refused = commits && !Storable(typed, place) && typed != Shown(before);
+            QLineEdit* again = openEditor(*edited);
+            if (refused && (!again || again->text() != typed))
+                return QStringLiteral("rename: the refused text is not back in its editor");
+            if (!refused && again)
                 return QStringLiteral("rename: the editor is still open");
-            if (!commits || (!Storable(typed) && typed != Shown(before))) {
+            if (again)
+                QTest::keyClick(again, Qt::Key_Escape);
+            if (!commits || refused) {
                 if (written() != book)
                     return QStringLiteral("rename: the book changed");
                 if (commits && !refusalShownSince(shown))

@@ -101,6 +101,25 @@ private slots:
         QCOMPARE(WrittenBook(app.document()), kThree);
         QVERIFY(!app.document().isModified());
         QCOMPARE(tree().currentItem()->text(0), QStringLiteral("G1"));
+        // The editor is back with the text as typed; a blank before the name is refused too.
+        QTRY_VERIFY(this->editor());
+        QCOMPARE(this->editor()->text(), QStringLiteral("G\U0001F600"));
+        this->editor()->setText(QStringLiteral(" G"));
+        QTest::keyClick(this->editor(), Qt::Key_Return);
+        QTRY_COMPARE(prompter_->shown.size(), 2);
+        QVERIFY(prompter_->shown[1].text.contains(QStringLiteral("空白")));
+        QCOMPARE(WrittenBook(app.document()), kThree);
+    }
+
+    // A right press on empty space changes nothing: the root item stays selected.
+    void aRightPressOnEmptySpaceChangesNothing() {
+        open(kThree);
+        const QPoint empty(5, tree().viewport()->height() - 3);
+        QVERIFY(!tree().itemAt(empty));
+        QTest::mousePress(tree().viewport(), Qt::RightButton, {}, empty);
+        QTest::mouseRelease(tree().viewport(), Qt::RightButton, {}, empty);
+        QCOMPARE(tree().currentItem(), tree().rootItem());
+        QVERIFY(tree().rootItem()->isSelected());
     }
 
     // Addresses between the two groups keep their place; the moved group stays selected.

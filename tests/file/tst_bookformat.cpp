@@ -1,4 +1,5 @@
 #include "file/BookFormat.h"
+#include "file/RoundTrip.h"
 
 #include <QtTest>
 
@@ -221,6 +222,55 @@ private slots:
             QCOMPARE(tree.first->Addresses().ToStrings().size(), std::size_t(count));
             QCOMPARE(tree.first->Addresses().ToStrings().back(), "a" + std::to_string(count - 1));
             QCOMPARE(Normalize(line + "\r\n"), line + "\r\n");
+        }
+    }
+
+    // The faults the editors name, where they stand; the fuzz target checks the rule against
+    // the reader and writer on every other text.
+    void roundTripFaults_data() {
+        QTest::addColumn<int>("place");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<int>("length");
+        const int name = int(TextPlace::EntryName), group = int(TextPlace::GroupName);
+        const int first = int(TextPlace::FirstAddress), later = int(TextPlace::LaterAddress);
+        using F = RoundTripFault;
+        const auto row = [](const char* tag, int place, QByteArray text, F fault, int at, int n) {
+            QTest::newRow(tag) << place << text << int(fault) << at << n;
+        };
+        row("plain name", name, "\x8eR\x93" "c \x91\xbe\x98Y", F::None, 0, 0);
+        row("keyword later in a name", name, "x GROUP #", F::None, 0, 0);
+        row("comment", name, "#1 x", F::Keyword, 0, 1);
+        row("group", name, "GROUPx", F::Keyword, 0, 5);
+        row("end group", name, "END GROUP", F::Keyword, 0, 9);
+        row("separator", name, "SEPARATOR-", F::Keyword, 0, 9);
+        row("keyword cut short", name, "SEPARATO", F::None, 0, 0);
+        row("colon in a name", name, "a: b", F::NameColon, 1, 1);
+        row("line break in a name", name, "x\r\ndn", F::LineBreak, 1, 1);
+        row("blank before a name", name, " x", F::LeadingBlank, 0, 1);
+        row("group name with a colon", group, "a: b,c", F::None, 0, 0);
+        row("group name keyword", group, "END GROUP", F::None, 0, 0);
+        row("blank before a group name", group, "\tx", F::LeadingBlank, 0, 1);
+        row("line end in a group name", group, "a\rb", F::LineBreak, 1, 1);
+        row("comma in an address", first, "a,b", F::AddressComma, 1, 1);
+        row("colon in an address", first, "mailto:a", F::None, 0, 0);
+        row("blank before the first address", first, " a", F::LeadingBlank, 0, 1);
+        row("blank before a later address", later, " a", F::None, 0, 0);
+        row("comma in a later address", later, " a,", F::AddressComma, 2, 1);
+    }
+    void roundTripFaults() {
+        QFETCH(int, place);
+        QFETCH(QByteArray, text);
+        QFETCH(int, fault);
+        QFETCH(int, at);
+        QFETCH(int, length);
+        const RoundTripCheck check =
+            CheckRoundTrip(std::string_view(text.data(), text.size()), TextPlace(place));
+        QCOMPARE(int(check.fault), fault);
+        if (!check.Survives()) {
+            QCOMPARE(int(check.at), at);
+            QCOMPARE(int(check.length), length);
         }
     }
 

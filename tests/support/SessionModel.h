@@ -3,6 +3,7 @@
 // The book as the random session sees it: its entries read through two small helpers, its
 // links checked without recursion, and what reading a written book back must give.
 #include "file/BookFormat.h"
+#include "file/RoundTrip.h"
 #include "framework/Cp932.h"
 #include "model/EntryTree.h"
 
@@ -234,11 +235,29 @@ inline std::vector<std::string> AddressesFromBox(const QString& box) {
         if (!trimmed.isEmpty())
             addresses.push_back(Utf8ToCp932(trimmed.toStdString()).value_or("<refused>"));
     }
+    if (addresses.empty())
+        addresses.emplace_back(); // as the book reads an entry without addresses back
     return addresses;
 }
 
-inline bool Storable(const QString& text) {
-    return Utf8ToCp932(text.toStdString()).has_value();
+// CP932 holds the text, and it reads back unchanged from where it stands in a saved book.
+inline bool Storable(const QString& text, TextPlace place) {
+    const std::optional<std::string> bytes = Utf8ToCp932(text.toStdString());
+    return bytes && CheckRoundTrip(*bytes, place).Survives();
+}
+
+inline bool BoxStorable(const QString& box) {
+    for (const QString& line : box.split(u'\n')) {
+        if (!Utf8ToCp932(line.toStdString()))
+            return false;
+    }
+    const std::vector<std::string> addresses = AddressesFromBox(box);
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        const TextPlace place = i == 0 ? TextPlace::FirstAddress : TextPlace::LaterAddress;
+        if (!CheckRoundTrip(addresses[i], place).Survives())
+            return false;
+    }
+    return true;
 }
 
 // What a crash report names: the run in progress.
