@@ -15,6 +15,7 @@
 #include "printing/BookPrinting.h"
 #include "views/Artwork.h"
 #include "views/Commands.h"
+#include "views/ContactBookImporter.h"
 #include "views/IncomingBook.h"
 #include "views/TlwListView.h"
 #include "views/TlwTreeView.h"
@@ -82,6 +83,7 @@ void CTellwickApp::createDocumentAndFrame() {
     document_ = std::make_unique<CTellwickDoc>();
     documents_ = std::make_unique<DocumentManager>(*document_, prompter_, recentFiles_,
                                                    AddressBookTemplate());
+    documents_->setImporter(std::make_unique<ContactBookImporter>(*document_, prompter_));
     tree_ = new CTlwTreeView(*document_, prompter_);
     list_ = new CTlwListView(*document_, prompter_);
     printing_ = std::make_unique<BookPrinting>(prompter_);

@@ -22,6 +22,12 @@ FileResult CTellwickDoc::ReadOtherBook(const QString& path, EntryTree& into) {
     });
 }
 
+void CTellwickDoc::TakeBook(EntryTree& incoming) {
+    tree.Swap(incoming);
+    incoming.Clear();
+    ReleaseFreedMemory();
+}
+
 std::optional<quint64> CTellwickDoc::storedSize() const {
     return BookOutputSize(tree);
 }
@@ -31,9 +37,7 @@ void CTellwickDoc::serialize(Archive& archive) {
         // Read into a fresh tree so that a failed read leaves the open book untouched.
         EntryTree incoming;
         ReadBook(archive.in(), incoming);
-        tree.Swap(incoming);
-        incoming.Clear();
-        ReleaseFreedMemory();
+        TakeBook(incoming);
     } else {
         WriteBook(archive.out(), tree);
     }

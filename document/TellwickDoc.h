@@ -21,6 +21,8 @@ public:
     // Reads the book at path into a tree of its own, as a book is opened; the open book is
     // not touched. On failure into stays as it was.
     static FileResult ReadOtherBook(const QString& path, EntryTree& into);
+    // Makes incoming the book, as opening a book would, and leaves incoming empty.
+    void TakeBook(EntryTree& incoming);
 
     EntryTree tree;
     DragImage* dragImage = nullptr;

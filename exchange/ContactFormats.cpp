@@ -15,6 +15,11 @@ bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
     return true;
 }
 
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           EndsWithIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
 } // namespace
 
 std::optional<ContactFormat> ContactFormatForPath(std::string_view path) {
@@ -22,5 +27,17 @@ std::optional<ContactFormat> ContactFormatForPath(std::string_view path) {
         return ContactFormat::VCard;
     if (EndsWithIgnoringCase(path, ".csv"))
         return ContactFormat::Csv;
+    return std::nullopt;
+}
+
+std::optional<ContactFormat> ContactFormatForText(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    if (!StartsWithIgnoringCase(text, "begin:vcard"))
+        return std::nullopt;
+    text.remove_prefix(std::string_view("begin:vcard").size());
+    const std::size_t end = text.find_first_not_of(" \t");
+    if (end == std::string_view::npos || text[end] == '\r' || text[end] == '\n')
+        return ContactFormat::VCard;
     return std::nullopt;
 }

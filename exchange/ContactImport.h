@@ -28,9 +28,39 @@ struct ImportReport {
     std::size_t replaced = 0;                 // characters written as "?" (only with replace)
 };
 
-// Malformed input (not UTF-8, broken CSV quoting, ...); the message starts "line N: ".
-struct ImportError : std::runtime_error {
-    using runtime_error::runtime_error;
+// Why input could not be read.
+enum class ImportProblem {
+    NotUtf8,
+    LdifNotReadable,
+    PropertyWithoutColon,
+    InvalidBase64,
+    UnsupportedCharset, // detail: the CHARSET named
+    ExpectedBeginVCard,
+    EndVCardWithoutBegin,
+    BeginVCardInsideCard,
+    CardNotClosed,
+    CsvHeaderMissing,
+    CsvFieldCount, // detail: the number of fields found
+    CsvQuoteInUnquotedField,
+    CsvTextAfterClosingQuote,
+    CsvQuotedFieldNotClosed,
+};
+
+// Malformed input, found at a 1-based line. what() is the English message "line N: ..." for
+// the command line; a window words its own message from problem(), line() and detail().
+class ImportError : public std::runtime_error {
+public:
+    ImportError(ImportProblem problem, std::size_t line, std::string detail = {});
+
+    ImportProblem problem() const { return problem_; }
+    std::size_t line() const { return line_; }
+    // What the problem names (see ImportProblem); empty for the others.
+    const std::string& detail() const { return detail_; }
+
+private:
+    ImportProblem problem_;
+    std::size_t line_;
+    std::string detail_;
 };
 
 // Reads VCard or Csv text (UTF-8, optional BOM) and appends what it holds to the end of the

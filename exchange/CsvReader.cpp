@@ -1,13 +1,15 @@
 #include "ContactImport.h"
 #include "ContactRecord.h"
 
+#include <utility>
+
 namespace {
 
 constexpr std::string_view kHeader[] = {"Group", "Name", "Addresses"};
 constexpr std::size_t kFields = std::size(kHeader);
 
-[[noreturn]] void Fail(std::size_t line, const std::string& what) {
-    throw ImportError("line " + std::to_string(line) + ": " + what);
+[[noreturn]] void Fail(std::size_t line, ImportProblem problem, std::string detail = {}) {
+    throw ImportError(problem, line, std::move(detail));
 }
 
 // RFC 4180 records: fields split at ",", quoted fields may hold ",", '"' (doubled) and line
@@ -39,7 +41,7 @@ private:
         const std::size_t end = std::min(text_.find_first_of(",\r\n", at_), text_.size());
         const std::string_view field = text_.substr(at_, end - at_);
         if (field.find('"') != std::string_view::npos)
-            Fail(line_, "quote inside an unquoted field");
+            Fail(line_, ImportProblem::CsvQuoteInUnquotedField);
         at_ = end;
         return std::string(field);
     }
@@ -50,7 +52,7 @@ private:
         for (++at_;;) {
             const std::size_t quote = text_.find('"', at_);
             if (quote == std::string_view::npos)
-                Fail(startLine, "quoted field not closed");
+                Fail(startLine, ImportProblem::CsvQuotedFieldNotClosed);
             CountLines(text_.substr(at_, quote - at_));
             field.append(text_.substr(at_, quote - at_));
             at_ = quote + 1;
@@ -61,7 +63,7 @@ private:
         }
         if (at_ < text_.size() &&
             std::string_view(",\r\n").find(text_[at_]) == std::string_view::npos)
-            Fail(line_, "text after a closing quote");
+            Fail(line_, ImportProblem::CsvTextAfterClosingQuote);
         return field;
     }
 
@@ -112,12 +114,12 @@ std::vector<std::string> SplitAddresses(std::string_view part) {
 void ReadCsv(std::string_view text, const TakeRecord& take) {
     CsvRecords records(text);
     if (records.AtEnd() || !IsHeader(records.Next()))
-        Fail(1, "the first line must be the header Group,Name,Addresses");
+        Fail(1, ImportProblem::CsvHeaderMissing);
     while (!records.AtEnd()) {
         const std::size_t line = records.Line();
         std::vector<std::string> fields = records.Next();
         if (fields.size() != kFields)
-            Fail(line, "expected 3 fields, found " + std::to_string(fields.size()));
+            Fail(line, ImportProblem::CsvFieldCount, std::to_string(fields.size()));
         take({line, std::move(fields[0]), std::move(fields[1]), SplitAddresses(fields[2])});
     }
 }

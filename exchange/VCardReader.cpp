@@ -6,11 +6,12 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 namespace {
 
-[[noreturn]] void Fail(std::size_t line, const std::string& what) {
-    throw ImportError("line " + std::to_string(line) + ": " + what);
+[[noreturn]] void Fail(std::size_t line, ImportProblem problem, std::string detail = {}) {
+    throw ImportError(problem, line, std::move(detail));
 }
 
 std::string Upper(std::string_view text) {
@@ -115,7 +116,7 @@ Property PropertyOf(const ContentLine& content) {
     const std::string_view text = content.text;
     const std::size_t nameEnd = text.find_first_of(";:");
     if (nameEnd == std::string_view::npos)
-        Fail(content.number, "property without ':'");
+        Fail(content.number, ImportProblem::PropertyWithoutColon);
     std::string_view name = text.substr(0, nameEnd);
     if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos)
         name.remove_prefix(dot + 1);
@@ -127,7 +128,7 @@ Property PropertyOf(const ContentLine& content) {
              at < text.size() && (quoted || (text[at] != ';' && text[at] != ':')); ++at)
             quoted ^= text[at] == '"';
         if (at == text.size())
-            Fail(content.number, "property without ':'");
+            Fail(content.number, ImportProblem::PropertyWithoutColon);
         property.parameters.push_back(ParameterOf(text.substr(start, at - start)));
     }
     property.value = text.substr(at + 1);
@@ -181,7 +182,7 @@ std::string Base64Decoded(std::string_view value, std::size_t line) {
             continue;
         const int digit = Base64Value(c);
         if (digit < 0)
-            Fail(line, "invalid base64 value");
+            Fail(line, ImportProblem::InvalidBase64);
         bits = (bits << 6) | static_cast<std::uint32_t>(digit);
         if (++count == 4) {
             bytes += static_cast<char>(bits >> 16);
@@ -192,7 +193,7 @@ std::string Base64Decoded(std::string_view value, std::size_t line) {
         }
     }
     if (count == 1)
-        Fail(line, "invalid base64 value");
+        Fail(line, ImportProblem::InvalidBase64);
     if (count >= 2)
         bytes += static_cast<char>(bits >> (6 * count - 8));
     if (count == 3)
@@ -222,9 +223,9 @@ std::string InUtf8(std::string bytes, const std::string& charset, std::size_t li
     if (charset == "ISO-8859-1" || charset == "LATIN1")
         return Latin1ToUtf8(bytes);
     if (!charset.empty() && charset != "UTF-8" && charset != "UTF8" && charset != "US-ASCII")
-        Fail(line, "unsupported CHARSET " + charset);
+        Fail(line, ImportProblem::UnsupportedCharset, charset);
     if (utf8::FindInvalid(bytes) != std::string::npos)
-        Fail(line, "not UTF-8");
+        Fail(line, ImportProblem::NotUtf8);
     return bytes;
 }
 
@@ -334,7 +335,7 @@ public:
                 Handle(PropertyOf(content), content.number);
         }
         if (card_)
-            Fail(card_->line, "card not closed by END:VCARD");
+            Fail(card_->line, ImportProblem::CardNotClosed);
     }
 
 private:
@@ -342,11 +343,11 @@ private:
         const bool cardWord = Upper(TrimmedBlanks(property.value)) == "VCARD";
         if (property.name == "BEGIN" && cardWord) {
             if (card_)
-                Fail(line, "BEGIN:VCARD inside a card");
+                Fail(line, ImportProblem::BeginVCardInsideCard);
             card_.emplace().line = line;
         } else if (!card_) {
-            Fail(line, property.name == "END" && cardWord ? "END:VCARD without BEGIN:VCARD"
-                                                          : "expected BEGIN:VCARD");
+            Fail(line, property.name == "END" && cardWord ? ImportProblem::EndVCardWithoutBegin
+                                                          : ImportProblem::ExpectedBeginVCard);
         } else if (property.name == "END" && cardWord) {
             Finish();
         } else {

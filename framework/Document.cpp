@@ -137,6 +137,12 @@ FileResult Document::saveDocument(const QString& path) {
     return {};
 }
 
+void Document::becomeImported() {
+    setPathName({});
+    stamp_ = {};
+    setModifiedFlag(true);
+}
+
 bool Document::fileChangedOnDisk() const {
     return !pathName_.isEmpty() && stamp_.exists && DiskStamp::of(pathName_) != stamp_;
 }

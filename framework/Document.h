@@ -80,6 +80,9 @@ public:
     FileResult saveDocument(const QString& path);
     // Whether the file was changed on disk since this document last read or wrote it.
     bool fileChangedOnDisk() const;
+    // Forgets the file and marks the contents changed: they were imported from a file of
+    // another kind, which a save must not write over.
+    void becomeImported();
 
     void addView(DocumentView* view) { views_.append(view); }
     void removeView(DocumentView* view) { views_.removeAll(view); }

@@ -35,6 +35,15 @@ QList<FileFilter> DocumentManager::fileFilters() const {
             {QStringLiteral("すべてのﾌｧｲﾙ (*.*)"), {QStringLiteral("*")}}};
 }
 
+QList<FileFilter> DocumentManager::openFilters() const {
+    QList<FileFilter> filters = fileFilters();
+    if (importer_) {
+        const FileFilter all = filters.takeLast();
+        filters << importer_->filters() << all;
+    }
+    return filters;
+}
+
 Prompter::Answer DocumentManager::ask(const QString& text, Prompter::Buttons buttons,
                                       Prompter::Icon icon, Prompter::Answer defaultAnswer) {
     return prompter_.ask(dialogParent_, QCoreApplication::applicationName(), text, buttons, icon,
@@ -67,7 +76,7 @@ bool DocumentManager::fileNew() {
 
 bool DocumentManager::fileOpen() {
     const QString path =
-        prompter_.chooseOpenFile(dialogParent_, QStringLiteral("開く"), fileFilters());
+        prompter_.chooseOpenFile(dialogParent_, QStringLiteral("開く"), openFilters());
     return !path.isEmpty() && openDocumentFile(path);
 }
 
@@ -88,18 +97,42 @@ bool DocumentManager::openRecentFile(int index) {
 }
 
 bool DocumentManager::openWithoutAsking(const QString& path, bool dropFromRecentOnFailure) {
+    if (importer_ && importer_->imports(path))
+        return importWithoutAsking(path, dropFromRecentOnFailure);
     const FileResult result = document_.openDocument(path);
     if (!result.ok()) {
         reportOpenFailure(path, result);
-        if (dropFromRecentOnFailure) {
-            recentFiles_.remove(recentFiles_.indexOf(path));
-            emit recentFilesChanged();
-        }
+        if (dropFromRecentOnFailure)
+            dropRecent(path);
         return false;
     }
     document_.sendInitialUpdate();
     rememberRecent(document_.pathName());
     return true;
+}
+
+// The imported file is kept in the recent list under its own name: choosing it there imports
+// it again, as opening it did.
+bool DocumentManager::importWithoutAsking(const QString& path, bool dropFromRecentOnFailure) {
+    switch (importer_->importFile(path, dialogParent_)) {
+    case DocumentImporter::Outcome::Imported:
+        document_.becomeImported();
+        document_.sendInitialUpdate();
+        rememberRecent(AbsolutePathName(path));
+        return true;
+    case DocumentImporter::Outcome::Failed:
+        if (dropFromRecentOnFailure)
+            dropRecent(path);
+        return false;
+    case DocumentImporter::Outcome::Declined:
+        return false;
+    }
+    return false;
+}
+
+void DocumentManager::dropRecent(const QString& path) {
+    recentFiles_.remove(recentFiles_.indexOf(path));
+    emit recentFilesChanged();
 }
 
 bool DocumentManager::fileSave() {

@@ -2,11 +2,14 @@
 
 #include "CommandTarget.h"
 #include "Document.h"
+#include "DocumentImporter.h"
 #include "Prompter.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+
+#include <memory>
 
 class RecentFileList;
 
@@ -20,7 +23,9 @@ struct DocumentTemplate {
 
 // New, Open, Save and the recent files for the one document, with the question about
 // unsaved changes before anything replaces it. Failures are reported and change nothing.
-// As a command target it carries out Save for the document.
+// Every way of opening a file ends here, so the importer (when set) decides for all of them
+// which files are imported as a new untitled document. As a command target it carries out
+// Save for the document.
 class DocumentManager : public QObject, public CommandTarget {
     Q_OBJECT
 
@@ -30,7 +35,11 @@ public:
 
     void setDialogParent(QWidget* parent) { dialogParent_ = parent; }
     const DocumentTemplate& docTemplate() const { return template_; }
+    // The save dialog's types; the open dialog offers the importer's too.
     QList<FileFilter> fileFilters() const;
+    void setImporter(std::unique_ptr<DocumentImporter> importer) {
+        importer_ = std::move(importer);
+    }
 
     bool fileNew();
     bool fileOpen();
@@ -50,7 +59,10 @@ private:
     bool confirmOverwriteChangedFile();
     bool confirmOverwriteExisting(const QString& path);
     QString proposedSaveName() const;
+    QList<FileFilter> openFilters() const;
     bool openWithoutAsking(const QString& path, bool dropFromRecentOnFailure);
+    bool importWithoutAsking(const QString& path, bool dropFromRecentOnFailure);
+    void dropRecent(const QString& path);
     void reportOpenFailure(const QString& path, const FileResult& result);
     void reportSaveFailure(const QString& path, const FileResult& result);
     void rememberRecent(const QString& path);
@@ -62,4 +74,5 @@ private:
     RecentFileList& recentFiles_;
     DocumentTemplate template_;
     QPointer<QWidget> dialogParent_;
+    std::unique_ptr<DocumentImporter> importer_;
 };

@@ -1,5 +1,6 @@
 #include "IncomingBook.h"
 
+#include "ImportErrorText.h"
 #include "document/TellwickDoc.h"
 #include "exchange/ContactFormats.h"
 #include "exchange/ContactImport.h"
@@ -8,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <iterator>
 #include <string>
@@ -17,8 +19,23 @@ namespace {
 // Problems listed one a line; the rest are counted, so that the box stays on the screen.
 constexpr qsizetype kProblemsShown = 10;
 
+// Enough of a file's start to see its first line.
+constexpr std::streamsize kFileStartBytes = 64;
+
+// A file named for none of the formats may still be a vCard: contacts saved from a mail
+// program or a phone often carry another extension or none. A .tlw is always a book.
 std::optional<ContactFormat> FormatOf(const QString& path) {
-    return ContactFormatForPath(path.toStdString());
+    const std::string name = path.toStdString();
+    if (const std::optional<ContactFormat> format = ContactFormatForPath(name))
+        return format;
+    if (QFileInfo(path).suffix().compare(QStringLiteral("tlw"), Qt::CaseInsensitive) == 0)
+        return std::nullopt;
+    std::string start(kFileStartBytes, '\0');
+    const FileResult read = ReadRegularFile(path, [&start](std::istream& in) {
+        in.read(start.data(), kFileStartBytes);
+        start.resize(static_cast<std::size_t>(in.gcount()));
+    });
+    return read.ok() ? ContactFormatForText(start) : std::nullopt;
 }
 
 // The characters one by one, line breaks named so that the list keeps a record a line.
@@ -68,13 +85,13 @@ ImportReport Import(ContactFormat format, const std::string& text, EntryTree& in
     try {
         return ImportContacts(format, text, into, replace);
     } catch (const ImportError& malformed) {
-        error = QString::fromStdString(malformed.what());
+        error = ImportErrorText(malformed);
     }
     return {};
 }
 
-bool ReadContactFile(const QString& path, ContactFormat format, EntryTree& into, Prompter& prompter,
-                     QWidget* parent) {
+IncomingRead ReadContactFile(const QString& path, ContactFormat format, EntryTree& into,
+                             Prompter& prompter, QWidget* parent) {
     std::string text;
     const FileResult result = ReadRegularFile(path, [&text](std::istream& in) {
         text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -82,13 +99,13 @@ bool ReadContactFile(const QString& path, ContactFormat format, EntryTree& into,
     if (!result.ok()) {
         prompter.inform(parent, QCoreApplication::applicationName(),
                         OpenFailureText(path, result.error), Prompter::Icon::Warning);
-        return false;
+        return IncomingRead::Failed;
     }
     QString error;
     ImportReport report = Import(format, text, into, false, error);
     if (!report.unencodable.empty()) {
         if (!AgreesToReplace(path, report, prompter, parent))
-            return false;
+            return IncomingRead::Declined;
         report = Import(format, text, into, true, error);
     }
     if (!error.isEmpty()) {
@@ -96,33 +113,39 @@ bool ReadContactFile(const QString& path, ContactFormat format, EntryTree& into,
             parent, QCoreApplication::applicationName(),
             QStringLiteral("%1\nを読み込めません。\n%2").arg(QDir::toNativeSeparators(path), error),
             Prompter::Icon::Warning);
-        return false;
+        return IncomingRead::Failed;
     }
-    return true;
+    return IncomingRead::Read;
 }
 
 } // namespace
 
-QList<FileFilter> IncomingBookFilters() {
+QList<FileFilter> ContactFileFilters() {
     return {
-        {QStringLiteral("ｱﾄﾞﾚｽ帳ﾌｧｲﾙ"), ExtensionPatterns(QStringLiteral(".tlw"))},
         {QStringLiteral("vCard (*.vcf)"), ExtensionPatterns(QStringLiteral(".vcf"))},
         {QStringLiteral("CSV (*.csv)"), ExtensionPatterns(QStringLiteral(".csv"))},
-        {QStringLiteral("すべてのﾌｧｲﾙ(*.*)"), {QStringLiteral("*")}},
     };
+}
+
+QList<FileFilter> IncomingBookFilters() {
+    return QList<FileFilter>{
+               {QStringLiteral("ｱﾄﾞﾚｽ帳ﾌｧｲﾙ"), ExtensionPatterns(QStringLiteral(".tlw"))}}
+           << ContactFileFilters()
+           << FileFilter{QStringLiteral("すべてのﾌｧｲﾙ(*.*)"), {QStringLiteral("*")}};
 }
 
 bool IsContactFile(const QString& path) {
     return FormatOf(path).has_value();
 }
 
-bool ReadIncomingBook(const QString& path, EntryTree& into, Prompter& prompter, QWidget* parent) {
+IncomingRead ReadIncomingBook(const QString& path, EntryTree& into, Prompter& prompter,
+                              QWidget* parent) {
     if (const std::optional<ContactFormat> format = FormatOf(path))
         return ReadContactFile(path, *format, into, prompter, parent);
     const FileResult result = CTellwickDoc::ReadOtherBook(path, into);
     if (result.ok())
-        return true;
+        return IncomingRead::Read;
     prompter.inform(parent, QCoreApplication::applicationName(),
                     OpenFailureText(path, result.error), Prompter::Icon::Warning);
-    return false;
+    return IncomingRead::Failed;
 }

@@ -197,7 +197,7 @@ void CTlwListView::loadBookAtSelection() {
 
 void CTlwListView::loadAtSelection(const QString& path) {
     EntryTree incoming;
-    if (!ReadIncomingBook(path, incoming, prompter_, this))
+    if (ReadIncomingBook(path, incoming, prompter_, this) != IncomingRead::Read)
         return;
     if (!incoming.first)
         return;

@@ -813,13 +813,32 @@ private slots:
                     .contains("A1: x,y,z\r\nok: \r\nsmile?: s@example.jp\r\na?b?c: \r\n"));
     }
 
+    // The window says in its own words what is wrong, and on which line.
+    void malformedContactFileIsReportedWithoutChange_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("not UTF-8") << "bad.vcf" << QByteArray("BEGIN:VCARD\r\nFN:\xff\xfe\r\n")
+                                   << "2 行目: UTF-8 として読めない文字があります";
+        QTest::newRow("card not closed")
+            << "open.vcf" << QByteArray("BEGIN:VCARD\r\nEND:VCARD\r\n\r\nBEGIN:VCARD\r\nFN:y\r\n")
+            << "4 行目: カードが END:VCARD で閉じられていません";
+        QTest::newRow("charset") << "koi.vcf"
+                                 << QByteArray(
+                                        "BEGIN:VCARD\r\nFN;CHARSET=KOI8-R;ENCODING=B:wQ==\r\n")
+                                 << "2 行目: 文字コード KOI8-R には対応していません";
+        QTest::newRow("CSV fields") << "rows.csv" << QByteArray("Group,Name,Addresses\r\n,a\r\n")
+                                    << "2 行目: 項目が 2 個あります (3 個必要です)";
+    }
     void malformedContactFileIsReportedWithoutChange() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, reason);
         CTellwickApp& app = openWithLog(kBook);
-        prompter_->openChoices = {
-            writeFile("bad.vcf", "BEGIN:VCARD\r\nFN:\xff\xfe\r\nEND:VCARD\r\n")};
+        const QString file = writeFile(name, contents);
+        prompter_->openChoices = {file};
         QVERIFY(app.router().execute(ID_LOAD_AT_SELECTION));
-        QCOMPARE(prompter_->shown.size(), 1);
-        QVERIFY(prompter_->shown[0].text.contains(QStringLiteral("を読み込めません")));
+        QCOMPARE(prompter_->texts(), QStringList{file + "\nを読み込めません。\n" + reason});
         QCOMPARE(WrittenBook(app.document()), kBook);
         QVERIFY(!app.document().isModified());
     }

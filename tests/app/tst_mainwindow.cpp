@@ -52,6 +52,14 @@ const QByteArray kBook = "GROUP " + kFamily +
                          "\r\nEND GROUP\r\n"
                          "SEPARATOR\r\ndentist: 0120\r\n";
 
+// One card with Japanese text and a category, as vCard and as CSV, and the book it gives.
+const QByteArray kCards = "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:山田 太郎\r\nEMAIL:taro@example.jp\r\n"
+                          "TEL:090-1234-5678\r\nCATEGORIES:友人\r\nEND:VCARD\r\n";
+const QByteArray kContactRows =
+    "Group,Name,Addresses\r\n友人,山田 太郎,\"taro@example.jp,090-1234-5678\"\r\n";
+const QByteArray kImported = "GROUP \x97\x46\x90\x6c\r\n  \x8eR\x93\x63 \x91\xbe\x98Y: "
+                             "taro@example.jp,090-1234-5678\r\nEND GROUP\r\n";
+
 QByteArray WrittenBook(const CTellwickDoc& doc) {
     std::ostringstream out;
     WriteBook(out, doc.tree);
@@ -83,6 +91,40 @@ private:
         [&] { QVERIFY(file.open(QIODevice::WriteOnly)); }();
         file.write(bytes);
         return file.fileName();
+    }
+
+    QByteArray readFile(const QString& name) const {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+    }
+
+    // Opens the file as the route named does it, in a window started for the purpose.
+    CTellwickApp& openBy(const QString& route, const QString& file) {
+        if (route == "command line")
+            return start({file});
+        if (route == "shell") {
+            CTellwickApp& app = start({QStringLiteral("-dde")});
+            QLocalSocket shell;
+            shell.connectToServer(
+                QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+            [&] { QVERIFY(shell.waitForConnected(2000)); }();
+            shell.write(QStringLiteral("[open(\"%1\")]\n").arg(file).toUtf8());
+            [&] { QVERIFY(shell.waitForBytesWritten(2000)); }();
+            const auto settled = [&] {
+                return !prompter_->shown.isEmpty() || app.frame().isVisible();
+            };
+            [&] { QVERIFY(QTest::qWaitFor(settled)); }();
+            return app;
+        }
+        CTellwickApp& app = start({writeFile(QStringLiteral("b.tlw"), kBook)});
+        if (route == "recent") {
+            app.recentFiles().add(file);
+            app.router().execute(ID_FILE_MRU_FILE1);
+        } else {
+            prompter_->openChoices = {file};
+            app.router().execute(ID_FILE_OPEN);
+        }
+        return app;
     }
 
     CTellwickApp& start(const QStringList& args, bool expectRunning = true) {
@@ -250,8 +292,11 @@ private slots:
         QCOMPARE(app.treePane().rootItem()->childCount(), 2);
         QCOMPARE(prompter_->dialogCaptions.first(), QStringLiteral("開く"));
         const QList<FileFilter> filters = prompter_->dialogFilters.first();
-        QCOMPARE(filters.at(0).label, QStringLiteral("アドレス帳 (*.tlw)"));
-        QCOMPARE(filters.at(1).label, QStringLiteral("すべてのﾌｧｲﾙ (*.*)"));
+        QStringList labels;
+        for (const FileFilter& filter : filters)
+            labels << filter.label;
+        QCOMPARE(labels, (QStringList{"アドレス帳 (*.tlw)", "vCard (*.vcf)", "CSV (*.csv)",
+                                      "すべてのﾌｧｲﾙ (*.*)"}));
         // The book filter matches the extension in any letter case.
         QVERIFY(QDir::match(filters.at(0).patterns, QStringLiteral("X.TlW")));
         QVERIFY(!QDir::match(filters.at(0).patterns, QStringLiteral("X.txt")));
@@ -486,6 +531,96 @@ private slots:
         QVERIFY(prompter_->shown[0].text.contains(QStringLiteral("を選択位置に読み込みますか")));
         QCOMPARE(app.document().pathName(), book);
         QVERIFY(app.document().isModified());
+    }
+
+    // Every way of opening gives a contacts file to the importer as a new untitled book, so a
+    // save asks for a name and the contacts file stays as it was.
+    void aContactFileOpensAsAnUntitledBook_data() {
+        QTest::addColumn<QString>("route");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("contents");
+        QTest::newRow("open dialog, vCard") << "dialog"
+                                            << "contacts.vcf" << kCards;
+        QTest::newRow("command line, vCard in capitals") << "command line"
+                                                         << "C.VCF" << kCards;
+        QTest::newRow("recent file, CSV") << "recent"
+                                          << "contacts.Csv" << kContactRows;
+        QTest::newRow("shell request, vCard named .txt") << "shell"
+                                                         << "phone.txt" << kCards;
+    }
+    void aContactFileOpensAsAnUntitledBook() {
+        QFETCH(QString, route);
+        QFETCH(QString, name);
+        QFETCH(QByteArray, contents);
+        const QString contacts = writeFile(name, contents);
+        CTellwickApp& app = openBy(route, contacts);
+        QVERIFY(app.frame().isVisible());
+        QVERIFY(prompter_->shown.isEmpty());
+        QCOMPARE(app.document().pathName(), QString());
+        QCOMPARE(app.document().title(), QStringLiteral("Untitled"));
+        QVERIFY(app.document().isModified());
+        QCOMPARE(WrittenBook(app.document()), kImported);
+        QCOMPARE(RowNames(app.listPane()), QStringList{"友人"});
+        QCOMPARE(app.recentFiles().path(0), contacts);
+
+        QFile::remove(path(QStringLiteral("saved.tlw")));
+        prompter_->saveChoices = {path(QStringLiteral("saved"))};
+        QVERIFY(app.router().execute(ID_FILE_SAVE));
+        QCOMPARE(prompter_->dialogCaptions.last(), QStringLiteral("名前を付けて保存"));
+        QCOMPARE(prompter_->proposedNames, QStringList{"Untitled.TLW"});
+        QCOMPARE(readFile(name), contents);
+        QCOMPARE(readFile(QStringLiteral("saved.tlw")), kImported);
+        QCOMPARE(app.document().pathName(), path(QStringLiteral("saved.tlw")));
+
+        // The list keeps the contacts file behind the book; choosing it imports it again.
+        QCOMPARE(app.recentFiles().path(1), contacts);
+        QVERIFY(app.router().execute(ID_FILE_MRU_FILE1 + 1));
+        QVERIFY(app.document().pathName().isEmpty());
+        QVERIFY(app.document().isModified());
+        QCOMPARE(WrittenBook(app.document()), kImported);
+    }
+
+    // A contacts file that is broken, or whose text the user declines to have replaced,
+    // leaves the open book; only a broken one leaves the recent list.
+    void aContactFileNotImportedLeavesTheOpenBook_data() {
+        QTest::addColumn<QString>("route");
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("keptInRecent");
+        const QByteArray broken = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:x\r\n";
+        const QString notClosed = QStringLiteral("を読み込めません。\n1 行目: カードが END:VCARD "
+                                                 "で閉じられていません");
+        QTest::newRow("broken, open dialog") << "dialog" << broken << notClosed << false;
+        QTest::newRow("broken, recent file") << "recent" << broken << notClosed << false;
+        QTest::newRow("declined, recent file")
+            << "recent" << QByteArray("BEGIN:VCARD\r\nFN:😀\r\nEND:VCARD\r\n")
+            << QStringLiteral("に置き換えて読み込みますか?") << true;
+    }
+    void aContactFileNotImportedLeavesTheOpenBook() {
+        QFETCH(QString, route);
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, message);
+        QFETCH(bool, keptInRecent);
+        const QString contacts = writeFile(QStringLiteral("not imported.vcf"), contents);
+        CTellwickApp& app = openBy(route, contacts);
+        QCOMPARE(prompter_->shown.size(), 1);
+        QVERIFY2(prompter_->shown[0].text.startsWith(contacts + "\n"), qPrintable(contacts));
+        QVERIFY2(prompter_->shown[0].text.endsWith(message), qPrintable(prompter_->shown[0].text));
+        QCOMPARE(app.document().pathName(), path(QStringLiteral("b.tlw")));
+        QVERIFY(!app.document().isModified());
+        QCOMPARE(WrittenBook(app.document()), kBook);
+        QCOMPARE(RowNames(app.listPane()), (QStringList{"家族", "仕事", "セパレータ", "dentist"}));
+        QCOMPARE(app.recentFiles().indexOf(contacts) >= 0, keptInRecent);
+    }
+
+    // A .tlw file is a book whatever its first line says.
+    void aTlwFileIsNeverImported() {
+        const QString cardLike =
+            writeFile(QStringLiteral("card-like.TLW"), "BEGIN:VCARD\r\nEND:VCARD\r\n");
+        CTellwickApp& app = start({cardLike});
+        QCOMPARE(app.document().pathName(), cardLike);
+        QVERIFY(!app.document().isModified());
+        QCOMPARE(RowNames(app.listPane()), (QStringList{"BEGIN", "END"}));
     }
 
     // A FIFO among dropped files is refused at once, and a Shift-JIS name still opens.

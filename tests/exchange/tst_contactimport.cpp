@@ -116,6 +116,7 @@ private slots:
     void exportedBooksComeBack();
     void deepPathsComeBack();
     void formatForPath();
+    void formatForFileStart();
 };
 
 void TestContactImport::readsCardsOfCommonClients() {
@@ -392,6 +393,18 @@ void TestContactImport::formatForPath() {
     QCOMPARE(ContactFormatForPath("x.ldif"), std::nullopt);
     QCOMPARE(ContactFormatForPath("vcf"), std::nullopt);
     QCOMPARE(ContactFormatForPath("x.csv.tlw"), std::nullopt);
+}
+
+void TestContactImport::formatForFileStart() {
+    for (std::string_view card : {"BEGIN:VCARD\r\nFN:x",
+                                  "\xEF\xBB\xBF"
+                                  "begin:vCard \t\n",
+                                  "BEGIN:VCARD"})
+        QCOMPARE(ContactFormatForText(card), ContactFormat::VCard);
+    for (std::string_view other :
+         {"", "BEGIN:VCAR", "BEGIN:VCARDS\r\n", " BEGIN:VCARD\r\n", "\r\nBEGIN:VCARD\r\n",
+          "BEGIN | VCARD\r\n", "Group,Name,Addresses\r\n"})
+        QCOMPARE(ContactFormatForText(other), std::nullopt);
 }
 
 QTEST_APPLESS_MAIN(TestContactImport)
