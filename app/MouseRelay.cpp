@@ -6,6 +6,7 @@ RelayTarget PickRelayTarget(QPoint global, QWidget* leftPane, QWidget* rightPane
     const int leftPaneRightEdge = leftPane->mapToGlobal(QPoint(leftPane->width(), 0)).x();
     QWidget* pane = global.x() < leftPaneRightEdge ? leftPane : rightPane;
     const QPoint local = pane->mapFromGlobal(global);
-    // Coordinates travel as two 16-bit halves, as the panes have always received them.
+    // Each coordinate is cut to a signed 16-bit value, the range the panes' drag code takes:
+    // a point further out wraps round.
     return {pane, QPoint(static_cast<qint16>(local.x()), static_cast<qint16>(local.y()))};
 }

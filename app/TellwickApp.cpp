@@ -155,7 +155,9 @@ bool CTellwickApp::runShellCommand(const CommandLineInfo& info) {
         return true;
     case Shell::Print:
     case Shell::PrintTo:
-        // The window stays hidden; the program ends once the book is printed.
+        // The window stays hidden and the program ends once the book is printed; it may run
+        // from a script, so no box waits for a click.
+        prompter_.setUnattended(true);
         pendingPrint_ = info;
         printedAtStartUp_ = printAtStartUp(info);
         return false;
@@ -178,10 +180,8 @@ bool CTellwickApp::serveShellRequests() {
 bool CTellwickApp::printAtStartUp(const CommandLineInfo& info) {
     if (printFile(info.fileName, {info.printerName, info.driverName, info.portName}))
         return true;
-    // Whoever started the program may be a script: it hears why too.
+    // Whoever started the program may be a script: it hears why from the unattended boxes.
     std::fprintf(stderr, "tellwick: not printed: %s\n", EncodePathBytes(info.fileName).constData());
-    if (!printing_->lastProblem().isEmpty())
-        std::fprintf(stderr, "tellwick: %s\n", printing_->lastProblem().toLocal8Bit().constData());
     return false;
 }
 

@@ -39,8 +39,8 @@ bool isQuoted(const QString& text) {
     return text.size() >= 2 && text.startsWith(u'"') && text.endsWith(u'"');
 }
 
-// As Windows does, a value read between double quotes loses them; writing quotes the
-// values that would otherwise not read back as given.
+// A value read between double quotes loses them, so that a hand-written value can keep
+// blanks at its ends; writing quotes the values that would otherwise not read back as given.
 QString unquote(const QString& text) {
     return isQuoted(text) ? text.sliced(1, text.size() - 2) : text;
 }

@@ -4,7 +4,7 @@
 #include <QList>
 #include <QString>
 
-// A Windows-style private profile (INI) file of "[Section]" and "Key=Value" lines.
+// A settings (INI) file of "[Section]" and "Key=Value" lines.
 // QSettings cannot stand in: it writes "[Recent File List]" as "[Recent%20File%20List]".
 // Section and key names compare case-insensitively but are written as given. Lines this
 // class did not change are written back byte for byte, line ends, blank lines and a UTF-8

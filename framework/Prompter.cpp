@@ -5,9 +5,13 @@
 #include <QPointer>
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QTimer>
+
+#include <cstdio>
 
 namespace {
 
@@ -100,6 +104,20 @@ QString ChooseFile(QFileDialog& dialog, const QList<FileFilter>& filters) {
     return dialog.selectedFiles().constFirst();
 }
 
+// Each line of a box's text as a line of the program's own on standard error.
+void WriteToStandardError(const QString& text) {
+    const QByteArray program =
+        QFileInfo(QCoreApplication::applicationFilePath()).fileName().toLocal8Bit();
+    for (const QString& line : text.split(u'\n', Qt::SkipEmptyParts))
+        std::fprintf(stderr, "%s: %s\n", program.constData(), line.toLocal8Bit().constData());
+}
+
+// The platforms that draw nowhere a person could see.
+bool HasScreen() {
+    const QString platform = QGuiApplication::platformName();
+    return platform != QStringLiteral("offscreen") && platform != QStringLiteral("minimal");
+}
+
 } // namespace
 
 QStringList ExtensionPatterns(const QString& extension) {
@@ -126,12 +144,26 @@ void Prompter::beep() {
 
 Prompter::Answer WidgetPrompter::ask(QWidget* parent, const QString& caption, const QString& text,
                                      Buttons buttons, Icon icon, Answer defaultAnswer) {
+    if (unattended()) {
+        WriteToStandardError(text);
+        if (unattendedBoxTime() <= std::chrono::milliseconds::zero())
+            return defaultAnswer;
+    }
     QMessageBox box(ToIcon(icon), caption, text, ToButtons(buttons), parent);
     box.setDefaultButton(ToButton(defaultAnswer));
     if (buttons == Buttons::YesNo)
         box.setEscapeButton(QMessageBox::No);
     const FocusReturn focus;
+    // The answer is given as a click on its button would give it.
+    if (unattended())
+        QTimer::singleShot(unattendedBoxTime(), &box,
+                           [&box, defaultAnswer] { box.done(ToButton(defaultAnswer)); });
     return ToAnswer(box.exec());
+}
+
+std::chrono::milliseconds WidgetPrompter::unattendedBoxTime() const {
+    using namespace std::chrono_literals;
+    return unattendedBoxTime_.value_or(HasScreen() ? 5s : 0s);
 }
 
 QString WidgetPrompter::chooseOpenFile(QWidget* parent, const QString& caption,

@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
+#include <optional>
+
 class QAction;
 class QDialog;
 class QMenu;
@@ -56,11 +59,24 @@ public:
     void inform(QWidget* parent, const QString& caption, const QString& text, Icon icon) {
         ask(parent, caption, text, Buttons::Ok, icon, Answer::Ok);
     }
+
+    // Set while nobody may be there to answer, as when printing from the command line: a box
+    // must then take its default answer by itself rather than wait for a click.
+    void setUnattended(bool unattended) { unattended_ = unattended; }
+    bool unattended() const { return unattended_; }
+
+private:
+    bool unattended_ = false;
 };
 
-// The real thing: QMessageBox and Qt's own file, print and preview dialogs.
+// The real thing: QMessageBox and Qt's own file, print and preview dialogs. An unattended
+// box also writes its text to standard error, for whoever started the program.
 class WidgetPrompter : public Prompter {
 public:
+    // How long an unattended box stays up before it takes its default answer. Unless set,
+    // a few seconds, and no time at all (no box) on a platform without a screen.
+    void setUnattendedBoxTime(std::chrono::milliseconds time) { unattendedBoxTime_ = time; }
+
     Answer ask(QWidget* parent, const QString& caption, const QString& text, Buttons buttons,
                Icon icon, Answer defaultAnswer) override;
     QString chooseOpenFile(QWidget* parent, const QString& caption,
@@ -69,4 +85,9 @@ public:
                            const QList<FileFilter>& filters) override;
     bool choosePrinter(QWidget* parent, QPrinter& printer) override;
     void runPrintPreview(QPrintPreviewDialog& preview) override;
+
+private:
+    std::chrono::milliseconds unattendedBoxTime() const;
+
+    std::optional<std::chrono::milliseconds> unattendedBoxTime_;
 };

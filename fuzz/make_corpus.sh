@@ -63,10 +63,10 @@ printf "a: 1\r\nb: 2\n\rc: 3\r\rd: 4\n\ne: 5\r" >"$out/mixed_line_ends.tlw"
 out="$(dirname "$0")/corpus_profile"
 mkdir -p "$out"
 
-# As Windows leaves it after hand edits: byte order mark, CR LF, comments, blank lines, odd
-# spacing, an out-of-range number, and no line end after the last line.
+# As hand edits may leave it: byte order mark, CR LF, comments, blank lines, odd spacing, an
+# out-of-range number, and no line end after the last line.
 printf '\357\273\277; kept by hand\r\n\r\n[Recent File List]\r\nFile1 = /home/u/a b.tlw \t\r\nFile2="  /home/u/edge.tlw "\r\n\r\n[Settings]\r\nPreviewPages=99999999999\r\n[Other Program]\r\nKey=a=b' \
-    >"$out/windows.INI"
+    >"$out/hand_edited.INI"
 
 # LF line ends, names in another case, duplicate keys, a nameless section and Japanese paths.
 printf '[recent file LIST]\nfile1=/home/\343\203\246\343\203\274\343\202\266/\344\275\217\346\211\200.tlw\nFILE1=/second.tlw\nFile3=\n[]\nNameless=1\n[Settings]\npreviewpages = -7\n' \

@@ -62,7 +62,6 @@ void ShowPreviewPages(QPrintPreviewDialog& preview, int pages) {
 bool BookPrinting::print(const PrintedBook& book, QWidget* parent) {
     QPrinter printer(QPrinter::HighResolution);
     PrepareForBook(printer, book.title);
-    lastProblem_.clear();
     lastJobPrinted_ = false;
     if (!prompter_.choosePrinter(parent, printer))
         return false;
@@ -72,7 +71,6 @@ bool BookPrinting::print(const PrintedBook& book, QWidget* parent) {
 bool BookPrinting::printDirect(const PrintedBook& book, QWidget* parent) {
     QPrinter printer(QPrinter::HighResolution);
     QString problem;
-    lastProblem_.clear();
     lastJobPrinted_ = false;
     if (!AimPrinter(printer, directTarget_.printer, &problem))
         return fail(problem, parent);
@@ -123,7 +121,6 @@ bool BookPrinting::finishJob(QPrinter& printer, bool cancelled, QWidget* parent)
 }
 
 bool BookPrinting::fail(const QString& problem, QWidget* parent) {
-    lastProblem_ = problem;
     prompter_.inform(parent, QCoreApplication::applicationName(), problem, Prompter::Icon::Warning);
     return false;
 }

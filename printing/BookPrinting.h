@@ -25,8 +25,6 @@ public:
     void preview(const PrintedBook& book, QWidget* parent);
 
     bool lastJobPrinted() const { return lastJobPrinted_; }
-    // Why the last job printed nothing; empty when it printed or the user cancelled.
-    const QString& lastProblem() const { return lastProblem_; }
 
 private:
     bool runJob(QPrinter& printer, const PrintedBook& book, const QString& port, QWidget* parent);
@@ -37,5 +35,4 @@ private:
     int previewPages_ = 0;
     PrintTarget directTarget_;
     bool lastJobPrinted_ = false;
-    QString lastProblem_;
 };

@@ -1,5 +1,9 @@
 #include "PrintFonts.h"
 
+#include "BookFaces.h"
+
+#include <QFontDatabase>
+#include <QRawFont>
 #include <QStringList>
 
 QFont JapanesePrintFont(qreal pointSize, QFont::Weight weight) {
@@ -11,6 +15,15 @@ QFont JapanesePrintFont(qreal pointSize, QFont::Weight weight) {
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(pointSize);
     font.setWeight(weight);
+    // Japanese text is drawn by a copy of the face that would draw it, so that it reads back
+    // from a PDF as printed; the face itself still draws what the copy leaves out.
+    const QString copy =
+        BookFaceFamily(QRawFont::fromFont(JapaneseFacesOf(font), QFontDatabase::Japanese));
+    if (!copy.isEmpty()) {
+        QStringList families = font.families();
+        families.insert(1, copy);
+        font.setFamilies(families);
+    }
     return font;
 }
 

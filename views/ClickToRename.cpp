@@ -4,7 +4,8 @@
 #include <QApplication>
 #include <QMouseEvent>
 
-ClickToRename::ClickToRename(QAbstractItemView& view) : QObject(&view), view_(view) {
+ClickToRename::ClickToRename(QAbstractItemView& view, StartEdit startEdit)
+    : QObject(&view), view_(view), startEdit_(std::move(startEdit)) {
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &ClickToRename::rename);
     view_.installEventFilter(this);
@@ -67,5 +68,5 @@ void ClickToRename::rename() {
     const QModelIndex item = item_;
     item_ = QPersistentModelIndex();
     if (item.isValid() && item == view_.currentIndex() && view_.hasFocus())
-        view_.edit(item);
+        startEdit_(item);
 }

@@ -4,6 +4,8 @@
 #include <QPersistentModelIndex>
 #include <QTimer>
 
+#include <functional>
+
 class QAbstractItemView;
 
 // Renaming by a slow second click: a plain left click on the item that was already current
@@ -13,7 +15,9 @@ class QAbstractItemView;
 // focus cancels the pending rename first.
 class ClickToRename : public QObject {
 public:
-    explicit ClickToRename(QAbstractItemView& view);
+    using StartEdit = std::function<void(const QModelIndex&)>;
+    // startEdit opens the view's editor on an item, as F2 would.
+    ClickToRename(QAbstractItemView& view, StartEdit startEdit);
 
     void cancel();
     bool pending() const { return timer_.isActive(); }
@@ -27,6 +31,7 @@ private:
     void rename();
 
     QAbstractItemView& view_;
+    StartEdit startEdit_;
     QTimer timer_;
     QPersistentModelIndex pressedOnCurrent_; // the press landed on the selected current item
     QPersistentModelIndex item_;             // waiting for the double-click time to pass

@@ -33,7 +33,8 @@ QString CharacterForMessage(char32_t character) {
     return QStringLiteral("U+%1").arg(uint(character), 4, 16, QLatin1Char('0')).toUpper();
 }
 
-// The size Windows gives a dialog template, so the proportions follow the font.
+// A size in dialog units: a quarter of the average letter width across, an eighth of the line
+// height down, so that a dialog's proportions follow its font.
 QSize DialogUnits(const QWidget& dialog, int width, int height) {
     const QFontMetrics metrics(dialog.font());
     const int alphabet = metrics.horizontalAdvance(

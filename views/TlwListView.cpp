@@ -40,7 +40,8 @@ CTlwListView::CTlwListView(CTellwickDoc& document, Prompter& prompter, QWidget* 
         new NameEditDelegate([this](const QModelIndex& index,
                                     const QString& text) { return renameInPlace(index, text); },
                              [this](const QString& reason) { explain(reason); }, this));
-    clickToRename_ = new ClickToRename(*this);
+    clickToRename_ = new ClickToRename(
+        *this, [this](const QModelIndex& index) { edit(index, EditKeyPressed, nullptr); });
     new FocusedSelectionLook(*this);
     registerCommands();
     connect(&document_, &CTellwickDoc::dragFinished, this,

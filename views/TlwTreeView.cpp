@@ -50,7 +50,8 @@ CTlwTreeView::CTlwTreeView(CTellwickDoc& document, Prompter& prompter, QWidget* 
     setRootIsDecorated(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::EditKeyPressed); // a slow second click: ClickToRename
-    clickToRename_ = new ClickToRename(*this);
+    clickToRename_ = new ClickToRename(
+        *this, [this](const QModelIndex& index) { edit(index, EditKeyPressed, nullptr); });
     new FocusedSelectionLook(*this);
     connect(this, &QTreeWidget::currentItemChanged, this, &CTlwTreeView::onSelectionChanged);
     connect(this, &QTreeView::expanded, this, &CTlwTreeView::keepExpansionShallow);

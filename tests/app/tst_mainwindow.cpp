@@ -344,6 +344,37 @@ private slots:
         QCOMPARE(app.frame().focusWidget(), &app.listPane());
     }
 
+    // Unattended, a real box takes its default answer by itself: after its time on the
+    // screen, or at once and unseen where there is no screen (no time).
+    void anUnattendedBoxAnswersByItself_data() {
+        QTest::addColumn<int>("shownMs");
+        QTest::newRow("on a screen") << 200;
+        QTest::newRow("no screen") << 0;
+    }
+    void anUnattendedBoxAnswersByItself() {
+        QFETCH(int, shownMs);
+        WidgetPrompter real;
+        real.setUnattended(true);
+        real.setUnattendedBoxTime(std::chrono::milliseconds(shownMs));
+        bool shown = false;
+        bool stuck = false;
+        QObject whileAsking;
+        QTimer::singleShot(0, &whileAsking,
+                           [&shown] { shown = QApplication::activeModalWidget() != nullptr; });
+        QTimer::singleShot(10000, &whileAsking, [&stuck] {
+            stuck = true;
+            QApplication::activeModalWidget()->close();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(real.ask(nullptr, QStringLiteral("Tellwick"), QStringLiteral("text"),
+                          Prompter::Buttons::YesNo, Prompter::Icon::Question, Prompter::Answer::No),
+                 Prompter::Answer::No);
+        QVERIFY(!stuck);
+        QVERIFY(clock.elapsed() >= shownMs);
+        QCOMPARE(shown, shownMs > 0);
+    }
+
     void aZeroByteFileIsAnEmptyBook() {
         const QString empty = writeFile(QStringLiteral("empty.tlw"), {});
         CTellwickApp& app = start({empty});

@@ -436,6 +436,13 @@ private:
         return {};
     }
 
+    // Text CP932 cannot hold, or text that would read back from the saved book differently.
+    static bool IsRefusalOfText(const QString& text) {
+        return text.startsWith(QStringLiteral("次の文字はアドレス帳に保存できません")) ||
+               text.contains(QStringLiteral("保存すると")) ||
+               text.contains(QStringLiteral("読み込むときに取り除かれます"));
+    }
+
     // The only boxes a session may meet: the delete questions, the save question and the
     // refusal of text the book cannot hold.
     QString checkMessages() {
@@ -446,7 +453,7 @@ private:
                 box.caption == DeleteCaption(EntryKind::Separator) ||
                 box.caption == DeleteCaption(EntryKind::Address) ||
                 box.text.contains(QStringLiteral("への変更を保存しますか")) ||
-                box.text.startsWith(QStringLiteral("次の文字はアドレス帳に保存できません"));
+                IsRefusalOfText(box.text);
             if (!expected)
                 return QStringLiteral("message: unexpected box \"%1\": %2")
                     .arg(box.caption, box.text);
@@ -466,8 +473,7 @@ private:
 
     bool refusalShownSince(int shown) {
         for (qsizetype i = shown; i < prompter_->shown.size(); ++i) {
-            if (prompter_->shown[i].text.startsWith(
-                    QStringLiteral("次の文字はアドレス帳に保存できません")))
+            if (IsRefusalOfText(prompter_->shown[i].text))
                 return true;
         }
         return false;

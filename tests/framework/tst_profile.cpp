@@ -258,12 +258,12 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("expected");
-        const QByteArray windows = "\xEF\xBB\xBF[Recent File List]\r\n"
-                                   "File1 = /a.tlw\r\n"
-                                   "\r\n"
-                                   "[Settings]\r\n"
-                                   "PreviewPages=2\r\n";
-        QTest::newRow("changed entry") << windows << recent << "File1"
+        const QByteArray bomAndCrLf = "\xEF\xBB\xBF[Recent File List]\r\n"
+                                      "File1 = /a.tlw\r\n"
+                                      "\r\n"
+                                      "[Settings]\r\n"
+                                      "PreviewPages=2\r\n";
+        QTest::newRow("changed entry") << bomAndCrLf << recent << "File1"
                                        << "/b.tlw"
                                        << QByteArray("\xEF\xBB\xBF[Recent File List]\r\n"
                                                      "File1=/b.tlw\r\n"
@@ -271,7 +271,7 @@ private slots:
                                                      "[Settings]\r\n"
                                                      "PreviewPages=2\r\n");
         QTest::newRow("new entry before blank lines")
-            << windows << recent << "File2"
+            << bomAndCrLf << recent << "File2"
             << "/c.tlw"
             << QByteArray("\xEF\xBB\xBF[Recent File List]\r\n"
                           "File1 = /a.tlw\r\n"

@@ -3,16 +3,11 @@
 // Printed pages read back with poppler's tools: the text of a PDF, its page count and the
 // boxes of its words, and test books whose expected printout is known line by line.
 #include "framework/Cp932.h"
-#include "printing/PrintFonts.h"
 
-#include <QFontDatabase>
 #include <QProcess>
-#include <QRawFont>
 #include <QRectF>
 #include <QRegularExpression>
 #include <QStringList>
-
-#include <vector>
 
 inline QByteArray RunPoppler(const QString& tool, const QStringList& arguments) {
     QProcess process;
@@ -86,66 +81,6 @@ inline QList<PdfPage> PdfWordBoxes(const QString& pdf) {
     }
     return pages;
 }
-
-// How text reads back from a printed PDF. Qt names each glyph in a PDF by the lowest code
-// point that draws it in its face, and CJK faces draw some ideographs with the glyph of a
-// radical, so 山 (U+5C71) reads back as ⼭ (U+2F2D) although the page shows 山. Each
-// character is drawn by the first face of the print font that has it.
-class PdfReadBack {
-public:
-    PdfReadBack() {
-        const QFont font = JapanesePrintFont(10);
-        faces_.push_back(Face(QRawFont::fromFont(font, QFontDatabase::Latin)));
-        faces_.push_back(Face(QRawFont::fromFont(font, QFontDatabase::Japanese)));
-    }
-
-    QString operator()(const QString& text) const {
-        QString out;
-        for (QChar c : text)
-            out += faceFor(c).readBack(c);
-        return out;
-    }
-    QStringList operator()(const QStringList& texts) const {
-        QStringList out;
-        for (const QString& text : texts)
-            out << (*this)(text);
-        return out;
-    }
-
-private:
-    class Face {
-    public:
-        explicit Face(const QRawFont& font) : font_(font) {
-            // From the space on: Qt's glyph lookup turns control characters into spaces.
-            QString everyCharacter;
-            for (char16_t c = u' '; c < 0xFFFF; ++c)
-                everyCharacter.append(QChar::isSurrogate(c) ? QChar(u' ') : QChar(c));
-            const QList<quint32> glyphs = font.glyphIndexesForString(everyCharacter);
-            for (qsizetype i = 0; i < everyCharacter.size() && i < glyphs.size(); ++i) {
-                if (glyphs[i] != 0 && !lowest_.contains(glyphs[i]))
-                    lowest_.insert(glyphs[i], everyCharacter[i]);
-                glyphOf_.insert(everyCharacter[i], glyphs[i]);
-            }
-        }
-        bool has(QChar c) const { return font_.supportsCharacter(c); }
-        QChar readBack(QChar c) const { return lowest_.value(glyphOf_.value(c), c); }
-
-    private:
-        QRawFont font_;
-        QHash<QChar, quint32> glyphOf_;
-        QHash<quint32, QChar> lowest_;
-    };
-
-    const Face& faceFor(QChar c) const {
-        for (const Face& face : faces_) {
-            if (face.has(c))
-                return face;
-        }
-        return faces_.back();
-    }
-
-    std::vector<Face> faces_;
-};
 
 // A book written line by line together with the lines its printout shows, in order.
 class TestBook {

@@ -20,6 +20,7 @@ public:
         QString caption;
         QString text;
         Buttons buttons;
+        bool unattended;
     };
 
     QList<Answer> answers;      // for ask(); a box with an empty queue gets its default
@@ -47,7 +48,7 @@ public:
 
     Answer ask(QWidget*, const QString& caption, const QString& text, Buttons buttons, Icon,
                Answer defaultAnswer) override {
-        shown.append({caption, text, buttons});
+        shown.append({caption, text, buttons, unattended()});
         return answers.isEmpty() ? defaultAnswer : answers.takeFirst();
     }
     QString chooseOpenFile(QWidget*, const QString& caption,
