@@ -83,9 +83,14 @@ QHBoxLayout* MakeButtonRow(QDialog* dialog) {
     return row;
 }
 
+// The reason wraps to as many lines as it needs; the dialog grows to show them all.
 void ShowRefusal(QLabel& errorLabel, const QString& message, QWidget* field) {
     errorLabel.setText(message);
     errorLabel.show();
+    QWidget* dialog = errorLabel.window();
+    dialog->layout()->activate();
+    errorLabel.setMinimumHeight(errorLabel.heightForWidth(errorLabel.width()));
+    dialog->resize(dialog->size().expandedTo(dialog->minimumSizeHint()));
     field->setFocus();
 }
 

@@ -2,21 +2,21 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QEvent>
 
 namespace {
 
-// The style's inactive selection colours; where they match the active ones, a grey that
-// still reads as a selection.
+// A light grey between the base and the text, as desktop lists draw a selection that the
+// keyboard is not in: styles often give the inactive selection the active colour.
 QPalette UnfocusedPalette(QPalette palette) {
-    QColor highlight = palette.color(QPalette::Inactive, QPalette::Highlight);
-    QColor text = palette.color(QPalette::Inactive, QPalette::HighlightedText);
-    if (highlight == palette.color(QPalette::Active, QPalette::Highlight)) {
-        highlight = palette.color(QPalette::Active, QPalette::Midlight);
-        text = palette.color(QPalette::Active, QPalette::Text);
+    const QColor base = palette.color(QPalette::Active, QPalette::Base);
+    const QColor text = palette.color(QPalette::Active, QPalette::Text);
+    const auto mix = [&](int b, int t) { return (b * 4 + t) / 5; };
+    const QColor grey(mix(base.red(), text.red()), mix(base.green(), text.green()),
+                      mix(base.blue(), text.blue()));
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Highlight, grey);
+        palette.setColor(group, QPalette::HighlightedText, text);
     }
-    palette.setColor(QPalette::Active, QPalette::Highlight, highlight);
-    palette.setColor(QPalette::Active, QPalette::HighlightedText, text);
     return palette;
 }
 
@@ -25,14 +25,10 @@ QPalette UnfocusedPalette(QPalette palette) {
 FocusedSelectionLook::FocusedSelectionLook(QAbstractItemView& view)
     : QObject(&view), view_(view), focused_(view.palette()),
       unfocused_(UnfocusedPalette(view.palette())) {
-    view_.installEventFilter(this);
+    // The focus may move between the view and its editor, or come back from a box, without
+    // the view itself being told.
+    connect(qApp, &QApplication::focusChanged, this, &FocusedSelectionLook::update);
     update();
-}
-
-bool FocusedSelectionLook::eventFilter(QObject*, QEvent* event) {
-    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
-        update();
-    return false;
 }
 
 void FocusedSelectionLook::update() {

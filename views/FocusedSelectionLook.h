@@ -14,9 +14,6 @@ public:
 
     bool looksFocused() const { return focusedLook_; }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void update();
 

@@ -272,6 +272,7 @@ private slots:
         QVERIFY(dialog->isVisible());
         QVERIFY(errorLabel.isVisible());
         QVERIFY(errorLabel.geometry().top() >= nameEdit.geometry().bottom()); // laid out below
+        QVERIFY(errorLabel.height() >= errorLabel.heightForWidth(errorLabel.width())); // whole
         QFETCH(QString, message);
         QVERIFY2(errorLabel.text().contains(message), qPrintable(errorLabel.text()));
         QTEST(dialog->focusWidget()->objectName(), "focus");
