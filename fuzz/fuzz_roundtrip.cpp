@@ -5,6 +5,7 @@
 #include "file/BookFormat.h"
 #include "file/RoundTrip.h"
 #include "model/EntryTree.h"
+#include "tests/support/TreeStructure.h"
 
 #include <array>
 #include <cstddef>
@@ -20,31 +21,6 @@ namespace {
 [[noreturn]] void Fail(const char* what, std::string_view text, int place) {
     std::fprintf(stderr, "fuzz_roundtrip: %s (place %d, %zu bytes)\n", what, place, text.size());
     std::abort();
-}
-
-// Every entry with its depth, kind, name and addresses, each behind its length.
-std::string Structure(const EntryTree& tree) {
-    std::string dump;
-    std::size_t depth = 0;
-    for (const EntryNode* node = tree.first; node;) {
-        dump += std::to_string(depth) + ' ' + std::to_string(static_cast<int>(node->kind)) + ' ' +
-                std::to_string(node->Name().size()) + ':' + std::string(node->Name());
-        for (std::string_view address : node->Addresses())
-            dump += '|' + std::to_string(address.size()) + ':' + std::string(address);
-        dump += '\n';
-        if (node->firstChild) {
-            node = node->firstChild;
-            ++depth;
-            continue;
-        }
-        while (node && !node->next) {
-            node = node->parent;
-            --depth;
-        }
-        if (node)
-            node = node->next;
-    }
-    return dump;
 }
 
 // An address entry with one address, as every address entry reads back.
@@ -92,7 +68,7 @@ bool ReadsBackTheSame(std::string_view text, TextPlace place) {
     std::istringstream in(std::move(out).str());
     EntryTree back;
     ReadBook(in, back);
-    return Structure(back) == Structure(tree);
+    return TreeStructure(back) == TreeStructure(tree);
 }
 
 } // namespace

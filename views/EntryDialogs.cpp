@@ -228,19 +228,11 @@ void CGroupDlg::storeInto(EntryTree& tree, EntryNode& entry) const {
 }
 
 void CGroupDlg::accept() {
-    QString refused;
-    const std::optional<std::string> name = encodedName(refused);
-    if (!name) {
-        ShowRefusal(*errorLabel_, RefusedTextMessage(refused), nameEdit_);
-        return;
-    }
-    if (const QString why =
-            NameRefusal(*name, nameEdit_->text() != loadedName_, TextPlace::GroupName);
-        !why.isEmpty()) {
-        ShowRefusal(*errorLabel_, why, nameEdit_);
-        return;
-    }
-    QDialog::accept();
+    QString refusal;
+    if (StorableEditedText(nameEdit_->text(), originalName_, TextPlace::GroupName, refusal))
+        QDialog::accept();
+    else
+        ShowRefusal(*errorLabel_, refusal, nameEdit_);
 }
 
 std::optional<std::string> CGroupDlg::encodedName(QString& refused) const {
