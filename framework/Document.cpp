@@ -34,8 +34,14 @@ DiskStamp DiskStamp::of(const QString& path) {
     struct stat info {};
     if (::stat(EncodePathBytes(path).constData(), &info) != 0)
         return {};
-    return {true, static_cast<qint64>(info.st_size),
-            static_cast<qint64>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
+    const auto nanoseconds = [](const timespec& time) {
+        return static_cast<qint64>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+    };
+    return {true,
+            static_cast<qint64>(info.st_size),
+            nanoseconds(info.st_mtim),
+            nanoseconds(info.st_ctim),
+            static_cast<quint64>(info.st_dev),
             static_cast<quint64>(info.st_ino)};
 }
 

@@ -45,11 +45,15 @@ public:
     virtual void onInitialUpdate() = 0;
 };
 
-// Size, change time and file identity, to notice another program rewriting the file.
+// Size, times and file identity, to notice another program rewriting the file. The status
+// change time is there because a rewrite can put the modification time back, but nobody
+// can set the change time.
 struct DiskStamp {
     bool exists = false;
     qint64 size = 0;
     qint64 mtimeNs = 0;
+    qint64 ctimeNs = 0;
+    quint64 device = 0;
     quint64 inode = 0;
     bool operator==(const DiskStamp&) const = default;
     static DiskStamp of(const QString& path);

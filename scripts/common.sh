@@ -5,7 +5,8 @@ BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev libx11-dev)
 RUN_PACKAGES=(fonts-noto-cjk fonts-dejavu-core qt6-translations-l10n fcitx5-frontend-qt6)
 # The install test validates the desktop entry, the MIME definition and the manual pages.
 TEST_PACKAGES=(libbenchmark-dev clang libclang-rt-14-dev poppler-utils fonts-noto-cjk
-               fonts-dejavu-core desktop-file-utils libxml2-utils shared-mime-info groff-base)
+               fonts-dejavu-core desktop-file-utils libxml2-utils shared-mime-info groff-base
+               xvfb xauth qt6-qpa-plugins)
 # dpkg-shlibdeps (dpkg-dev) and file compute the package's dependencies.
 PACKAGE_PACKAGES=(dpkg-dev file)
 

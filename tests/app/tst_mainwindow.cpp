@@ -747,6 +747,37 @@ private slots:
         QCOMPARE(file.readAll(), kBook + "added: \r\n");
     }
 
+    // A rewrite in place of the same size whose modification time was put back is noticed
+    // too: the change time cannot be put back.
+    void saveNoticesARewriteWithItsTimePutBack() {
+        const QString book = writeFile(QStringLiteral("d.tlw"), kBook);
+        const QByteArray bookPath = QFile::encodeName(book);
+        struct stat before {};
+        QCOMPARE(::stat(bookPath.constData(), &before), 0);
+        CTellwickApp& app = start({book});
+        editBook();
+        QTest::qWait(20); // past the file system's coarse clock tick
+        QByteArray theirs = kBook;
+        theirs[0] = 'X';
+        {
+            QFile file(book);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QCOMPARE(file.write(theirs), qint64(theirs.size()));
+        }
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        QCOMPARE(::utimensat(AT_FDCWD, bookPath.constData(), times, 0), 0);
+        struct stat after {};
+        QCOMPARE(::stat(bookPath.constData(), &after), 0);
+        QCOMPARE(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+        QCOMPARE(after.st_ino, before.st_ino);
+        prompter_->answers = {Prompter::Answer::No};
+        QVERIFY(!app.documents().fileSave());
+        QCOMPARE(prompter_->shown.size(), 1);
+        QFile file(book);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), theirs);
+    }
+
     void theFrameRelaysTheMouseWhileItHoldsIt() {
         CTellwickApp& app = start({});
         makeActive();
