@@ -94,6 +94,20 @@ private slots:
     }
 
     // The inserts follow the active pane, on the menu and the toolbar alike.
+    // A menu about to open shows its items as the commands stand now, without waiting for
+    // the event loop to go idle.
+    void aMenuOpeningUpdatesItsItems() {
+        open(kBook);
+        list().setFocus();
+        app_->router().updateAll();
+        QVERIFY(!action(ID_DELETE)->isEnabled()); // no current row yet
+        list().selectionModel()->setCurrentIndex(list().rows().index(0, 0),
+                                                 QItemSelectionModel::NoUpdate);
+        QVERIFY(!action(ID_DELETE)->isEnabled());
+        emit menu(1)->aboutToShow();
+        QVERIFY(action(ID_DELETE)->isEnabled());
+    }
+
     void insertsAreOfferedWhileTheListIsActive() {
         open(kBook);
         app_->router().updateAll();

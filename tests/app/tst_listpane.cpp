@@ -489,6 +489,24 @@ private slots:
         QVERIFY(list().hasFocus());
     }
 
+    // The row model changes the rows it has, the first included, and no others.
+    void theRowModelSetsOnlyRowsItHas() {
+        openWithLog(kBook);
+        EntryListModel& rows = list().rows();
+        EntryNode* first = rows.entryAt(0);
+        EntryNode* last = rows.entryAt(rows.rowCount() - 1);
+        rows.setEntry(0, last);
+        QCOMPARE(rows.entryAt(0), last);
+        rows.setEntry(0, first);
+        for (int outside : {-1, rows.rowCount()}) {
+            rows.setEntry(outside, last);
+            rows.removeEntry(outside);
+            QCOMPARE(rows.entryAt(outside), nullptr);
+        }
+        QCOMPARE(rows.entryAt(0), first);
+        QCOMPARE(rows.rowCount(), 5);
+    }
+
     // A right press only moves the current row: the selection stays as it was.
     void aRightPressMovesOnlyTheCurrentRow() {
         openWithLog(kBook);

@@ -7,6 +7,7 @@
 #include "framework/DocumentManager.h"
 #include "framework/PathNames.h"
 #include "framework/StandardCommands.h"
+#include "tests/support/DialogLayout.h"
 #include "tests/support/ScriptedPrompter.h"
 #include "views/EntryListModel.h"
 #include "views/PaneMessages.h"
@@ -678,10 +679,24 @@ private slots:
         QCOMPARE(app.frame().windowTitle(), QStringLiteral("テス.tlw - アドレス帳"));
     }
 
+    // The About box runs, at a fixed size its contents fit in without overlapping.
     void theAboutBoxRuns() {
         CTellwickApp& app = start({});
+        QStringList problems{QStringLiteral("not shown")};
+        QSize size, fitting, smallest, largest;
+        prompter_->dialogScript = [&](QDialog& dialog) {
+            problems = DialogLayoutProblems(dialog);
+            size = dialog.size();
+            fitting = dialog.sizeHint();
+            smallest = dialog.minimumSize();
+            largest = dialog.maximumSize();
+            return int(QDialog::Accepted);
+        };
         QVERIFY(app.router().execute(ID_APP_ABOUT));
         QCOMPARE(prompter_->dialogsRun, QStringList{"aboutDialog"});
+        QCOMPARE(problems, QStringList());
+        QCOMPARE(smallest, largest);
+        QVERIFY(size.width() >= fitting.width() && size.height() >= fitting.height());
     }
 
     void theWindowStartsInASaneState() {

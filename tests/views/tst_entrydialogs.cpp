@@ -1,5 +1,6 @@
 #include "model/EntryNode.h"
 #include "model/EntryTree.h"
+#include "tests/support/DialogLayout.h"
 #include "views/EntryDialogs.h"
 
 #include <QApplication>
@@ -362,6 +363,19 @@ private slots:
             visited << QApplication::focusWidget()->objectName();
         }
         QCOMPARE(visited, chain);
+    }
+
+    // Both dialogs at their own size: nothing overlaps, each label is left of its field, also
+    // with a refusal shown.
+    void dialogsAreLaidOutCleanly() {
+        for (bool group : {false, true}) {
+            std::unique_ptr<QDialog> dialog = LoadedDialog(group, Entry("old", {"a"}));
+            QCOMPARE(DialogLayoutProblems(*dialog), QStringList());
+            QVERIFY(Open(*dialog));
+            ReplaceText(Child<QLineEdit>(*dialog, "nameEdit"), "#x");
+            PressOk(*dialog);
+            QCOMPARE(DialogLayoutProblems(*dialog), QStringList());
+        }
     }
 
     // More than an editor takes is refused at OK, not stored and not cut.
