@@ -22,8 +22,8 @@ QString OwnTemporaryFolder(QString* problem) {
     const QByteArray bytes = EncodePathBytes(folder);
     if (::mkdir(bytes.constData(), 0700) == 0)
         ::chmod(bytes.constData(), 0700); // whatever the umask
-    else if (errno != EEXIST) {
-        *problem = QStringLiteral("cannot make the folder %1: %2").arg(folder, ErrnoText(errno));
+    else if (const int error = errno; error != EEXIST) {
+        *problem = QStringLiteral("cannot make the folder %1: %2").arg(folder, ErrnoText(error));
         return {};
     }
     *problem = PrivateFolderProblem(folder);
@@ -34,8 +34,10 @@ QString OwnTemporaryFolder(QString* problem) {
 
 QString PrivateFolderProblem(const QString& path) {
     struct stat info {};
-    if (::lstat(EncodePathBytes(path).constData(), &info) != 0)
-        return QStringLiteral("%1: %2").arg(path, ErrnoText(errno));
+    if (::lstat(EncodePathBytes(path).constData(), &info) != 0) {
+        const int error = errno;
+        return QStringLiteral("%1: %2").arg(path, ErrnoText(error));
+    }
     if (S_ISLNK(info.st_mode))
         return QStringLiteral("%1 is a symbolic link, not a private folder").arg(path);
     if (!S_ISDIR(info.st_mode))

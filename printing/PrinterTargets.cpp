@@ -40,8 +40,8 @@ PdfClaim Refused(QString problem) {
 }
 
 // Opens for writing without truncating or blocking: a FIFO without a reader fails with
-// ENXIO instead of waiting. Creates the file only when nothing, not even a dangling
-// symbolic link, is there.
+// ENXIO instead of waiting. Tries an exclusive create first, so a file that was there is
+// never taken for one this job made.
 int OpenWithoutWaiting(const QByteArray& path, bool* created) {
     constexpr int kFlags = O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
     int fd = ::open(path.constData(), kFlags | O_CREAT | O_EXCL, 0666);
