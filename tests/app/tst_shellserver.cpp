@@ -13,7 +13,6 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QScopeGuard>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -208,28 +207,30 @@ private slots:
 
     void keepsListeningWhenDescriptorsRunOut() {
         startHidden(0);
-        // A client waits in the backlog while the process has no descriptor left.
-        auto* client = new QLocalSocket(this);
+        // A client waits in the backlog while the process has no descriptor left. Its end
+        // is counted by a plain function: sanitizers check a first virtual call with a pipe,
+        // which cannot be made while descriptors are out.
+        int dropped = 0;
+        auto client = std::make_unique<QLocalSocket>();
         client->connectToServer(ShellSocketPath(ServerName()));
         QVERIFY(client->waitForConnected(2000));
-        QSignalSpy dropped(client, &QLocalSocket::disconnected);
+        connect(client.get(), &QLocalSocket::disconnected, this, [&dropped] { ++dropped; });
         std::vector<int> hogs;
         int fd = -1;
         while ((fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0)
             hogs.push_back(fd);
         const int exhausted = errno;
-        auto release = qScopeGuard([&] {
-            for (int hog : hogs)
-                ::close(hog);
-        });
-        QCOMPARE(exhausted, EMFILE);
-        // The server meets EMFILE when it accepts now; it drops the client instead of
-        // leaving it hanging or waking up again and again.
-        QTRY_COMPARE_WITH_TIMEOUT(dropped.size(), 1, 2000);
-        release.dismiss();
-        for (int hog : hogs)
-            ::close(hog);
-        delete client;
+        {
+            const auto release = qScopeGuard([&] {
+                for (int hog : hogs)
+                    ::close(hog);
+            });
+            QCOMPARE(exhausted, EMFILE);
+            // The server meets EMFILE when it accepts now; it drops the client instead of
+            // leaving it hanging or waking up again and again.
+            QTRY_COMPARE_WITH_TIMEOUT(dropped, 1, 2000);
+        }
+        client.reset();
         verifyStillServing(8);
     }
 
