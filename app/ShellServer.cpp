@@ -1,9 +1,9 @@
 #include "ShellServer.h"
 
 #include "ShellRequestQueue.h"
+#include "ShellSocketPlace.h"
 #include "framework/PathNames.h"
 
-#include <QDir>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -122,28 +122,52 @@ ShellServer::~ShellServer() {
 }
 
 bool ShellServer::listen(const QString& name) {
-    path_ = name.startsWith(u'/') ? name : QDir::tempPath() + u'/' + name;
+    error_.clear();
+    QString problem;
+    path_ = name.startsWith(u'/') ? name : ShellSocketPath(name, &problem);
+    if (path_.isEmpty())
+        return refuse(problem);
     const QByteArray path = EncodePathBytes(path_);
     sockaddr_un address{};
-    if (!MakeAddress(path, address) || SomeoneListens(address))
-        return false;
-    ::unlink(path.constData()); // a dead instance's socket file, if any
+    if (!MakeAddress(path, address))
+        return refuse(QStringLiteral("the socket path is too long (%1 bytes, at most %2)")
+                          .arg(path.size())
+                          .arg(sizeof address.sun_path - 1));
+    if (SomeoneListens(address))
+        return refuse(QStringLiteral("the address is in use: another instance serves it"));
+    // A dead instance's socket file goes; anything else there is not ours to remove.
+    struct stat info {};
+    if (::lstat(path.constData(), &info) == 0) {
+        if (!S_ISSOCK(info.st_mode))
+            return refuse(QStringLiteral("something other than a socket is there"));
+        if (::unlink(path.constData()) != 0)
+            return refuse(QStringLiteral("cannot remove the old socket file: %1")
+                              .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    }
     const int fd = NewSocket();
     if (fd < 0)
-        return false;
+        return refuse(QString::fromLocal8Bit(std::strerror(errno)));
     // Only the user may connect: the socket's rights are set before anyone can use it.
     const mode_t oldMask = ::umask(0077);
     const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     ::umask(oldMask);
     if (!bound || ::listen(fd, SOMAXCONN) != 0) {
+        const int error = errno;
         ::close(fd);
-        return false;
+        return refuse(QString::fromLocal8Bit(std::strerror(error)));
     }
     listenFd_ = fd;
     socketInode_ = InodeOf(path);
     notifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &ShellServer::acceptConnections);
     return true;
+}
+
+bool ShellServer::refuse(const QString& cause) {
+    error_ = path_.isEmpty()
+                 ? QStringLiteral("cannot serve shell requests: %1").arg(cause)
+                 : QStringLiteral("cannot serve shell requests on %1: %2").arg(path_, cause);
+    return false;
 }
 
 void ShellServer::acceptConnections() {

@@ -24,11 +24,13 @@ public:
     explicit ShellServer(ShellRequestQueue& queue, QObject* parent = nullptr);
     ~ShellServer() override;
 
-    // Listens on the socket file of that name in the temporary folder, as local sockets
-    // are found by name. False when another instance serves it, or on failure. A socket
-    // file left behind by an instance that died is replaced.
+    // Listens on the socket file of that name in this user's private folder (see
+    // ShellSocketPath), or at that path when the name is absolute. False when another
+    // instance serves it, or on failure, with the cause in errorString(). A socket file
+    // left behind by an instance that died is replaced.
     bool listen(const QString& name);
     QString socketPath() const { return path_; }
+    QString errorString() const { return error_; }
     int openConnections() const { return int(connections_.size()); }
 
 private:
@@ -42,9 +44,11 @@ private:
     void takeLine(const QByteArray& line);
     void closeConnection(Connection* connection);
     void removeSocketFile();
+    bool refuse(const QString& cause);
 
     ShellRequestQueue& queue_;
     QString path_;
+    QString error_;
     int listenFd_ = -1;
     int spareFd_ = -1; // given up to accept-and-drop a client when descriptors run out
     quint64 socketInode_ = 0;

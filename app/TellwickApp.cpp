@@ -174,7 +174,10 @@ bool CTellwickApp::serveShellRequests() {
                               ShellRequestQueue::kCapacity, this);
     shellServer_ = new ShellServer(*queue, this);
     const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    return shellServer_->listen(name);
+    if (shellServer_->listen(name))
+        return true;
+    std::fprintf(stderr, "tellwick: %s\n", shellServer_->errorString().toLocal8Bit().constData());
+    return false;
 }
 
 bool CTellwickApp::printAtStartUp(const CommandLineInfo& info) {

@@ -10,6 +10,10 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 PageRange RangeChosenFor(const QPrinter& printer) {
@@ -26,12 +30,19 @@ QString PrinterLabel(const QPrinter& printer) {
     return PrintsToFile(printer) ? QStringLiteral("PDF") : printer.printerName();
 }
 
-// A PDF file ends with its trailer; one cut short by a full disk does not.
+// A PDF file ends with its trailer; one cut short by a full disk does not. Read without
+// waiting: whatever is at the path now need not be the file just written.
 bool PdfFileComplete(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() < 16 || !file.seek(file.size() - 16))
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    return file.read(16).contains("%%EOF");
+    struct stat info {};
+    char tail[16];
+    const bool read =
+        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= off_t(sizeof tail) &&
+        ::pread(fd, tail, sizeof tail, info.st_size - off_t(sizeof tail)) == ssize_t(sizeof tail);
+    ::close(fd);
+    return read && QByteArrayView(tail, sizeof tail).contains("%%EOF");
 }
 
 QString JobFailedText(const QPrinter& printer) {
@@ -90,9 +101,19 @@ void BookPrinting::preview(const PrintedBook& book, QWidget* parent) {
 
 bool BookPrinting::runJob(QPrinter& printer, const PrintedBook& book, const QString& port,
                           QWidget* parent) {
+    bool createdFile = false;
+    if (PrintsToFile(printer)) {
+        const PdfClaim claim = ClaimPdfFile(printer.outputFileName());
+        if (!claim.ok)
+            return fail(claim.problem, parent);
+        createdFile = claim.created;
+    }
     QPainter painter;
-    if (!painter.begin(&printer))
+    if (!painter.begin(&printer)) {
+        if (createdFile)
+            QFile::remove(printer.outputFileName());
         return fail(JobFailedText(printer), parent);
+    }
     const QString shownPort = port.isEmpty() ? printer.outputFileName() : port;
     PrintProgressDialog progress(book.title, PrinterLabel(printer), shownPort, parent);
     progress.show();
@@ -103,14 +124,15 @@ bool BookPrinting::runJob(QPrinter& printer, const PrintedBook& book, const QStr
         printer.abort();
     painter.end();
     progress.hide();
-    return finishJob(printer, result.stopped, parent);
+    return finishJob(printer, result.stopped, createdFile, parent);
 }
 
-bool BookPrinting::finishJob(QPrinter& printer, bool cancelled, QWidget* parent) {
-    // Half a file is no print: a cancelled or failed PDF goes.
+bool BookPrinting::finishJob(QPrinter& printer, bool cancelled, bool createdFile, QWidget* parent) {
+    // Half a file is no print: a cancelled or failed PDF goes when this job made it. A file
+    // that was there before is the user's, whatever it holds now.
     const bool failed = printer.printerState() == QPrinter::Error ||
                         (PrintsToFile(printer) && !PdfFileComplete(printer.outputFileName()));
-    if ((cancelled || failed) && PrintsToFile(printer))
+    if ((cancelled || failed) && createdFile)
         QFile::remove(printer.outputFileName());
     if (cancelled)
         return false;

@@ -28,7 +28,7 @@ public:
 
 private:
     bool runJob(QPrinter& printer, const PrintedBook& book, const QString& port, QWidget* parent);
-    bool finishJob(QPrinter& printer, bool cancelled, QWidget* parent);
+    bool finishJob(QPrinter& printer, bool cancelled, bool createdFile, QWidget* parent);
     bool fail(const QString& problem, QWidget* parent);
 
     Prompter& prompter_;

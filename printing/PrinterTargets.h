@@ -19,6 +19,18 @@ bool IsPdfPath(const QString& printerName);
 // no such printer.
 bool AimPrinter(QPrinter& printer, const QString& printerName, QString* problem);
 
+// A PDF target as found before any writer opens it. created: this job made the file, so a
+// failed job may remove it; a file that was there before is never removed.
+struct PdfClaim {
+    bool ok = false;
+    bool created = false;
+    QString problem; // for the user, when not ok
+};
+
+// Makes sure a PDF target is a regular file or a new one. A FIFO, a device or a folder is
+// refused at once, without waiting for a reader of the FIFO.
+PdfClaim ClaimPdfFile(const QString& path);
+
 // Gives a printer the settings every job starts from: document name, margins, and A4 paper
 // for a PDF file.
 void PrepareForBook(QPrinter& printer, const QString& title);

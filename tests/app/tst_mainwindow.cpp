@@ -1,5 +1,6 @@
 #include "app/MainFrame.h"
 #include "app/MouseRelay.h"
+#include "app/ShellSocketPlace.h"
 #include "app/TellwickApp.h"
 #include "document/TellwickDoc.h"
 #include "file/BookFormat.h"
@@ -106,8 +107,8 @@ private:
         if (route == "shell") {
             CTellwickApp& app = start({QStringLiteral("-dde")});
             QLocalSocket shell;
-            shell.connectToServer(
-                QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+            shell.connectToServer(ShellSocketPath(
+                QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()));
             [&] { QVERIFY(shell.waitForConnected(2000)); }();
             shell.write(QStringLiteral("[open(\"%1\")]\n").arg(file).toUtf8());
             [&] { QVERIFY(shell.waitForBytesWritten(2000)); }();
@@ -822,7 +823,7 @@ private slots:
         QVERIFY(!app.frame().isVisible());
         QLocalSocket shell;
         shell.connectToServer(
-            QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+            ShellSocketPath(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()));
         QVERIFY(shell.waitForConnected(2000));
         shell.write(QStringLiteral("[open(\"%1\")]\n").arg(book).toUtf8());
         QVERIFY(shell.waitForBytesWritten(2000));

@@ -1,5 +1,6 @@
 // Printing from the window, the command line and the shell's requests, into PDF files read
 // back with poppler's tools. The tests run with an unreachable print server: no printer.
+#include "app/ShellSocketPlace.h"
 #include "framework/StandardCommands.h"
 #include "tests/support/PaneFixture.h"
 #include "tests/support/PdfText.h"
@@ -10,6 +11,11 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -36,11 +42,50 @@ QWidget* ShownProgressDialog() {
 
 void SendShellRequest(const QString& request) {
     QLocalSocket shell;
-    shell.connectToServer(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+    shell.connectToServer(
+        ShellSocketPath(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()));
     QVERIFY(shell.waitForConnected(2000));
     shell.write(request.toUtf8() + '\n');
     QVERIFY(shell.waitForBytesWritten(2000));
     shell.disconnectFromServer();
+}
+
+// Clicks ｷｬﾝｾﾙ in the progress dialog as the first page is drawn.
+void CancelAtFirstPage(QObject* context) {
+    QMetaObject::invokeMethod(
+        context,
+        [] {
+            if (QWidget* progress = ShownProgressDialog())
+                progress->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+        },
+        Qt::QueuedConnection);
+}
+
+// Files may grow to this size only while it lives: writes beyond fail as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, old_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+// What is at the path, as lstat sees it; 0 when nothing is there.
+mode_t FileTypeAt(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & S_IFMT : 0;
 }
 
 } // namespace
@@ -169,6 +214,81 @@ private slots:
         QVERIFY(!ShownProgressDialog());
     }
 
+    // A job that stops half way removes its PDF only when it made the file itself: a file
+    // that was there before stays, and a failure is told.
+    void aStoppedJobRemovesOnlyAFileItMade_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<bool>("existed");
+        QTest::newRow("cancelled, file was there") << true << true;
+        QTest::newRow("write failed, file was there") << false << true;
+        QTest::newRow("write failed, new file") << false << false;
+    }
+    void aStoppedJobRemovesOnlyAFileItMade() {
+        QFETCH(bool, cancel);
+        QFETCH(bool, existed);
+        open(SampleBookWithNestedGroupLater(300).bytes());
+        const QString target = pdf("stopped");
+        if (existed)
+            writeFile(QStringLiteral("stopped.pdf"), "%PDF-1.4 the user's own file\n%%EOF\n");
+        prompter_->printDialogScript = PrintToPdf(target);
+        if (cancel) {
+            CancelAtFirstPage(this);
+            app_->router().execute(ID_FILE_PRINT);
+        } else {
+            const FileSizeLimit full(4096);
+            app_->router().execute(ID_FILE_PRINT);
+        }
+        QCOMPARE(QFile::exists(target), existed);
+        QCOMPARE(prompter_->shown.size(), cancel ? 0 : 1);
+        if (!cancel)
+            QVERIFY(prompter_->shown[0].text.contains(QStringLiteral("stopped.pdf")));
+    }
+
+    // A FIFO, a folder or a device named as the PDF is refused at once, through the real
+    // program, without waiting for a reader and without removing what is there.
+    void aTargetThatIsNoFileIsRefusedAtOnce_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("FIFO") << QStringLiteral("fifo.pdf")
+                              << QStringLiteral("通常のファイルではない");
+        QTest::newRow("folder") << QStringLiteral("folder.pdf") << QStringLiteral("フォルダー");
+        QTest::newRow("link to /dev/null")
+            << QStringLiteral("null.pdf") << QStringLiteral("通常のファイルではない");
+    }
+    void aTargetThatIsNoFileIsRefusedAtOnce() {
+        QFETCH(QString, name);
+        const QString target = dir_.filePath(name);
+        const QByteArray bytes = QFile::encodeName(target);
+        if (name.startsWith("fifo"))
+            QCOMPARE(::mkfifo(bytes.constData(), 0600), 0);
+        else if (name.startsWith("folder"))
+            QVERIFY(QDir(dir_.path()).mkdir(name));
+        else
+            QCOMPARE(::symlink("/dev/null", bytes.constData()), 0);
+        const mode_t type = FileTypeAt(target);
+        const auto tidy = qScopeGuard([&] {
+            if (::rmdir(bytes.constData()) != 0)
+                ::unlink(bytes.constData());
+        });
+
+        QProcess tellwick;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.path());
+        tellwick.setProcessEnvironment(environment);
+        tellwick.start(
+            QStringLiteral(TELLWICK_PATH),
+            {"-pt", writeFile(QStringLiteral("book.tlw"), book_.bytes()), target, "d", "p"});
+        const bool ended = tellwick.waitForFinished(10000);
+        if (!ended)
+            tellwick.kill();
+        QVERIFY2(ended, "the program waits on the target");
+        const QString error = QString::fromLocal8Bit(tellwick.readAllStandardError());
+        QVERIFY2(tellwick.exitCode() == 1, qPrintable(error));
+        QFETCH(QString, told);
+        QVERIFY2(error.contains(told), qPrintable(error));
+        QCOMPARE(FileTypeAt(target), type);
+    }
+
     // "-pt BOOK some/path.pdf DRIVER PORT" writes that PDF without showing the window, and
     // start-up ends with status 0.
     void printToAPdfPathFromTheCommandLine() {
@@ -230,6 +350,16 @@ private slots:
         QVERIFY(prompter_->shown[0].text.contains(QStringLiteral("プリンター")));
         QVERIFY(!prompter_->shown[0].unattended); // someone at the desktop asked
         QVERIFY(!app.frame().isVisible());
+
+        // A FIFO is refused in a box without waiting for its reader, and stays.
+        const QString fifo = pdf("fifo");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const auto tidy = qScopeGuard([&] { QFile::remove(fifo); });
+        SendShellRequest(QStringLiteral("[printto(\"%1\",\"%2\",\"\",\"\")]").arg(book, fifo));
+        QTRY_COMPARE(prompter_->shown.size(), 2);
+        QVERIFY2(prompter_->shown[1].text.contains(QStringLiteral("通常のファイルではない")),
+                 qPrintable(prompter_->shown[1].text));
+        QCOMPARE(FileTypeAt(fifo), mode_t(S_IFIFO));
     }
 
     // The real program prints with "-pt" and ends with status 0. Without a printer it says

@@ -2,24 +2,34 @@
 // application object.
 #include "app/ShellRequestQueue.h"
 #include "app/ShellServer.h"
+#include "app/ShellSocketPlace.h"
 #include "app/TellwickApp.h"
 #include "document/TellwickDoc.h"
 #include "tests/support/ScriptedPrompter.h"
 
+#include <QDialog>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
+#include <cerrno>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -54,7 +64,7 @@ QByteArray OpenRequest(const QString& path) {
 // A client that sends its bytes, then closes after closeAfterMs.
 void SendAndClose(const QByteArray& bytes, int closeAfterMs = 0) {
     auto* client = new QLocalSocket;
-    client->connectToServer(ServerName());
+    client->connectToServer(ShellSocketPath(ServerName()));
     if (!client->waitForConnected(2000)) {
         delete client;
         QFAIL("cannot connect to the request server");
@@ -65,6 +75,56 @@ void SendAndClose(const QByteArray& bytes, int closeAfterMs = 0) {
         client->disconnectFromServer();
         client->deleteLater();
     });
+}
+
+// Sets the folders the socket place is chosen from while it lives.
+class SocketPlaceEnvironment {
+public:
+    SocketPlaceEnvironment(const QString& temporary, const QString& runtime) {
+        set("TMPDIR", temporary);
+        set("XDG_RUNTIME_DIR", runtime);
+    }
+    ~SocketPlaceEnvironment() {
+        for (const auto& [name, value] : saved_) {
+            if (value)
+                qputenv(name, *value);
+            else
+                qunsetenv(name);
+        }
+    }
+    SocketPlaceEnvironment(const SocketPlaceEnvironment&) = delete;
+    SocketPlaceEnvironment& operator=(const SocketPlaceEnvironment&) = delete;
+
+private:
+    void set(const char* name, const QString& value) {
+        saved_.emplace_back(name, qEnvironmentVariableIsSet(name)
+                                      ? std::optional<QByteArray>(qgetenv(name))
+                                      : std::nullopt);
+        if (value.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, QFile::encodeName(value));
+    }
+    std::vector<std::pair<const char*, std::optional<QByteArray>>> saved_;
+};
+
+QString OwnFolderName() {
+    return QStringLiteral("tellwick-%1").arg(::geteuid());
+}
+
+// Runs work in a child process as the user nobody; its exit status, or -1.
+int RunAsNobody(const std::function<bool()>& work) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool dropped = ::setgroups(0, nullptr) == 0 &&
+                             ::setresgid(65534, 65534, 65534) == 0 &&
+                             ::setresuid(65534, 65534, 65534) == 0;
+        ::_exit(dropped && work() ? 0 : 1);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
 }
 
 } // namespace
@@ -147,17 +207,30 @@ private slots:
 
     void keepsListeningWhenDescriptorsRunOut() {
         startHidden(0);
-        // A client waits in the backlog while the process has no descriptor left.
-        auto* client = new QLocalSocket(this);
-        client->connectToServer(ServerName());
+        // A client waits in the backlog while the process has no descriptor left. Its end
+        // is counted by a plain function: sanitizers check a first virtual call with a pipe,
+        // which cannot be made while descriptors are out.
+        int dropped = 0;
+        auto client = std::make_unique<QLocalSocket>();
+        client->connectToServer(ShellSocketPath(ServerName()));
         QVERIFY(client->waitForConnected(2000));
+        connect(client.get(), &QLocalSocket::disconnected, this, [&dropped] { ++dropped; });
         std::vector<int> hogs;
-        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+        int fd = -1;
+        while ((fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0)
             hogs.push_back(fd);
-        QTest::qWait(200); // the server tries to accept now
-        for (int fd : hogs)
-            ::close(fd);
-        delete client;
+        const int exhausted = errno;
+        {
+            const auto release = qScopeGuard([&] {
+                for (int hog : hogs)
+                    ::close(hog);
+            });
+            QCOMPARE(exhausted, EMFILE);
+            // The server meets EMFILE when it accepts now; it drops the client instead of
+            // leaving it hanging or waking up again and again.
+            QTRY_COMPARE_WITH_TIMEOUT(dropped, 1, 2000);
+        }
+        client.reset();
         verifyStillServing(8);
     }
 
@@ -185,9 +258,165 @@ private slots:
         QTRY_COMPARE(served, (QList<ShellRequest>{{ShellRequest::Verb::Open, {"late"}}}));
     }
 
+    // While a dialog of the user's is open the queue waits on one retry timer, however
+    // many requests arrive: each would otherwise start a wake-up chain of its own.
+    void requestsWaitingOnADialogShareOneWakeUp() {
+        int runs = 0;
+        ShellRequestQueue queue([&](const ShellRequest&) { ++runs; });
+        int wakeUps = 0; // a queued call to the queue is how it schedules itself at once
+        struct Counter : QObject {
+            int* count;
+            explicit Counter(int* c) : count(c) {}
+            bool eventFilter(QObject*, QEvent* event) override {
+                *count += event->type() == QEvent::MetaCall;
+                return false;
+            }
+        } counter(&wakeUps);
+        queue.installEventFilter(&counter);
+        QDialog dialog;
+        dialog.setWindowModality(Qt::ApplicationModal);
+        dialog.show();
+        QVERIFY(QApplication::activeModalWidget());
+        for (int i = 0; i < 4; ++i) {
+            QVERIFY(queue.enqueue({ShellRequest::Verb::Open, {QString::number(i)}}));
+            QTest::qWait(ShellRequestQueue::kModalRetryMs / 4);
+        }
+        QCOMPARE(wakeUps, 1);
+        QCOMPARE(runs, 0);
+        dialog.hide();
+        QTRY_COMPARE(runs, 4);
+    }
+
+    // The socket lives in $XDG_RUNTIME_DIR when that is the user's private folder, else
+    // in a private folder of the user's made in the temporary folder.
+    void theSocketLivesInAPrivateFolder_data() {
+        QTest::addColumn<int>("runtimeMode"); // 0: no XDG_RUNTIME_DIR
+        QTest::addColumn<bool>("inRuntime");
+        QTest::newRow("private runtime folder") << 0700 << true;
+        QTest::newRow("runtime folder open to others") << 0755 << false;
+        QTest::newRow("no runtime folder") << 0 << false;
+    }
+    void theSocketLivesInAPrivateFolder() {
+        QFETCH(int, runtimeMode);
+        QFETCH(bool, inRuntime);
+        QTemporaryDir place;
+        const QString runtime = place.filePath("run");
+        QVERIFY(QDir().mkdir(runtime));
+        QCOMPARE(::chmod(QFile::encodeName(runtime).constData(), mode_t(runtimeMode)), 0);
+        const SocketPlaceEnvironment environment(place.path(), runtimeMode ? runtime : QString());
+        ShellRequestQueue queue([](const ShellRequest&) {});
+        ShellServer server(queue);
+        QVERIFY2(server.listen(QStringLiteral("served")), qPrintable(server.errorString()));
+        const QString folder = inRuntime ? runtime : place.filePath(OwnFolderName());
+        QCOMPARE(server.socketPath(), folder + QStringLiteral("/served"));
+        QCOMPARE(server.socketPath(), ShellSocketPath(QStringLiteral("served")));
+        QCOMPARE(PrivateFolderProblem(folder), QString());
+        QLocalSocket client;
+        client.connectToServer(server.socketPath());
+        QVERIFY(client.waitForConnected(2000));
+    }
+
+    // A folder of that name that is not the user's private one is refused, with the cause:
+    // nothing is made or served in it.
+    void aFolderNotPrivateIsRefused_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("open to others") << "open"
+                                        << "mode 0755";
+        QTest::newRow("symbolic link") << "link"
+                                       << "symbolic link";
+        QTest::newRow("a file") << "file"
+                                << "not a folder";
+        QTest::newRow("another user's") << "nobody"
+                                        << "another user";
+    }
+    void aFolderNotPrivateIsRefused() {
+        QFETCH(QString, kind);
+        QTemporaryDir place;
+        // A shared temporary folder, as /tmp is: anyone may make a name there first.
+        QCOMPARE(::chmod(QFile::encodeName(place.path()).constData(), 01777), 0);
+        const QString folder = place.filePath(OwnFolderName());
+        const QByteArray bytes = QFile::encodeName(folder);
+        if (kind == "open") {
+            QCOMPARE(::mkdir(bytes.constData(), 0700), 0);
+            QCOMPARE(::chmod(bytes.constData(), 0755), 0);
+        } else if (kind == "link") {
+            QVERIFY(QDir().mkdir(place.filePath("elsewhere")));
+            QCOMPARE(::chmod(QFile::encodeName(place.filePath("elsewhere")).constData(), 0700), 0);
+            QCOMPARE(::symlink("elsewhere", bytes.constData()), 0);
+        } else if (kind == "file") {
+            QFile file(folder);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        } else {
+            if (::geteuid() != 0)
+                QSKIP("making the folder as another user needs root");
+            QCOMPARE(RunAsNobody([&] { return ::mkdir(bytes.constData(), 0700) == 0; }), 0);
+        }
+        const SocketPlaceEnvironment environment(place.path(), QString());
+        ShellRequestQueue queue([](const ShellRequest&) {});
+        ShellServer server(queue);
+        QVERIFY(!server.listen(QStringLiteral("served")));
+        QFETCH(QString, told);
+        QVERIFY2(server.errorString().contains(told) && server.errorString().contains(folder),
+                 qPrintable(server.errorString()));
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/served")));
+    }
+
+    // A socket path fits in the address with its terminating zero byte, or is refused.
+    void theSocketPathMustFit_data() {
+        QTest::addColumn<int>("length");
+        QTest::newRow("fits") << int(sizeof sockaddr_un::sun_path) - 1;
+        QTest::newRow("one byte over") << int(sizeof sockaddr_un::sun_path);
+    }
+    void theSocketPathMustFit() {
+        QFETCH(int, length);
+        QTemporaryDir place;
+        const QString name = QStringLiteral("served");
+        const int used =
+            int(QFile::encodeName(place.path()).size() + OwnFolderName().size() + name.size()) +
+            3; // three slashes
+        QVERIFY(length > used);
+        const QString deep = place.filePath(QString(length - used, u'd'));
+        QVERIFY(QDir().mkdir(deep));
+        const SocketPlaceEnvironment environment(deep, QString());
+        ShellRequestQueue queue([](const ShellRequest&) {});
+        ShellServer server(queue);
+        const bool fits = length < int(sizeof sockaddr_un::sun_path);
+        QCOMPARE(server.listen(name), fits);
+        QCOMPARE(QFile::encodeName(server.socketPath()).size(), length);
+        if (!fits)
+            QVERIFY2(server.errorString().contains("too long"), qPrintable(server.errorString()));
+    }
+
+    // Every failure to listen names its cause; the program says it on standard error.
+    void aFailureToListenIsReportedWithItsCause() {
+        QTemporaryDir place;
+        const QString deep = place.filePath(QString(100, u'd'));
+        QVERIFY(QDir().mkdir(deep));
+        const SocketPlaceEnvironment environment(place.path(), QString());
+        ShellRequestQueue queue([](const ShellRequest&) {});
+        ShellServer first(queue);
+        QVERIFY(first.listen(QStringLiteral("served")));
+        ShellServer second(queue);
+        QVERIFY(!second.listen(QStringLiteral("served")));
+        QVERIFY2(second.errorString().contains("in use"), qPrintable(second.errorString()));
+
+        QProcess tellwick;
+        QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+        variables.insert(QStringLiteral("TMPDIR"), deep);
+        variables.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        variables.insert(QStringLiteral("XDG_CONFIG_HOME"), place.path());
+        tellwick.setProcessEnvironment(variables);
+        tellwick.start(QStringLiteral(TELLWICK_PATH), {QStringLiteral("-dde")});
+        QVERIFY(tellwick.waitForFinished(10000));
+        QCOMPARE(tellwick.exitCode(), 1);
+        const QString error = QString::fromLocal8Bit(tellwick.readAllStandardError());
+        QVERIFY2(error.contains("too long"), qPrintable(error));
+    }
+
     void aStaleSocketFileDoesNotStopTheServer() {
         // What a killed instance leaves behind: a socket file nobody listens on.
-        const QString path = QDir::tempPath() + '/' + ServerName();
+        const QString path = ShellSocketPath(ServerName());
         QFile::remove(path);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
