@@ -75,6 +75,11 @@ std::string BookText(std::string_view text, TextPlace place, RecordProblems& pro
 }
 
 void ContactBuilder::Add(const ContactRecord& record) {
+    if (!record.groupPath.empty() &&
+        static_cast<std::size_t>(std::count(record.groupPath.begin(), record.groupPath.end(),
+                                            '/')) >= kMaxImportedGroupDepth)
+        throw ImportError(ImportProblem::GroupPathTooDeep, record.line,
+                          std::to_string(kMaxImportedGroupDepth));
     ++report_.records;
     RecordProblems problems;
     EntryNode* group = GroupFor(record.groupPath, problems);

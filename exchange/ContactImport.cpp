@@ -40,6 +40,10 @@ std::string EnglishText(ImportProblem problem, const std::string& detail) {
         return "text after a closing quote";
     case ImportProblem::CsvQuotedFieldNotClosed:
         return "quoted field not closed";
+    case ImportProblem::InvalidShiftJis:
+        return "invalid Shift_JIS value";
+    case ImportProblem::GroupPathTooDeep:
+        return "group path deeper than " + detail + " levels";
     }
     return "malformed input";
 }
@@ -65,7 +69,10 @@ ImportReport ImportContacts(ContactFormat format, std::string_view text, EntryTr
         throw ImportError(ImportProblem::LdifNotReadable, 1);
     if (text.starts_with(kByteOrderMark))
         text.remove_prefix(kByteOrderMark.size());
-    if (const std::size_t bad = utf8::FindInvalid(text); bad != std::string_view::npos)
+    // A vCard may hold Shift_JIS values; its reader checks the rest line by line.
+    if (const std::size_t bad =
+            format == ContactFormat::Csv ? utf8::FindInvalid(text) : std::string_view::npos;
+        bad != std::string_view::npos)
         throw ImportError(ImportProblem::NotUtf8, LineAt(text, bad));
 
     EntryTree imported;

@@ -44,7 +44,13 @@ enum class ImportProblem {
     CsvQuoteInUnquotedField,
     CsvTextAfterClosingQuote,
     CsvQuotedFieldNotClosed,
+    InvalidShiftJis,  // a value whose CHARSET names Shift_JIS is not valid Shift_JIS
+    GroupPathTooDeep, // detail: the most levels a path may have
 };
+
+// No address book a person keeps nests this deep; a path deeper than this is refused on
+// import, as each level costs the saved book a line of indentation that grows with it.
+inline constexpr std::size_t kMaxImportedGroupDepth = 256;
 
 // Malformed input, found at a 1-based line. what() is the English message "line N: ..." for
 // the command line; a window words its own message from problem(), line() and detail().
@@ -78,11 +84,16 @@ private:
 //   A TEL written as a "tel:" URI loses the "tel:".
 //   A card with neither name nor address still gives an entry, so no card goes missing.
 //   QUOTED-PRINTABLE and BASE64 values are decoded, in UTF-8 or the CHARSET they name
-//   (Shift_JIS and its aliases, ISO-8859-1). Group prefixes, parameters and other properties
-//   are ignored. Text outside BEGIN:VCARD ... END:VCARD other than blank lines is an error.
+//   (Shift_JIS and its aliases, ISO-8859-1); a value without a transfer encoding is read as
+//   Shift_JIS bytes when its CHARSET names Shift_JIS, and as UTF-8 otherwise. Group prefixes,
+//   parameters and other properties are ignored. Text outside BEGIN:VCARD ... END:VCARD other than
+//   blank lines is an error. A quoted-printable soft line break never joins the END:VCARD line.
 // Csv: the layout ExportContacts writes: the header "Group,Name,Addresses" exactly, then
 //   rows of exactly three fields; the addresses are split at "," as the book splits them.
-//   Line ends may be CRLF, LF or CR; the last row may lack one.
+//   Line ends may be CRLF, LF or CR; the last row may lack one; empty lines are skipped. A
+//   field of one or more "'" before "=", "+", "-", "@", a tab or a CR loses one "'" (the
+//   mark export puts before text a spreadsheet would run as a formula).
+// Either: a group path of more than kMaxImportedGroupDepth names is refused.
 // Ldif is written only: importing it throws ImportError.
 ImportReport ImportContacts(ContactFormat format, std::string_view text, EntryTree& into,
                             bool replaceUnencodable);

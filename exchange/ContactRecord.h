@@ -22,7 +22,7 @@ inline constexpr std::string_view kOwnProductId = "-//Tellwick//Tellwick//EN";
 using TakeRecord = std::function<void(ContactRecord&&)>;
 
 // Each hands every record of the text to take, in order; throws ImportError on malformed
-// input. The text is valid UTF-8 without a BOM.
+// input. The text has no BOM; CSV text is valid UTF-8, vCard text is checked as it is read.
 void ReadVCards(std::string_view text, const TakeRecord& take);
 void ReadCsv(std::string_view text, const TakeRecord& take);
 

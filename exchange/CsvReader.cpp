@@ -1,5 +1,6 @@
 #include "ContactImport.h"
 #include "ContactRecord.h"
+#include "CsvFormulaMark.h"
 
 #include <utility>
 
@@ -19,12 +20,21 @@ public:
     explicit CsvRecords(std::string_view text) : text_(text) {}
 
     bool AtEnd() const { return at_ == text_.size(); }
+    // Editors and other programs leave empty lines between and after the rows.
+    void SkipEmptyLines() {
+        while (at_ < text_.size() && (text_[at_] == '\r' || text_[at_] == '\n')) {
+            at_ += text_.compare(at_, 2, "\r\n") == 0 ? 2 : 1;
+            ++line_;
+        }
+    }
     std::size_t Line() const { return line_; }
     // Reads one record; only when not AtEnd.
     std::vector<std::string> Next() {
         std::vector<std::string> fields;
         for (;;) {
             fields.push_back(AtQuote() ? QuotedField() : PlainField());
+            if (csv_formula::IsMarked(fields.back()))
+                fields.back().erase(0, 1);
             if (at_ == text_.size())
                 return fields;
             if (text_[at_++] == ',')
@@ -115,7 +125,7 @@ void ReadCsv(std::string_view text, const TakeRecord& take) {
     CsvRecords records(text);
     if (records.AtEnd() || !IsHeader(records.Next()))
         Fail(1, ImportProblem::CsvHeaderMissing);
-    while (!records.AtEnd()) {
+    for (records.SkipEmptyLines(); !records.AtEnd(); records.SkipEmptyLines()) {
         const std::size_t line = records.Line();
         std::vector<std::string> fields = records.Next();
         if (fields.size() != kFields)

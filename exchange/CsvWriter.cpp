@@ -1,9 +1,13 @@
 #include "ContactWriters.h"
+#include "CsvFormulaMark.h"
 
 namespace {
 
 // RFC 4180: a field holding a comma, a quote or a line break is quoted, its quotes doubled.
-void AppendField(std::string& out, std::string_view field) {
+// Text a spreadsheet would run as a formula gets its mark first.
+void AppendField(std::string& out, std::string_view text) {
+    const std::string field =
+        csv_formula::NeedsMark(text) ? "'" + std::string(text) : std::string(text);
     if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
         out.append(field);
         return;

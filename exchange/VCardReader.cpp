@@ -4,6 +4,7 @@
 #include "Utf8.h"
 #include "framework/Cp932.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -35,6 +36,17 @@ std::string_view TrimmedBlanks(std::string_view text) {
 struct ContentLine {
     std::size_t number = 0;
     std::string text;
+    // Where each input line after the first starts in text, and its number.
+    std::vector<std::pair<std::size_t, std::size_t>> continuations;
+
+    std::size_t LineAt(std::size_t offset) const {
+        const auto after =
+            std::upper_bound(continuations.begin(), continuations.end(), offset,
+                             [](std::size_t at, const std::pair<std::size_t, std::size_t>& c) {
+                                 return at < c.first;
+                             });
+        return after == continuations.begin() ? number : std::prev(after)->second;
+    }
 };
 
 // vCard 2.1 marks quoted-printable values in the parameters, before the first ":"; known
@@ -53,20 +65,30 @@ bool IsFolded(std::string_view line) {
 
 // Unfolding takes away the line break and, from 3.0 on, the one blank that follows it;
 // vCard 2.1 folds before a blank that belongs to the value, so there the blank stays. A
-// quoted-printable line ending in "=" goes on at the start of the next line.
+// quoted-printable line ending in "=" goes on at the start of the next line, unless that line
+// ends the card: a writer that put a soft line break after the last value did not mean to
+// take the card's end into it.
 bool NextContentLine(TextLines& lines, ContentLine& content, bool keepFoldBlank) {
     if (lines.AtEnd())
         return false;
     content.text.assign(lines.Take());
     content.number = lines.Number();
+    content.continuations.clear();
     std::optional<bool> quotedPrintable;
     while (!lines.AtEnd()) {
         const std::string_view next = lines.Peek();
-        if (!content.text.empty() && content.text.back() == '=' &&
-            IsQuotedPrintable(content.text, quotedPrintable)) {
-            content.text.pop_back(); // a soft line break: the next line goes on verbatim
+        const bool softBreak = !content.text.empty() && content.text.back() == '=' &&
+                               IsQuotedPrintable(content.text, quotedPrintable);
+        if (softBreak && Upper(TrimmedBlanks(next)) == "END:VCARD") {
+            content.text.pop_back();
+            break;
+        }
+        if (softBreak) {
+            content.text.pop_back(); // the next line goes on verbatim
+            content.continuations.emplace_back(content.text.size(), lines.Number() + 1);
             content.text.append(next);
         } else if (IsFolded(next)) {
+            content.continuations.emplace_back(content.text.size(), lines.Number() + 1);
             content.text.append(next.substr(keepFoldBlank ? 0 : 1));
         } else {
             break;
@@ -111,12 +133,11 @@ Parameter ParameterOf(std::string_view text) {
 }
 
 // NAME *(";" PARAM) ":" VALUE, the name perhaps behind a group ("item1.EMAIL"); a quoted
-// parameter value may hold ";" and ":".
-Property PropertyOf(const ContentLine& content) {
-    const std::string_view text = content.text;
+// parameter value may hold ";" and ":". nullopt when there is no ":" to end the parameters.
+std::optional<Property> ParsedProperty(std::string_view text) {
     const std::size_t nameEnd = text.find_first_of(";:");
     if (nameEnd == std::string_view::npos)
-        Fail(content.number, ImportProblem::PropertyWithoutColon);
+        return std::nullopt;
     std::string_view name = text.substr(0, nameEnd);
     if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos)
         name.remove_prefix(dot + 1);
@@ -128,7 +149,7 @@ Property PropertyOf(const ContentLine& content) {
              at < text.size() && (quoted || (text[at] != ';' && text[at] != ':')); ++at)
             quoted ^= text[at] == '"';
         if (at == text.size())
-            Fail(content.number, ImportProblem::PropertyWithoutColon);
+            return std::nullopt;
         property.parameters.push_back(ParameterOf(text.substr(start, at - start)));
     }
     property.value = text.substr(at + 1);
@@ -217,9 +238,24 @@ std::string Latin1ToUtf8(std::string_view bytes) {
     return text;
 }
 
+std::string ShiftJisToUtf8(std::string_view bytes, std::size_t line) {
+    std::string text = Cp932ToUtf8(bytes);
+    // The codec marks what it cannot read with U+FFFD, which no CP932 character maps to.
+    if (text.find("\xEF\xBF\xBD") != std::string::npos)
+        Fail(line, ImportProblem::InvalidShiftJis);
+    return text;
+}
+
+// Phones write Shift_JIS values as they are, naming the charset but no transfer encoding.
+bool IsRawShiftJis(const Property& property) {
+    const std::string encoding = property.Upper("ENCODING");
+    return encoding != "QUOTED-PRINTABLE" && encoding != "B" && encoding != "BASE64" &&
+           IsShiftJis(property.Upper("CHARSET"));
+}
+
 std::string InUtf8(std::string bytes, const std::string& charset, std::size_t line) {
     if (IsShiftJis(charset))
-        return Cp932ToUtf8(bytes);
+        return ShiftJisToUtf8(bytes, line);
     if (charset == "ISO-8859-1" || charset == "LATIN1")
         return Latin1ToUtf8(bytes);
     if (!charset.empty() && charset != "UTF-8" && charset != "UTF8" && charset != "US-ASCII")
@@ -236,7 +272,23 @@ std::string DecodedValue(const Property& property, std::size_t line) {
         return InUtf8(QuotedPrintableDecoded(property.value), property.Upper("CHARSET"), line);
     if (encoding == "B" || encoding == "BASE64")
         return InUtf8(Base64Decoded(property.value, line), property.Upper("CHARSET"), line);
+    if (IsRawShiftJis(property))
+        return ShiftJisToUtf8(property.value, line);
     return std::string(property.value);
+}
+
+// The property of a non-blank content line. Only a raw Shift_JIS value may hold bytes that
+// are not UTF-8.
+Property PropertyOf(const ContentLine& content) {
+    std::optional<Property> property = ParsedProperty(content.text);
+    const std::size_t bad = utf8::FindInvalid(content.text);
+    if (bad != std::string::npos &&
+        !(property && IsRawShiftJis(*property) &&
+          bad >= static_cast<std::size_t>(property->value.data() - content.text.data())))
+        Fail(content.LineAt(bad), ImportProblem::NotUtf8);
+    if (!property)
+        Fail(content.number, ImportProblem::PropertyWithoutColon);
+    return std::move(*property);
 }
 
 // "\\", "\,", "\;", "\:" and "\n" or "\N" stand for the character and a line break; any

@@ -34,6 +34,10 @@ QString ProblemText(ImportProblem problem, const QString& detail) {
         return QStringLiteral("閉じる \" の後に文字があります");
     case ImportProblem::CsvQuotedFieldNotClosed:
         return QStringLiteral("\" で始まる項目が閉じられていません");
+    case ImportProblem::InvalidShiftJis:
+        return QStringLiteral("Shift_JIS として読めない値があります");
+    case ImportProblem::GroupPathTooDeep:
+        return QStringLiteral("グループの階層が %1 段を超えています").arg(detail);
     }
     return QStringLiteral("形式が正しくありません");
 }

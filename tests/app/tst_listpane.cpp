@@ -847,6 +847,13 @@ private slots:
                                  << "2 行目: 文字コード KOI8-R には対応していません";
         QTest::newRow("CSV fields") << "rows.csv" << QByteArray("Group,Name,Addresses\r\n,a\r\n")
                                     << "2 行目: 項目が 2 個あります (3 個必要です)";
+        QTest::newRow("Shift_JIS")
+            << "sjis.vcf" << QByteArray("BEGIN:VCARD\r\nFN;CHARSET=SJIS:\x81\r\n")
+            << "2 行目: Shift_JIS として読めない値があります";
+        QTest::newRow("deep groups")
+            << "deep.csv"
+            << "Group,Name,Addresses\r\n" + QByteArray("g/").repeated(256) + "g,a,b\r\n"
+            << "2 行目: グループの階層が 256 段を超えています";
     }
     void malformedContactFileIsReportedWithoutChange() {
         QFETCH(QString, name);

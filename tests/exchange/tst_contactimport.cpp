@@ -1,6 +1,8 @@
 #include "BookText.h"
 #include "exchange/ContactExport.h"
 #include "exchange/ContactImport.h"
+#include "exchange/ContactRecord.h"
+#include "exchange/ContactWriters.h"
 
 #include <QFile>
 #include <QtTest>
@@ -115,6 +117,8 @@ private slots:
     void exportedBooksComeBack_data();
     void exportedBooksComeBack();
     void deepPathsComeBack();
+    void spreadsheetFormulasAreMarkedAndComeBack_data();
+    void spreadsheetFormulasAreMarkedAndComeBack();
     void formatForPath();
     void formatForFileStart();
 };
@@ -171,6 +175,14 @@ void TestContactImport::cardSyntax_data() {
         << Card("FN;CHARSET=Shift_JIS;ENCODING=QUOTED-PRINTABLE:=8ER=93c\r\n"
                 "EMAIL;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:20=B0C\r\n")
         << "山田: 20°C\n"s;
+    QTest::newRow("raw Shift_JIS under any spelling of its name")
+        << Card("FN;CHARSET=shift_jis:\x8eR\x93"
+                "c\r\nEMAIL;CHARSET=Windows-31J:\x95\\n\r\n"
+                "CATEGORIES;CHARSET=cp932:\x89\xc6\x91\xb0/\x91\xbe\x98Y\r\n")
+        << "GROUP 家族\n  GROUP 太郎\n    山田: 表n\n  END GROUP\nEND GROUP\n"s;
+    QTest::newRow("soft line break before END:VCARD")
+        << "BEGIN:VCARD\r\nFN:a\r\nEMAIL;QUOTED-PRINTABLE:b=\r\nEND:VCARD\r\n"s + Card("FN:c\r\n")
+        << "a: b\nc: \n"s;
     QTest::newRow("LF and CR line ends, blank lines, BOM")
         << "\xEF\xBB\xBF\nBEGIN:VCARD\nFN:a\nEND:VCARD\r\n\rBEGIN:VCARD\rFN:b\rEND:VCARD"s
         << "a: \nb: \n"s;
@@ -193,6 +205,8 @@ void TestContactImport::csvSyntax_data() {
         << "GROUP \n  say \"hi\", you: a,\"b\"\nEND GROUP\n"s;
     QTest::newRow("CR line ends") << "Group,Name,Addresses\r,a,b\r,c,d"s
                                   << "a: b\nc: d\n"s;
+    QTest::newRow("empty lines skipped") << "Group,Name,Addresses\r\n\r\n,a,b\n\n\r\r\n"s
+                                         << "a: b\n"s;
     QTest::newRow("header only") << "\xEF\xBB\xBFGroup,Name,Addresses\r\n"s
                                  << ""s;
 }
@@ -310,6 +324,15 @@ void TestContactImport::malformedInputIsRefused_data() {
     QTest::newRow("not UTF-8") << vcard << Card("FN:\x93\x63\r\n") << "line 3: not UTF-8"s;
     QTest::newRow("quoted-printable not UTF-8")
         << vcard << Card("FN;ENCODING=QUOTED-PRINTABLE:=93=63\r\n") << "line 3: not UTF-8"s;
+    QTest::newRow("not UTF-8 on a folded line")
+        << vcard << Card("FN:a\r\n \xFF\r\n") << "line 4: not UTF-8"s;
+    QTest::newRow("not UTF-8 before a Shift_JIS value")
+        << vcard << Card("FN;X=\xFF;CHARSET=SJIS:a\r\n") << "line 3: not UTF-8"s;
+    QTest::newRow("quoted-printable not Shift_JIS")
+        << vcard << Card("FN;CHARSET=SHIFT_JIS;ENCODING=QUOTED-PRINTABLE:=8E=20\r\n")
+        << "line 3: invalid Shift_JIS value"s;
+    QTest::newRow("raw value not Shift_JIS") << vcard << Card("FN:a\r\nNOTE;CHARSET=SJIS:x\x81\r\n")
+                                             << "line 4: invalid Shift_JIS value"s;
     QTest::newRow("unknown charset") << vcard << Card("FN;CHARSET=KOI8-R;ENCODING=B:wQ==\r\n")
                                      << "line 3: unsupported CHARSET KOI8-R"s;
     QTest::newRow("bad base64") << vcard << Card("FN;ENCODING=B:ab*c\r\n")
@@ -332,8 +355,8 @@ void TestContactImport::malformedInputIsRefused_data() {
                            << "line 1: the first line must be the header Group,Name,Addresses"s;
     QTest::newRow("too few fields") << csv << "Group,Name,Addresses\r\na,b\r\n"s
                                     << "line 2: expected 3 fields, found 2"s;
-    QTest::newRow("empty line") << csv << "Group,Name,Addresses\r\n\r\n,a,b\r\n"s
-                                << "line 2: expected 3 fields, found 1"s;
+    QTest::newRow("quoted empty line") << csv << "Group,Name,Addresses\r\n\r\n\"\"\r\n"s
+                                       << "line 3: expected 3 fields, found 1"s;
     QTest::newRow("quote in a plain field") << csv << "Group,Name,Addresses\r\n,a\"b,c\r\n"s
                                             << "line 2: quote inside an unquoted field"s;
     QTest::newRow("text after a quote") << csv << "Group,Name,Addresses\r\n,\"a\"b,c\r\n"s
@@ -343,6 +366,15 @@ void TestContactImport::malformedInputIsRefused_data() {
     QTest::newRow("line counted through quoted breaks")
         << csv << "Group,Name,Addresses\r\n,\"a\r\nb\",c\r\n,x\r\n"s
         << "line 4: expected 3 fields, found 2"s;
+    std::string tooDeep = "g";
+    for (std::size_t level = 0; level < kMaxImportedGroupDepth; ++level)
+        tooDeep += "/g";
+    QTest::newRow("group path too deep in a card")
+        << vcard << Card("FN:a\r\n") + Card("CATEGORIES:" + tooDeep + "\r\n")
+        << "line 5: group path deeper than 256 levels"s;
+    QTest::newRow("group path too deep in a row")
+        << csv << "Group,Name,Addresses\r\n" + tooDeep + ",a,b\r\n"
+        << "line 2: group path deeper than 256 levels"s;
     QTest::newRow("ldif") << ContactFormat::Ldif << "dn: cn=a\n"s
                           << "line 1: LDIF is written only, never read"s;
 }
@@ -374,7 +406,7 @@ void TestContactImport::exportedBooksComeBack() {
 
 void TestContactImport::deepPathsComeBack() {
     std::string deep;
-    for (int level = 0; level < 10000; ++level)
+    for (std::size_t level = 0; level < kMaxImportedGroupDepth; ++level)
         deep += "GROUP g/%" + std::to_string(level % 7) + "\n";
     deep += "底: bottom@example.jp\n";
     for (ContactFormat format : {ContactFormat::VCard, ContactFormat::Csv}) {
@@ -384,6 +416,52 @@ void TestContactImport::deepPathsComeBack() {
         ImportContacts(format, Exported(book, format), imported, false);
         QCOMPARE(book_text::Structure(imported), book_text::Structure(book));
     }
+}
+
+// A spreadsheet opening the export must not run a field as a formula, and reading the export
+// back must give the text as it was, "'" and all.
+void TestContactImport::spreadsheetFormulasAreMarkedAndComeBack_data() {
+    QTest::addColumn<std::string>("text");
+    QTest::addColumn<std::string>("field");
+    QTest::newRow("=") << "=cmd|' /C calc'!A0"s
+                       << "'=cmd|' /C calc'!A0"s;
+    QTest::newRow("+") << "+SUM(A1)"s
+                       << "'+SUM(A1)"s;
+    QTest::newRow("-") << "-2+3"s
+                       << "'-2+3"s;
+    QTest::newRow("@") << "@import"s
+                       << "'@import"s;
+    QTest::newRow("tab") << "\tx"s
+                         << "'\tx"s;
+    QTest::newRow("CR") << "\r=x"s
+                        << "\"'\r=x\""s;
+    QTest::newRow("quote before =") << "'=x"s
+                                    << "''=x"s;
+    QTest::newRow("quotes before +") << "''+x"s
+                                     << "'''+x"s;
+    QTest::newRow("quote alone") << "'"s
+                                 << "'"s;
+    QTest::newRow("quote before text") << "'x=1"s
+                                       << "'x=1"s;
+    QTest::newRow("= inside") << "a=b"s
+                              << "a=b"s;
+    QTest::newRow("empty") << ""s
+                           << ""s;
+}
+
+void TestContactImport::spreadsheetFormulasAreMarkedAndComeBack() {
+    QFETCH(std::string, text);
+    QFETCH(std::string, field);
+    std::string csv;
+    AppendCsvHeader(csv);
+    AppendCsvRow({text, text, {text}}, csv);
+    QCOMPARE(csv, "Group,Name,Addresses\r\n" + field + "," + field + "," + field + "\r\n");
+    std::vector<ContactRecord> records;
+    ReadCsv(csv, [&records](ContactRecord&& record) { records.push_back(std::move(record)); });
+    QCOMPARE(records.size(), 1u);
+    QCOMPARE(records[0].groupPath, text);
+    QCOMPARE(records[0].name, text);
+    QCOMPARE(records[0].addresses, std::vector<std::string>{text});
 }
 
 void TestContactImport::formatForPath() {

@@ -110,6 +110,7 @@ private slots:
     void exportWritesContacts();
     void importRefusesTextABookCannotHold();
     void importReplacesWithTheFlag();
+    void importOfMalformedInputIsOneLine_data();
     void importOfMalformedInputIsOneLine();
     void errorsAreOneLineAndStatusTwo_data();
     void errorsAreOneLineAndStatusTwo();
@@ -500,13 +501,26 @@ void TestTellwickBook::importReplacesWithTheFlag() {
                                           "?: \r\n"));
 }
 
+void TestTellwickBook::importOfMalformedInputIsOneLine_data() {
+    QTest::addColumn<QByteArray>("cards");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("not UTF-8") << QByteArray("BEGIN:VCARD\r\nFN:\xFF\r\nEND:VCARD\r\n")
+                               << "line 2: not UTF-8";
+    // Its book would need indentation growing with the square of the depth.
+    QTest::newRow("deep groups") << "BEGIN:VCARD\r\nCATEGORIES:" +
+                                        QByteArray("g/").repeated(100000) + "g\r\nEND:VCARD\r\n"
+                                 << "line 1: group path deeper than 256 levels";
+}
+
 void TestTellwickBook::importOfMalformedInputIsOneLine() {
-    const QString cards = Book("BEGIN:VCARD\r\nFN:\xFF\r\nEND:VCARD\r\n", "bad.vcf");
+    QFETCH(QByteArray, cards);
+    QFETCH(QString, reason);
+    const QString input = Book(cards, "bad.vcf");
     const QString output = Path("new.tlw");
-    const Result result = Run({"import", "--format", "vcard", cards, "-o", output});
+    const Result result = Run({"import", "--format", "vcard", input, "-o", output});
     QCOMPARE(result.exitCode, 2);
     QCOMPARE(QString::fromUtf8(result.err),
-             "tellwick-book: cannot import '" + cards + "': line 2: not UTF-8\n");
+             "tellwick-book: cannot import '" + input + "': " + reason + "\n");
     QVERIFY(!QFile::exists(output));
 }
 
