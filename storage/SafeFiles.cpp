@@ -209,6 +209,8 @@ public:
             if (const int error = giveName())
                 return error;
         }
+        // Closed before the rename: a file system that reports a failed write only then
+        // (NFS) must not have it take the target's place.
         if (::close(std::exchange(fd_, -1)) != 0)
             return errno;
         if (::rename(path_.c_str(), target.c_str()) != 0)
