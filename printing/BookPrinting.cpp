@@ -1,5 +1,6 @@
 #include "BookPrinting.h"
 
+#include "PdfSpool.h"
 #include "PrintProgressDialog.h"
 #include "framework/Prompter.h"
 
@@ -90,10 +91,13 @@ void BookPrinting::preview(const PrintedBook& book, QWidget* parent) {
 
 bool BookPrinting::runJob(QPrinter& printer, const PrintedBook& book, const QString& port,
                           QWidget* parent) {
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return fail(JobFailedText(printer), parent);
     const QString shownPort = port.isEmpty() ? printer.outputFileName() : port;
+    PdfSpool spool(printer);
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        spool.aimBack();
+        return fail(JobFailedText(printer), parent);
+    }
     PrintProgressDialog progress(book.title, PrinterLabel(printer), shownPort, parent);
     progress.show();
     const RenderResult result =
@@ -103,14 +107,17 @@ bool BookPrinting::runJob(QPrinter& printer, const PrintedBook& book, const QStr
         printer.abort();
     painter.end();
     progress.hide();
-    return finishJob(printer, result.stopped, parent);
+    return finishJob(printer, spool, result.stopped, parent);
 }
 
-bool BookPrinting::finishJob(QPrinter& printer, bool cancelled, QWidget* parent) {
-    // Half a file is no print: a cancelled or failed PDF goes.
-    const bool failed = printer.printerState() == QPrinter::Error ||
-                        (PrintsToFile(printer) && !PdfFileComplete(printer.outputFileName()));
-    if ((cancelled || failed) && PrintsToFile(printer))
+bool BookPrinting::finishJob(QPrinter& printer, PdfSpool& spool, bool cancelled, QWidget* parent) {
+    // Half a file is no print: a cancelled or failed PDF goes, and an earlier one stays.
+    bool failed = printer.printerState() == QPrinter::Error ||
+                  (PrintsToFile(printer) && !PdfFileComplete(printer.outputFileName()));
+    if (!cancelled && !failed)
+        failed = spool.commit() != 0;
+    spool.aimBack();
+    if ((cancelled || failed) && PrintsToFile(printer) && spool.wroteTargetDirectly())
         QFile::remove(printer.outputFileName());
     if (cancelled)
         return false;

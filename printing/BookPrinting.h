@@ -3,6 +3,7 @@
 #include "BookPages.h"
 #include "PrinterTargets.h"
 
+class PdfSpool;
 class Prompter;
 class QPrinter;
 class QWidget;
@@ -28,7 +29,7 @@ public:
 
 private:
     bool runJob(QPrinter& printer, const PrintedBook& book, const QString& port, QWidget* parent);
-    bool finishJob(QPrinter& printer, bool cancelled, QWidget* parent);
+    bool finishJob(QPrinter& printer, PdfSpool& spool, bool cancelled, QWidget* parent);
     bool fail(const QString& problem, QWidget* parent);
 
     Prompter& prompter_;
