@@ -30,9 +30,12 @@ int PdfSpool::commit() {
     if (!printed.open(QIODevice::ReadOnly))
         return EIO;
     const QByteArray bytes = printed.readAll();
+    // A FIFO or device named as the PDF takes the bytes, as a printer writing to it would.
     const FileOutcome outcome = SaveFileSafely(
-        QFile::encodeName(target_), std::uint64_t(bytes.size()), [&bytes](std::ostream& out) {
+        QFile::encodeName(target_).toStdString(), std::uint64_t(bytes.size()),
+        [&bytes](std::ostream& out) {
             out.write(bytes.constData(), std::streamsize(bytes.size()));
-        });
+        },
+        SpecialFiles::WriteDirectly);
     return outcome.error;
 }
