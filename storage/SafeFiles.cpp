@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <random>
 #include <sstream>
+#include <string_view>
 #include <sys/statvfs.h>
 #include <unistd.h>
 #include <utility>
