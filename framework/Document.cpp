@@ -1,10 +1,10 @@
 #include "Document.h"
 
-#include "FdStreamBuf.h"
 #include "FileErrors.h"
 #include "IODeviceStreamBuf.h"
 #include "PathNames.h"
 #include "SafeFiles.h"
+#include "storage/FdStreamBuf.h"
 
 #include <cerrno>
 #include <new>

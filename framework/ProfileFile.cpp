@@ -1,9 +1,10 @@
 #include "framework/ProfileFile.h"
 
+#include "storage/SafeFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -228,15 +229,12 @@ bool ProfileFile::save(const QString& path) const {
         return false;
     if (!QDir().mkpath(QFileInfo(target).absolutePath()))
         return false;
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     const QByteArray content = toBytes();
-    if (file.write(content) != content.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return SaveFileSafely(QFile::encodeName(target).toStdString(), std::uint64_t(content.size()),
+                          [&content](std::ostream& out) {
+                              out.write(content.constData(), std::streamsize(content.size()));
+                          })
+        .ok();
 }
 
 QByteArray ProfileFile::toBytes() const {

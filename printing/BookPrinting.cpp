@@ -1,5 +1,6 @@
 #include "BookPrinting.h"
 
+#include "PdfSpool.h"
 #include "PrintProgressDialog.h"
 #include "framework/Prompter.h"
 
@@ -108,13 +109,15 @@ bool BookPrinting::runJob(QPrinter& printer, const PrintedBook& book, const QStr
             return fail(claim.problem, parent);
         createdFile = claim.created;
     }
+    const QString shownPort = port.isEmpty() ? printer.outputFileName() : port;
+    PdfSpool spool(printer);
     QPainter painter;
     if (!painter.begin(&printer)) {
+        spool.aimBack();
         if (createdFile)
             QFile::remove(printer.outputFileName());
         return fail(JobFailedText(printer), parent);
     }
-    const QString shownPort = port.isEmpty() ? printer.outputFileName() : port;
     PrintProgressDialog progress(book.title, PrinterLabel(printer), shownPort, parent);
     progress.show();
     const RenderResult result =
@@ -124,15 +127,19 @@ bool BookPrinting::runJob(QPrinter& printer, const PrintedBook& book, const QStr
         printer.abort();
     painter.end();
     progress.hide();
-    return finishJob(printer, result.stopped, createdFile, parent);
+    return finishJob(printer, spool, result.stopped, createdFile, parent);
 }
 
-bool BookPrinting::finishJob(QPrinter& printer, bool cancelled, bool createdFile, QWidget* parent) {
-    // Half a file is no print: a cancelled or failed PDF goes when this job made it. A file
-    // that was there before is the user's, whatever it holds now.
-    const bool failed = printer.printerState() == QPrinter::Error ||
-                        (PrintsToFile(printer) && !PdfFileComplete(printer.outputFileName()));
-    if ((cancelled || failed) && createdFile)
+bool BookPrinting::finishJob(QPrinter& printer, PdfSpool& spool, bool cancelled, bool createdFile,
+                             QWidget* parent) {
+    // Half a file is no print: the PDF reaches the user's file only whole, and a file this job
+    // made for it goes again. A file that was there before is the user's, whatever it holds.
+    bool failed = printer.printerState() == QPrinter::Error ||
+                  (PrintsToFile(printer) && !PdfFileComplete(printer.outputFileName()));
+    if (!cancelled && !failed)
+        failed = spool.commit() != 0;
+    spool.aimBack();
+    if ((cancelled || failed) && PrintsToFile(printer) && createdFile)
         QFile::remove(printer.outputFileName());
     if (cancelled)
         return false;

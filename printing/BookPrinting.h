@@ -3,6 +3,7 @@
 #include "BookPages.h"
 #include "PrinterTargets.h"
 
+class PdfSpool;
 class Prompter;
 class QPrinter;
 class QWidget;
@@ -28,7 +29,8 @@ public:
 
 private:
     bool runJob(QPrinter& printer, const PrintedBook& book, const QString& port, QWidget* parent);
-    bool finishJob(QPrinter& printer, bool cancelled, bool createdFile, QWidget* parent);
+    bool finishJob(QPrinter& printer, PdfSpool& spool, bool cancelled, bool createdFile,
+                   QWidget* parent);
     bool fail(const QString& problem, QWidget* parent);
 
     Prompter& prompter_;

@@ -86,6 +86,8 @@ void TakeOption(Arguments& arguments, const std::vector<std::string_view>& words
         throw UsageError("option --format works with export and import only");
     if (word == "--replace-unencodable" && command != Command::Import)
         throw UsageError("option --replace-unencodable works with import only");
+    if (word == "--force" && !IsContactCommand(command))
+        throw UsageError("option --force works with export and import only");
     if (word == "-o") {
         const std::string_view value = OptionValue(words, i);
         if (arguments.output)
@@ -98,6 +100,8 @@ void TakeOption(Arguments& arguments, const std::vector<std::string_view>& words
         arguments.format = format;
     } else if (word == "--replace-unencodable") {
         arguments.replaceUnencodable = true;
+    } else if (word == "--force") {
+        arguments.force = true;
     } else {
         throw UsageError("unknown option " + Quoted(word));
     }

@@ -14,6 +14,7 @@ struct Arguments {
     std::optional<std::string> output;   // normalize, export and import -o
     std::optional<ContactFormat> format; // export and import --format
     bool replaceUnencodable = false;     // import --replace-unencodable
+    bool force = false;                  // export and import: -o may replace another kind
 };
 
 // Parses the command line (without the program name); throws ToolError when it is wrong.

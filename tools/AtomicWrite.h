@@ -5,14 +5,11 @@
 #include <ostream>
 #include <string>
 
-// Writes what write puts on the stream to path, as an editor's save does. Symbolic links are
-// followed and kept: the file they lead to is written. A regular file there, or none, is
-// replaced only once everything is written: the bytes go to a temporary file in the same
-// folder, which is synced and renamed over it, keeping an existing file's permission bits.
-// size is the number of bytes write puts: a file system with less free space is refused
-// before anything is created. Any other file there (a device, a FIFO) is opened and written
-// directly, never replaced; a directory is refused.
-// Throws ToolError naming path on any failure, after removing the temporary file; write may
-// throw BookIoError when its stream fails.
+// Writes what write puts on the stream to path exactly as the window saves a book
+// (storage/SafeFiles.h): links followed, a regular file replaced only once everything is
+// written and keeping its other names, owner, group and mode, a file the user may not write
+// refused, a book too big for the disk refused before anything is created. size is the
+// number of bytes write puts. A device or a FIFO is opened and written directly; a directory
+// is refused. Throws ToolError naming path on any failure.
 void WriteOutputFile(const std::string& path, std::uint64_t size,
                      const std::function<void(std::ostream&)>& write);

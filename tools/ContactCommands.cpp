@@ -2,6 +2,7 @@
 
 #include "AtomicWrite.h"
 #include "BookFile.h"
+#include "OutputKind.h"
 #include "exchange/ContactExport.h"
 #include "exchange/ContactImport.h"
 #include "file/BookFormat.h"
@@ -49,6 +50,18 @@ void PrintProblems(const ImportReport& report, ContactFormat format, std::ostrea
     }
 }
 
+FileKind KindOf(ContactFormat format) {
+    switch (format) {
+    case ContactFormat::VCard:
+        return FileKind::VCard;
+    case ContactFormat::Csv:
+        return FileKind::Csv;
+    case ContactFormat::Ldif:
+        return FileKind::Ldif;
+    }
+    return FileKind::Other;
+}
+
 } // namespace
 
 void ExportBookContacts(const Arguments& arguments, std::ostream& out) {
@@ -60,6 +73,8 @@ void ExportBookContacts(const Arguments& arguments, std::ostream& out) {
     const auto write = [&bytes](std::ostream& stream) {
         stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     };
+    if (arguments.output && !arguments.force)
+        RefuseOtherKindOfFile(*arguments.output, KindOf(*arguments.format));
     if (arguments.output)
         WriteOutputFile(*arguments.output, bytes.size(), write);
     else
@@ -78,6 +93,8 @@ bool ImportBookContacts(const Arguments& arguments, std::ostream& out, std::ostr
     PrintProblems(report, *arguments.format, problems);
     if (!report.unencodable.empty() && !arguments.replaceUnencodable)
         return false;
+    if (!arguments.force)
+        RefuseOtherKindOfFile(*arguments.output, FileKind::Book);
     WriteOutputFile(*arguments.output, BookOutputSize(tree),
                     [&tree](std::ostream& stream) { WriteBook(stream, tree); });
     out << "imported " << report.records << ' ' << RecordWord(*arguments.format)

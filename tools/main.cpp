@@ -20,8 +20,9 @@ namespace {
 constexpr char kUsage[] = R"(Usage: tellwick-book normalize FILE [-o OUT]
        tellwick-book check FILE
        tellwick-book tree FILE
-       tellwick-book export --format vcard|csv|ldif FILE [-o OUT]
+       tellwick-book export --format vcard|csv|ldif FILE [-o OUT [--force]]
        tellwick-book import --format vcard|csv CONTACTS -o BOOK [--replace-unencodable]
+                     [--force]
        tellwick-book find TEXT FILE
        tellwick-book --help | --version
 
@@ -30,8 +31,9 @@ FILE is an address book (.tlw): CP932 text, one entry a line.
 normalize  Writes the book exactly as a save would write it, to standard output, or
            to OUT. OUT may be a symbolic link: the file it leads to is written and
            the link kept. A file is replaced only once the whole book is written,
-           keeps its permission bits, and is left untouched when its file system
-           has no room for the book. A device or FIFO is written directly.
+           keeps its other names, owner, group and permission bits, and is left
+           untouched when the user may not write it or its file system has no
+           room for the book. A device or FIFO is written directly.
 check      Prints the number of groups, addresses and separators and the deepest
            nesting: the number of groups around an entry, 0 for top-level entries
            (and for an empty book), 1 for entries of a top-level group. Then lists
@@ -52,7 +54,9 @@ tree       Prints the structure as UTF-8, one entry a line, indented two spaces
 export     Writes the address entries of the book as UTF-8 contacts, to standard
            output or to OUT (replaced as normalize replaces it). Groups become a
            path "GROUP/SUBGROUP" ("%" and "/" in a name written %25 and %2F, an
-           empty name as a lone "%"); separators are left out.
+           empty name as a lone "%"); separators are left out. An existing OUT
+           that is a book (named .tlw, or holding one) or contacts of another
+           format is refused unless --force is given.
              vcard  vCard 4.0: FN, CATEGORIES the group path, each address as
                     EMAIL, TEL or NOTE in its order.
              csv    the header "Group,Name,Addresses", then a row per entry with
@@ -67,7 +71,9 @@ import     Reads UTF-8 contacts (vCard 2.1, 3.0 or 4.0, or the CSV that export
            ',' in an address, a name read back as '#', GROUP, END GROUP or
            SEPARATOR) is listed as "card N (line L): ..." on standard error, and
            nothing is written, unless --replace-unencodable is given: then each
-           such character is written as '?' and their number is printed.
+           such character is written as '?' and their number is printed. An
+           existing BOOK named .vcf, .vcard, .csv or .ldif, or holding contacts,
+           is refused unless --force is given.
 find       Prints every entry whose name or one of whose addresses contains TEXT,
            one a line, in the order of the file:
              LINE: PATH ENTRY

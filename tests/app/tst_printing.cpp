@@ -188,9 +188,18 @@ private slots:
         QTEST(prompter_->previews[0].viewMode, "mode");
     }
 
-    // ｷｬﾝｾﾙ in the progress dialog stops the job: the half-written file goes, and since the
-    // user chose it, nothing is reported.
+    void cancellingTheProgressDialogStopsTheJob_data() {
+        QTest::addColumn<QByteArray>("earlier"); // the file there before, empty for none
+        QTest::newRow("new file") << QByteArray();
+        QTest::newRow("over an earlier PDF") << QByteArray("%PDF-1.4 earlier\n%%EOF\n");
+    }
+
+    // ｷｬﾝｾﾙ in the progress dialog stops the job: the half-written file goes, an earlier one
+    // stays as it was, and since the user chose it, nothing is reported.
     void cancellingTheProgressDialogStopsTheJob() {
+        QFETCH(QByteArray, earlier);
+        if (!earlier.isEmpty())
+            writeFile(QStringLiteral("cancelled.pdf"), earlier);
         open(SampleBookWithNestedGroupLater(300).bytes());
         prompter_->printDialogScript = PrintToPdf(pdf("cancelled"));
         QStringList shownLines;
@@ -209,7 +218,9 @@ private slots:
 
         QCOMPARE(shownLines, (QStringList{"印刷中", "book.tlw", "を", "PDF",
                                           pdf("cancelled") + " へ", "ﾍﾟｰｼﾞ 1"}));
-        QVERIFY(!QFile::exists(pdf("cancelled")));
+        QFile left(pdf("cancelled"));
+        QCOMPARE(left.open(QIODevice::ReadOnly) ? left.readAll() : QByteArray(), earlier);
+        QCOMPARE(left.exists(), !earlier.isEmpty());
         QVERIFY(prompter_->shown.isEmpty());
         QVERIFY(!ShownProgressDialog());
     }

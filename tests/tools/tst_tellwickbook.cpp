@@ -101,6 +101,11 @@ private slots:
     void normalizeWritesDevicesInPlace();
     void normalizeOutputNamedNearTheLimit();
     void normalizeRefusesBookTooBigForTheDisk();
+    void outputKeepsWhatASaveKeeps();
+    void writeProtectedOutputIsRefused_data();
+    void writeProtectedOutputIsRefused();
+    void contactOutputRefusesTheOtherKind_data();
+    void contactOutputRefusesTheOtherKind();
     void checkCountsAndListsChangedLines();
     void checkFindsNothingInASavedBook();
     void checkIsLinearOnLargeDeepBooks();
@@ -332,6 +337,135 @@ void TestTellwickBook::normalizeRefusesBookTooBigForTheDisk() {
     QCOMPARE(result.out, QByteArray("out.tlw\nold contents"));
 }
 
+// The book keeps its inode, its other name, its owner and its group, as a save keeps them.
+void TestTellwickBook::outputKeepsWhatASaveKeeps() {
+    const QString book = Book(Lines(kExample, "\n"));
+    const QString other = Path("other.tlw");
+    QVERIFY(::link(QFile::encodeName(book).constData(), QFile::encodeName(other).constData()) == 0);
+    const bool root = ::geteuid() == 0;
+    if (root)
+        QVERIFY(::chown(QFile::encodeName(book).constData(), 65534, 65534) == 0);
+    QVERIFY(::chmod(QFile::encodeName(book).constData(), 0604) == 0);
+    const struct stat before = StatOf(book);
+
+    const Result result = Run({"normalize", book, "-o", book});
+
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(ReadFile(book), kExampleSaved);
+    QCOMPARE(ReadFile(other), kExampleSaved);
+    const struct stat after = StatOf(book);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_uid, before.st_uid);
+    QCOMPARE(after.st_gid, before.st_gid);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(Listing(dir_->path()), QStringList({"book.tlw", "other.tlw"}));
+}
+
+void TestTellwickBook::writeProtectedOutputIsRefused_data() {
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<QString>("output");
+    QTest::newRow("normalize") << QStringList{"normalize"} << "ro.tlw";
+    QTest::newRow("export") << QStringList{"export", "--format", "csv"} << "ro.csv";
+}
+
+// A read-only file stays as it is though its folder would let it be replaced, as the shell's
+// '>' and the window leave it.
+void TestTellwickBook::writeProtectedOutputIsRefused() {
+    QFETCH(QStringList, command);
+    QFETCH(QString, output);
+    const QString setpriv = QStandardPaths::findExecutable("setpriv");
+    if (::geteuid() == 0 && setpriv.isEmpty())
+        QSKIP("needs setpriv to run the tool as an unprivileged user");
+    const QString book = Book(Lines(kExample, "\r\n"));
+    const QByteArray old = output.endsWith(".csv") ? "Group,Name,Addresses\r\n" : kExampleSaved;
+    const QString target = Book(old, output);
+    QVERIFY(::chmod(QFile::encodeName(target).constData(), 0444) == 0);
+    QVERIFY(::chmod(QFile::encodeName(dir_->path()).constData(), 0777) == 0);
+    if (::geteuid() == 0)
+        QVERIFY(::chown(QFile::encodeName(target).constData(), 65534, 65534) == 0);
+    const QStringList arguments = command + QStringList{book, "-o", target};
+    const QStringList before = Listing(dir_->path());
+
+    const Result result =
+        ::geteuid() == 0
+            ? Run(QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", kTool} +
+                      arguments,
+                  {}, setpriv)
+            : Run(arguments);
+
+    QCOMPARE(QString::fromUtf8(result.err),
+             "tellwick-book: cannot write '" + target + "': Permission denied\n");
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(ReadFile(target), old);
+    QCOMPARE(Listing(dir_->path()), before);
+}
+
+void TestTellwickBook::contactOutputRefusesTheOtherKind_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QByteArray>("held");
+    QTest::addColumn<QString>("refusal"); // empty when the output is replaced
+    const QByteArray book = kExampleSaved;
+    const QByteArray card = "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:x\r\nEND:VCARD\r\n";
+    const QByteArray rows = "Group,Name,Addresses\r\n,x,\r\n";
+    QTest::newRow("export onto the book it reads")
+        << "export csv"
+        << "book.tlw" << book << "holds an address book, not CSV contacts";
+    QTest::newRow("export onto an empty .tlw")
+        << "export csv"
+        << "out.tlw" << QByteArray() << "holds an address book, not CSV contacts";
+    QTest::newRow("export onto a .csv holding a book")
+        << "export csv"
+        << "out.csv" << book << "holds an address book, not CSV contacts";
+    QTest::newRow("export onto contacts of another format")
+        << "export vcard"
+        << "out.txt" << rows << "holds CSV contacts, not vCard contacts";
+    QTest::newRow("export over its own kind") << "export vcard"
+                                              << "out.vcf" << card << "";
+    QTest::newRow("import onto a .vcf")
+        << "import"
+        << "out.vcf" << card << "holds vCard contacts, not an address book";
+    QTest::newRow("import onto a .tlw holding contacts")
+        << "import"
+        << "out.tlw" << rows << "holds CSV contacts, not an address book";
+    QTest::newRow("import over a book") << "import"
+                                        << "out.tlw" << book << "";
+}
+
+// A mistyped -o never silently turns a book into contacts or contacts into a book.
+void TestTellwickBook::contactOutputRefusesTheOtherKind() {
+    QFETCH(QString, command);
+    QFETCH(QString, output);
+    QFETCH(QByteArray, held);
+    QFETCH(QString, refusal);
+    const QString input = command == "import"
+                              ? Book("BEGIN:VCARD\r\nFN:y\r\nEND:VCARD\r\n", "in.vcf")
+                              : Book(Lines(kExample, "\r\n"));
+    const QString target = output == "book.tlw" ? input : Book(held, output);
+    const QByteArray before = ReadFile(target);
+    const QStringList arguments = command == "import"
+                                      ? QStringList{"import", "--format", "vcard", input}
+                                      : QStringList{"export", "--format", command.sliced(7), input};
+
+    const Result result = Run(arguments + QStringList{"-o", target});
+
+    if (refusal.isEmpty()) {
+        QCOMPARE(result.err, QByteArray());
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY(ReadFile(target) != before);
+        return;
+    }
+    QCOMPARE(QString::fromUtf8(result.err),
+             "tellwick-book: '" + target + "' " + refusal + " (give --force to replace it)\n");
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(ReadFile(target), before);
+    const Result forced = Run(arguments + QStringList{"-o", target, "--force"});
+    QCOMPARE(forced.err, QByteArray());
+    QCOMPARE(forced.exitCode, 0);
+    QVERIFY(ReadFile(target) != before);
+}
+
 void TestTellwickBook::checkCountsAndListsChangedLines() {
     const QByteArray book = Lines({"GROUPabc",        // 1: no space after GROUP
                                    "GROUP   spaced",  // 2: blanks after GROUP
@@ -556,6 +690,9 @@ void TestTellwickBook::errorsAreOneLineAndStatusTwo_data() {
     QTest::newRow("-o with check") << QStringList{"check", "x.tlw", "-o", "y"}
                                    << "option -o works with normalize, export and import only "
                                       "(try --help)";
+    QTest::newRow("--force with normalize")
+        << QStringList{"normalize", "x.tlw", "--force"}
+        << "option --force works with export and import only (try --help)";
     QTest::newRow("extra argument")
         << QStringList{"check", "x.tlw", "y.tlw"} << "unexpected argument 'y.tlw' (try --help)";
 }

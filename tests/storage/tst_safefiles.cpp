@@ -1,0 +1,151 @@
+#include "storage/SafeFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray Name(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+bool WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+struct stat StatOf(const QString& path) {
+    struct stat info {};
+    ::stat(Name(path).constData(), &info);
+    return info;
+}
+
+QStringList Listing(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                  QDir::NoDotAndDotDot);
+}
+
+FileOutcome Save(const QString& path, const QByteArray& bytes) {
+    return SaveFileSafely(Name(path).toStdString(), std::uint64_t(bytes.size()),
+                          [&bytes](std::ostream& out) {
+                              out.write(bytes.constData(), std::streamsize(bytes.size()));
+                          });
+}
+
+// A process id that no process holds: a child's, once it is reaped.
+pid_t DeadPid() {
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        _exit(0);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return pid;
+}
+
+} // namespace
+
+class TestSafeFiles : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString path(const QString& name) const { return dir_->filePath(name); }
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+    }
+    void cleanup() { UseNamedTemporariesForTesting(false); }
+
+    void savedFileHoldsEveryByte_data() {
+        QTest::addColumn<QString>("before"); // "none", "file" or "two names"
+        QTest::addColumn<bool>("named");
+        QTest::addColumn<int>("size");
+        for (const bool named : {false, true}) {
+            for (const char* before : {"none", "file", "two names"}) {
+                for (const int size : {1, 65536, 200001}) {
+                    QTest::addRow("%s, %s temporary, %d bytes", before, named ? "named" : "unnamed",
+                                  size)
+                        << before << named << size;
+                }
+            }
+        }
+    }
+
+    // The last byte of every buffer and of the file counts, whichever way the file is written;
+    // a rewrite in place keeps the file and its other name.
+    void savedFileHoldsEveryByte() {
+        QFETCH(QString, before);
+        QFETCH(bool, named);
+        QFETCH(int, size);
+        UseNamedTemporariesForTesting(named);
+        const QString file = path("book.tlw");
+        QByteArray bytes(size, '\0');
+        for (int i = 0; i < size; ++i)
+            bytes[i] = char('a' + i % 26);
+        bytes[size - 1] = 'Z';
+        QStringList names{"book.tlw"};
+        if (before != "none") {
+            QVERIFY(WriteBytes(file, QByteArray(300000, 'o')));
+            QVERIFY(::chmod(Name(file).constData(), 0640) == 0);
+        }
+        if (before == "two names") {
+            QVERIFY(::link(Name(file).constData(), Name(path("other.tlw")).constData()) == 0);
+            names.append("other.tlw");
+        }
+        const ino_t inode = StatOf(file).st_ino;
+
+        const FileOutcome outcome = Save(file, bytes);
+
+        QCOMPARE(outcome.error, 0);
+        QCOMPARE(ReadBytes(file), bytes);
+        QCOMPARE(Listing(dir_->path()), names);
+        if (before != "none")
+            QCOMPARE(StatOf(file).st_mode & 07777, mode_t(0640));
+        if (before == "two names") {
+            QCOMPARE(StatOf(file).st_ino, inode);
+            QCOMPARE(ReadBytes(path("other.tlw")), bytes);
+        }
+    }
+
+    // Only what a killed save of this user provably left is removed: this program's name
+    // pattern, a regular file of this user, a process that is gone.
+    void saveRemovesLeftoversOfDeadSaves() {
+        const QByteArray dead = QByteArray::number(DeadPid());
+        const QByteArray alive = QByteArray::number(::getppid());
+        const QStringList kept{".tlw-" + alive + "-aB3xY9", ".tlw-" + dead + "-short", ".tlwX3b9Qz",
+                               "tlw-" + dead + "-aB3xY9"};
+        for (const QString& name : kept)
+            QVERIFY(WriteBytes(path(name), "left"));
+        QVERIFY(WriteBytes(path(".tlw-" + dead + "-aB3xY9"), "left"));
+        QVERIFY(::symlink("book.tlw", Name(path(".tlw-" + dead + "-link00")).constData()) == 0);
+        QStringList expected = kept + QStringList{".tlw-" + dead + "-link00"};
+        if (::geteuid() == 0) {
+            QVERIFY(WriteBytes(path(".tlw-" + dead + "-nobody"), "left"));
+            QVERIFY(::chown(Name(path(".tlw-" + dead + "-nobody")).constData(), 65534, 65534) == 0);
+            expected.append(".tlw-" + dead + "-nobody");
+        }
+        expected.append("book.tlw");
+        expected.sort();
+
+        QCOMPARE(Save(path("book.tlw"), "book").error, 0);
+
+        QCOMPARE(Listing(dir_->path()), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSafeFiles)
+#include "tst_safefiles.moc"
