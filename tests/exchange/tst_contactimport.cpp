@@ -3,6 +3,7 @@
 #include "exchange/ContactImport.h"
 #include "exchange/ContactRecord.h"
 #include "exchange/ContactWriters.h"
+#include "exchange/Utf8.h"
 
 #include <QFile>
 #include <QtTest>
@@ -101,6 +102,25 @@ class TestContactImport : public QObject {
     Q_OBJECT
 
 private slots:
+    // Sequences at the edges of UTF-8: the last code point, one past it, overlong forms and
+    // surrogates, whose second byte alone tells them from valid ones.
+    void utf8SequenceEdges_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("length");
+        QTest::newRow("U+10FFFF") << QByteArray("\xF4\x8F\xBF\xBF") << 4;
+        QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << 0;
+        QTest::newRow("lead F5") << QByteArray("\xF5\x80\x80\x80") << 0;
+        QTest::newRow("U+10000") << QByteArray("\xF0\x90\x80\x80") << 4;
+        QTest::newRow("overlong four") << QByteArray("\xF0\x8F\xBF\xBF") << 0;
+        QTest::newRow("overlong three") << QByteArray("\xE0\x9F\xBF") << 0;
+        QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << 0;
+        QTest::newRow("before surrogates") << QByteArray("\xED\x9F\xBF") << 3;
+    }
+    void utf8SequenceEdges() {
+        QFETCH(QByteArray, bytes);
+        QTEST(int(utf8::SequenceLength(std::string_view(bytes.data(), bytes.size()), 0)), "length");
+    }
+
     void readsCardsOfCommonClients();
     void cardSyntax_data();
     void cardSyntax();
