@@ -3,6 +3,7 @@
 #include "framework/DocumentManager.h"
 #include "framework/StandardCommands.h"
 #include "tests/support/PaneFixture.h"
+#include "views/Artwork.h"
 #include "views/Commands.h"
 #include "views/PaneMessages.h"
 
@@ -23,6 +24,12 @@ private:
 
 private slots:
     void init() { QVERIFY(dir_.isValid()); }
+
+    // The items show their images at the images' own size, neither scaled nor cut.
+    void itemImagesShowAtTheirSize() {
+        open(kThree);
+        QCOMPARE(tree().iconSize(), Artwork::treeImage(Artwork::TreeImage::FolderClosed).size());
+    }
     void cleanup() { closeApp(); }
 
     void theRootItemIsNoGroup() {
