@@ -2,6 +2,7 @@
 
 #include "AboutDlg.h"
 #include "BookFinder.h"
+#include "CutSaveOffer.h"
 #include "MainFrame.h"
 #include "MainMenus.h"
 #include "ShellRequestQueue.h"
@@ -142,6 +143,9 @@ QList<CommandTarget*> CTellwickApp::commandChain() const {
 
 bool CTellwickApp::runShellCommand(const CommandLineInfo& info) {
     using Shell = CommandLineInfo::ShellCommand;
+    // Only a window run asks about saves that were cut; printing and serving run unattended.
+    if (info.shellCommand == Shell::New || info.shellCommand == Shell::Open)
+        OfferCutSaves(prompter_, frame_.get());
     switch (info.shellCommand) {
     case Shell::New:
         if (!documents_->fileNew())

@@ -1,6 +1,7 @@
 #include "storage/SafeFiles.h"
 
 #include "storage/FdStreamBuf.h"
+#include "storage/SaveJournal.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -308,19 +309,29 @@ FileOutcome RewriteInPlace(const std::string& target, const struct stat& old,
         return Failed(errno, true);
     std::string oldBytes;
     int error = ReadWhole(fd, oldBytes);
+    // Both contents are safe elsewhere before the file changes at all, its length included: a
+    // save cut from here on can be undone or finished at the next start.
+    std::string record;
+    if (!error)
+        record = BeginRewriteRecord(target, oldBytes, bytes, error);
     // Room for the longer content first, so a full disk stops us before a byte changes.
     if (!error && bytes.size() > std::size_t(old.st_size)) {
         const int result = ::posix_fallocate(fd, 0, off_t(bytes.size()));
         error = result == EOPNOTSUPP || result == EINVAL ? 0 : result;
+        if (error && ::ftruncate(fd, off_t(oldBytes.size())) != 0)
+            record.clear(); // the room taken stays: keep the record of the old content
     }
     if (error) {
         ::close(fd);
+        if (!record.empty())
+            EndRewriteRecord(record);
         return Failed(error, true);
     }
     error = Overwrite(fd, bytes);
-    if (error)
-        Overwrite(fd, oldBytes);
+    const bool whole = !error || Overwrite(fd, oldBytes) == 0;
     ::close(fd);
+    if (whole)
+        EndRewriteRecord(record);
     return error ? Failed(error, false) : FileOutcome{};
 }
 

@@ -8,6 +8,7 @@
 #include "framework/DocumentManager.h"
 #include "framework/PathNames.h"
 #include "framework/StandardCommands.h"
+#include "storage/SaveJournal.h"
 #include "tests/support/DialogLayout.h"
 #include "tests/support/ScriptedPrompter.h"
 #include "views/EntryListModel.h"
@@ -39,6 +40,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -375,6 +377,45 @@ private slots:
         QVERIFY(!stuck);
         QVERIFY(clock.elapsed() >= shownMs);
         QCOMPARE(shown, shownMs > 0);
+    }
+
+    // A save cut while a book was rewritten in place is offered at the next start: its old
+    // content, the content being saved, or the book left as it is and asked about again.
+    void aCutSaveIsOfferedAtTheNextStart_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<int>("recordsLeft");
+        QTest::newRow("old") << int(Prompter::Answer::Yes) << QByteArray("old: 1\r\n") << 0;
+        QTest::newRow("new") << int(Prompter::Answer::No) << QByteArray("new: 2\r\n") << 0;
+        QTest::newRow("later") << int(Prompter::Answer::Cancel) << QByteArray("new: 1\r\n") << 1;
+    }
+    void aCutSaveIsOfferedAtTheNextStart() {
+        QFETCH(int, answer);
+        const QString state = writeFile(QStringLiteral("state-marker"), {}) + QStringLiteral(".d");
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state));
+        const auto restore = qScopeGuard([] { qunsetenv("XDG_STATE_HOME"); });
+        const QString book = writeFile(QStringLiteral("cut.tlw"), "new: 1\r\n"); // neither
+        const std::string target = QFile::encodeName(book).toStdString();
+        const pid_t pid = ::fork(); // the record of a process that is gone
+        if (pid == 0) {
+            int error = 0;
+            _exit(BeginRewriteRecord(target, "old: 1\r\n", "new: 2\r\n", error).empty());
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        QCOMPARE(WEXITSTATUS(status), 0);
+        delete prompter_;
+        prompter_ = new ScriptedPrompter;
+        prompter_->answers = {Prompter::Answer(answer)};
+        app_ = std::make_unique<CTellwickApp>(*prompter_, profilePath());
+        QVERIFY(app_->initInstance({book}));
+        QCOMPARE(prompter_->shown.size(), 1);
+        QVERIFY(prompter_->shown[0].text.contains(book));
+        QFile file(book);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QTEST(file.readAll(), "after");
+        QTEST(int(FindCutSaves().size()), "recordsLeft");
+        QTEST(WrittenBook(app_->document()), "after"); // the book opened after the choice
     }
 
     void aZeroByteFileIsAnEmptyBook() {

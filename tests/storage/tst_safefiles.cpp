@@ -1,7 +1,10 @@
 #include "storage/SafeFiles.h"
+#include "storage/SaveJournal.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -69,6 +72,54 @@ private slots:
         QVERIFY(dir_->isValid());
     }
     void cleanup() { UseNamedTemporariesForTesting(false); }
+
+    // A rewrite in place killed at any moment leaves the file whole, old or new, or a record
+    // of the cut save that puts either content back byte for byte; a finished rewrite leaves
+    // no record.
+    void aKilledRewriteInPlaceCanBeUndone() {
+        const QByteArray state = Name(path(QStringLiteral("state")));
+        qputenv("XDG_STATE_HOME", state);
+        const auto restore = qScopeGuard([] { qunsetenv("XDG_STATE_HOME"); });
+        const QString book = path(QStringLiteral("book.tlw"));
+        const QByteArray oldBytes(24 << 20, 'o');
+        const QByteArray newBytes((24 << 20) + 3, 'n');
+        const auto twoNames = [&] {
+            QVERIFY(WriteBytes(book, oldBytes));
+            QFile::remove(path(QStringLiteral("other.tlw")));
+            QCOMPARE(::link(Name(book).constData(), Name(path("other.tlw")).constData()), 0);
+        };
+        // Kill moments from when the file takes its new length, just before its bytes change.
+        const auto grown = [&] { return StatOf(book).st_size == newBytes.size(); };
+        int cut = 0;
+        for (int moment = 0; moment < 16; ++moment) {
+            twoNames();
+            const pid_t pid = ::fork();
+            if (pid == 0)
+                _exit(Save(book, newBytes).ok() ? 0 : 1);
+            for (int wait = 0; wait < 200000 && !grown(); ++wait)
+                ::usleep(10);
+            ::usleep(useconds_t(moment * 150));
+            ::kill(pid, SIGKILL);
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+            const QByteArray now = ReadBytes(book);
+            const std::vector<CutSave> saves = FindCutSaves();
+            if (now == oldBytes || now == newBytes) {
+                QVERIFY(saves.empty());
+                continue;
+            }
+            ++cut;
+            QCOMPARE(saves.size(), std::size_t(1));
+            QCOMPARE(QString::fromStdString(saves[0].target), QString(Name(book)));
+            QCOMPARE(PutBack(saves[0], saves[0].oldBytes), 0);
+            QVERIFY(ReadBytes(path("other.tlw")) == oldBytes); // through the other name too
+            QVERIFY(FindCutSaves().empty());
+        }
+        qInfo("%d of 16 kills cut the rewrite", cut);
+        QVERIFY(Save(book, newBytes).ok());
+        QVERIFY(ReadBytes(book) == newBytes);
+        QVERIFY(Listing(QString::fromLocal8Bit(state) + "/tellwick/saves").isEmpty());
+    }
 
     void savedFileHoldsEveryByte_data() {
         QTest::addColumn<QString>("before"); // "none", "file" or "two names"
