@@ -344,6 +344,9 @@ template <typename Body> ChildOutcome RunInChild(Body body) {
             "child ended with wait status " + QByteArray::number(status) + ": " + bytes};
 }
 
+// A rewrite in place keeps its record in the user's state folder; root's is not nobody's.
+constexpr char kNobodyStateFolder[] = "/tmp/tellwick-tests-nobody-state";
+
 // Root ignores permission bits; become nobody so that they apply. Empty when that worked.
 QByteArray DropRoot() {
     if (::geteuid() != 0)
@@ -352,6 +355,7 @@ QByteArray DropRoot() {
         return "cannot drop root privileges: " + ErrnoText(errno);
     if (::setuid(0) == 0)
         return "root privileges came back after setuid(65534)";
+    ::setenv("XDG_STATE_HOME", kNobodyStateFolder, 1);
     return {};
 }
 
@@ -1121,6 +1125,8 @@ private slots:
                 out = "cannot become a member of the group: " + ErrnoText(errno);
                 return kSkipExit;
             }
+            if (kind == "shared")
+                ::setenv("XDG_STATE_HOME", kNobodyStateFolder, 1);
             if (kind == "read-only folder" && !(out = DropRoot()).isEmpty())
                 return kSkipExit;
             Report report;
