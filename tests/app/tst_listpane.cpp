@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QSplitter>
 #include <QToolTip>
 
@@ -299,7 +300,10 @@ private slots:
 
         clickRow(1);
         setNameInDialog("A1b", "p\nq");
+        QSignalSpy repaints(&list().rows(), &QAbstractItemModel::dataChanged);
         QVERIFY(app.router().execute(ID_PROPERTIES));
+        QVERIFY(!repaints.isEmpty()); // the row shows the new text, not the old one it painted
+        QCOMPARE(repaints.first().at(0).value<QModelIndex>().row(), 1);
         QCOMPARE(listNames()[1], QStringLiteral("A1b"));
         QCOMPARE(listColumn(1)[1], QStringLiteral("p q "));
         clickRow(0);
