@@ -1,5 +1,7 @@
 #include "storage/SaveJournal.h"
 
+#include "storage/FileBytes.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -14,38 +16,12 @@ namespace {
 constexpr char kMagic[] = "tellwick rewrite 1\n";
 constexpr char kRecordPrefix[] = "rewrite-";
 
-bool WriteAll(int fd, const std::string& bytes) {
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        done += std::size_t(written);
-    }
-    return true;
-}
-
-bool ReadAll(int fd, std::string& bytes) {
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return false;
-        if (got == 0)
-            return true;
-        bytes.append(buffer, std::size_t(got));
-    }
-}
-
 bool ReadFile(const std::string& path, std::string& bytes) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat info {};
-    const bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ReadAll(fd, bytes);
+    const bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ReadWhole(fd, bytes) == 0;
     ::close(fd);
     return ok;
 }
@@ -59,14 +35,6 @@ int MakeFolders(const std::string& path) {
             return errno;
     }
     return 0;
-}
-
-void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 bool ProcessRuns(pid_t pid) {
@@ -123,8 +91,14 @@ std::string BeginRewriteRecord(const std::string& target, const std::string& old
     const std::string header = kMagic + std::to_string(target.size()) + ' ' +
                                std::to_string(oldBytes.size()) + ' ' +
                                std::to_string(newBytes.size()) + '\n';
-    const bool written = WriteAll(fd, header) && WriteAll(fd, target) && WriteAll(fd, oldBytes) &&
-                         WriteAll(fd, newBytes) && ::fsync(fd) == 0;
+    off_t at = 0;
+    const auto append = [&](const std::string& bytes) {
+        const bool ok = WriteAll(fd, bytes.data(), bytes.size(), at);
+        at += off_t(bytes.size());
+        return ok;
+    };
+    const bool written = append(header) && append(target) && append(oldBytes) && append(newBytes) &&
+                         ::fsync(fd) == 0;
     error = written ? 0 : (errno ? errno : EIO);
     ::close(fd);
     if (!written) {
@@ -177,9 +151,8 @@ int PutBack(const CutSave& save, const std::string& bytes) {
         return errno;
     struct stat info {};
     int error = ::fstat(fd, &info) != 0 ? errno : S_ISREG(info.st_mode) ? 0 : EINVAL;
-    if (!error &&
-        !(WriteAll(fd, bytes) && ::ftruncate(fd, off_t(bytes.size())) == 0 && ::fsync(fd) == 0))
-        error = errno ? errno : EIO;
+    if (!error)
+        error = Overwrite(fd, bytes);
     ::close(fd);
     if (!error)
         Forget(save);

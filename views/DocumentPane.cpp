@@ -74,29 +74,23 @@ bool DocumentPane::takeRelayedMouse(QAbstractScrollArea& pane, QMouseEvent* even
     return false;
 }
 
-std::optional<std::string> DocumentPane::storableTypedName(const QString& text,
-                                                           const std::string& original,
-                                                           TextPlace place, QString& refusal) {
-    return StorableEditedText(text, original, place, refusal);
-}
-
 void DocumentPane::explain(const QString& reason) {
     prompter_.inform(dynamic_cast<QWidget*>(this), QCoreApplication::applicationName(), reason,
                      Prompter::Icon::Warning);
 }
 
 bool DocumentPane::mayRenameInPlace(const EntryNode& entry) {
-    const QString tooLong = TooLongToEdit(entry.Name().size());
-    if (!tooLong.isEmpty())
-        explain(tooLong);
-    return tooLong.isEmpty();
+    return allowedUnless(TooLongToEdit(entry.Name().size()));
 }
 
 bool DocumentPane::mayEditInDialog(const EntryNode& entry) {
-    const QString tooLong = TooLongForDialog(entry);
-    if (!tooLong.isEmpty())
-        explain(tooLong);
-    return tooLong.isEmpty();
+    return allowedUnless(TooLongForDialog(entry));
+}
+
+bool DocumentPane::allowedUnless(const QString& reason) {
+    if (!reason.isEmpty())
+        explain(reason);
+    return reason.isEmpty();
 }
 
 void DocumentPane::commandStarting() {

@@ -31,11 +31,6 @@ protected:
     DocumentPane(CTellwickDoc& document, Prompter& prompter);
     ~DocumentPane() override;
 
-    // The bytes to store for a name typed in place over original at place; nullopt, with
-    // the reason in refusal, when the book cannot hold it.
-    static std::optional<std::string> storableTypedName(const QString& text,
-                                                        const std::string& original,
-                                                        TextPlace place, QString& refusal);
     // Tells the user why text was refused, or why an entry cannot be edited.
     void explain(const QString& reason);
     // False, after telling the user why, when the entry's name is too long to edit in place.
@@ -43,6 +38,9 @@ protected:
     // The dialog's editor of an entry whose name or an address is too long for it would take
     // minutes to lay out: false, after telling the user why, for such an entry.
     bool mayEditInDialog(const EntryNode& entry);
+
+    // True for an empty reason; otherwise false, after telling the user the reason.
+    bool allowedUnless(const QString& reason);
 
     // A rename waiting for the double-click time to pass gives way to any command.
     void commandStarting() override;

@@ -176,7 +176,7 @@ QString CTlwListView::renameInPlace(const QModelIndex& index, const QString& tex
     QString refusal;
     const TextPlace place = entry->IsGroup() ? TextPlace::GroupName : TextPlace::EntryName;
     const std::optional<std::string> bytes =
-        storableTypedName(text, std::string(entry->Name()), place, refusal);
+        StorableEditedText(text, std::string(entry->Name()), place, refusal);
     if (!bytes)
         return refusal;
     document_.tree.SetName(entry, *bytes);

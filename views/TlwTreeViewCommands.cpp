@@ -53,7 +53,7 @@ QString CTlwTreeView::renameInPlace(QTreeWidgetItem* item, const QString& text) 
         return {};
     QString refusal;
     const std::optional<std::string> bytes =
-        storableTypedName(text, std::string(entry->Name()), TextPlace::GroupName, refusal);
+        StorableEditedText(text, std::string(entry->Name()), TextPlace::GroupName, refusal);
     if (!bytes)
         return refusal;
     document_.tree.SetName(entry, *bytes);
