@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QStatusBar>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -19,22 +18,18 @@ QEvent::Type ShowFoundEntryEvent() {
 }
 
 constexpr int kWrapMessageMs = 5000;
-// The book tells nobody of its changes; a look at its revision costs next to nothing.
-constexpr int kChangeCheckMs = 200;
 
 } // namespace
 
-BookFinder::BookFinder(CMainFrame& frame, const EntryTree& tree)
-    : QObject(&frame), frame_(frame), tree_(tree), bar_(new FindBar),
-      changeCheck_(new QTimer(this)) {
+BookFinder::BookFinder(CMainFrame& frame, const EntryTree& tree, const BookEdits& edits)
+    : QObject(&frame), frame_(frame), tree_(tree), bar_(new FindBar) {
     bar_->hide();
     frame_.addBottomBar(bar_);
     connect(bar_, &FindBar::textChanged, this, &BookFinder::onTextChanged);
     connect(bar_, &FindBar::nextRequested, this, &BookFinder::findNext);
     connect(bar_, &FindBar::previousRequested, this, &BookFinder::findPrevious);
     connect(bar_, &FindBar::closeRequested, this, &BookFinder::close);
-    changeCheck_->setInterval(kChangeCheckMs);
-    connect(changeCheck_, &QTimer::timeout, this, &BookFinder::followBookChanges);
+    connect(&edits, &BookEdits::bookChanged, this, &BookFinder::followBookChanges);
 }
 
 void BookFinder::open() {
@@ -47,7 +42,6 @@ void BookFinder::open() {
                 paneBefore_ = frame_.pane(column);
         }
         bar_->show();
-        changeCheck_->start();
         searchAgain(); // folds the book while the user starts typing
     }
     bar_->focusText();
@@ -59,7 +53,6 @@ void BookFinder::open() {
 void BookFinder::close() {
     QWidget* pane = paneOfCurrentMatch();
     bar_->hide();
-    changeCheck_->stop();
     book_.reset();
     matches_.clear();
     current_.reset();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/BookEdits.h"
 #include "search/BookSearch.h"
 
 #include <QObject>
@@ -13,7 +14,6 @@
 class CMainFrame;
 class EntryTree;
 class FindBar;
-class QTimer;
 
 // Finding in the whole book: the find bar's text against every name and address, in tree
 // order. Going to a match tells the panes through the frame, as they tell each other; the
@@ -21,7 +21,7 @@ class QTimer;
 //
 // The folded book and its matches hold for one revision of the tree. Any change of the
 // book (an edit, a drop, New, Open) makes them stale: they are rebuilt when next needed, at
-// the latest a moment after the change while the bar is shown, and no entry pointer of
+// once the change is told while the bar is shown, and no entry pointer of
 // an older revision is ever used. The current match is kept as its place in tree order and
 // its entry's address as a plain number: after a change it is the match whose entry, read
 // afresh from the book, has that address, else the match at that place.
@@ -29,7 +29,7 @@ class BookFinder : public QObject {
     Q_OBJECT
 
 public:
-    BookFinder(CMainFrame& frame, const EntryTree& tree);
+    BookFinder(CMainFrame& frame, const EntryTree& tree, const BookEdits& edits);
 
     FindBar& bar() const { return *bar_; }
     // Shows the bar (or takes the focus back to it) with its text selected.
@@ -63,7 +63,6 @@ private:
     CMainFrame& frame_;
     const EntryTree& tree_;
     FindBar* bar_;
-    QTimer* changeCheck_; // runs while the bar is shown
     std::optional<FoldedBook> book_;
     std::uint64_t revision_ = 0;         // of the tree that book_ was built from
     std::string folded_;                 // the bar's text, folded

@@ -51,6 +51,10 @@ void MainMenus::buildMenus() {
     fileMenu_->addAction(command(ID_APP_EXIT, QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)")));
 
     QMenu* edit = bar->addMenu(QStringLiteral("編集(&E)"));
+    edit->addAction(command(ID_EDIT_UNDO));
+    edit->addAction(command(ID_EDIT_REDO));
+    nameUndoSteps({}, {});
+    edit->addSeparator();
     edit->addAction(command(ID_DELETE, QStringLiteral("削除")));
     edit->addSeparator();
     edit->addAction(command(ID_MOVE_UP, QStringLiteral("上へ移動")));
@@ -109,6 +113,8 @@ void MainMenus::addShortcuts() {
         {ID_FILE_PRINT, {QKeySequence(Qt::CTRL | Qt::Key_P)}},
         {ID_EDIT_UNDO,
          {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)}},
+        {ID_EDIT_REDO,
+         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}},
         {ID_EDIT_CUT,
          {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)}},
         {ID_EDIT_COPY,
@@ -124,6 +130,18 @@ void MainMenus::addShortcuts() {
         action->setShortcuts(keys);
         action->setShortcutContext(Qt::WindowShortcut);
     }
+}
+
+void MainMenus::nameUndoSteps(const QString& undoName, const QString& redoName) {
+    const auto itemText = [](QString text, const QString& step, const QString& mnemonic) {
+        if (!step.isEmpty())
+            text += QStringLiteral(" - ") + step;
+        return text + mnemonic;
+    };
+    router_.action(ID_EDIT_UNDO)
+        ->setText(itemText(QStringLiteral("元に戻す"), undoName, QStringLiteral("(&U)")));
+    router_.action(ID_EDIT_REDO)
+        ->setText(itemText(QStringLiteral("やり直し"), redoName, QStringLiteral("(&R)")));
 }
 
 void MainMenus::refreshRecentFiles() {

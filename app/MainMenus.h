@@ -19,6 +19,8 @@ public:
     QMenu* fileMenu() const { return fileMenu_; }
     // Re-creates the recent-file items (or the greyed placeholder) from the list.
     void refreshRecentFiles();
+    // Names the step that undo and redo would take in their items; empty: no name.
+    void nameUndoSteps(const QString& undoName, const QString& redoName);
 
 private:
     QAction* command(int id, const QString& menuText = {});

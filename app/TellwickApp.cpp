@@ -5,6 +5,7 @@
 #include "CutSaveOffer.h"
 #include "MainFrame.h"
 #include "MainMenus.h"
+#include "PaneViewKeeper.h"
 #include "ShellRequestQueue.h"
 #include "ShellServer.h"
 #include "document/TellwickDoc.h"
@@ -46,6 +47,7 @@ CTellwickApp::CTellwickApp(Prompter& prompter, QString profilePath, QObject* par
 
 CTellwickApp::~CTellwickApp() {
     // The panes are views of the document: they go before it does.
+    document_->edits.setViewKeeper(nullptr);
     frame_.reset();
 }
 
@@ -97,8 +99,14 @@ void CTellwickApp::createDocumentAndFrame() {
     activePane_ = tree_;
     router_ = new CommandRouter([this] { return commandChain(); }, frame_.get());
     menus_ = new MainMenus(*frame_, *router_, recentFiles_);
-    finder_ = new BookFinder(*frame_, document_->tree);
+    finder_ = new BookFinder(*frame_, document_->tree, document_->edits);
     registerCommands();
+    viewKeeper_ =
+        std::make_unique<PaneViewKeeper>(*tree_, *list_, [this] { return activePane_.data(); });
+    document_->edits.setViewKeeper(viewKeeper_.get());
+    connect(&document_->edits, &BookEdits::historyChanged, menus_, [this] {
+        menus_->nameUndoSteps(document_->edits.undoName(), document_->edits.redoName());
+    });
 
     connect(document_.get(), &Document::titleChanged, frame_.get(), &CMainFrame::setDocumentTitle);
     frame_->setDocumentTitle(document_->title());

@@ -19,6 +19,7 @@ class CTlwTreeView;
 class CommandRouter;
 class DocumentManager;
 class MainMenus;
+class PaneViewKeeper;
 class Prompter;
 class ShellServer;
 struct PrintTarget;
@@ -90,6 +91,7 @@ private:
     MainMenus* menus_ = nullptr;
     BookFinder* finder_ = nullptr;
     ShellServer* shellServer_ = nullptr;
+    std::unique_ptr<PaneViewKeeper> viewKeeper_;
     QPointer<QWidget> activePane_;
     CommandLineInfo pendingPrint_;
     bool printedAtStartUp_ = false;

@@ -6,6 +6,8 @@
 CTellwickDoc::CTellwickDoc(QObject* parent) : Document(parent) {
     static const bool hugePages = (UseHugePagesForBooks(), true);
     Q_UNUSED(hugePages);
+    connect(&edits, &BookEdits::cleanChanged, this,
+            [this](bool clean) { setModifiedFlag(!clean); });
 }
 
 CTellwickDoc::~CTellwickDoc() {
@@ -24,6 +26,7 @@ FileResult CTellwickDoc::ReadOtherBook(const QString& path, EntryTree& into) {
 
 void CTellwickDoc::TakeBook(EntryTree& incoming) {
     tree.Swap(incoming);
+    edits.forget(true);
     incoming.Clear();
     ReleaseFreedMemory();
 }
@@ -45,5 +48,15 @@ void CTellwickDoc::serialize(Archive& archive) {
 
 void CTellwickDoc::deleteContents() {
     tree.Clear();
+    edits.forget(true);
     ReleaseFreedMemory();
+}
+
+void CTellwickDoc::onSaved() {
+    edits.markSaved();
+}
+
+// An imported book is not what any file holds: undoing back to it leaves it modified.
+void CTellwickDoc::onImported() {
+    edits.forget(false);
 }

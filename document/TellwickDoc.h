@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BookEdits.h"
 #include "framework/Document.h"
 #include "model/EntryTree.h"
 
@@ -24,7 +25,9 @@ public:
     // Makes incoming the book, as opening a book would, and leaves incoming empty.
     void TakeBook(EntryTree& incoming);
 
+    // Read it freely; change it only through edits.
     EntryTree tree;
+    BookEdits edits{tree};
     DragImage* dragImage = nullptr;
     bool dragging = false;
     std::vector<EntryNode*> dragList; // not owned
@@ -39,4 +42,6 @@ protected:
     std::optional<quint64> storedSize() const override;
     void serialize(Archive& archive) override;
     void deleteContents() override;
+    void onSaved() override;
+    void onImported() override;
 };

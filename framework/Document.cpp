@@ -140,6 +140,7 @@ FileResult Document::saveDocument(const QString& path) {
     setPathName(AbsolutePathName(path));
     stamp_ = DiskStamp::of(path);
     setModifiedFlag(false);
+    onSaved();
     return {};
 }
 
@@ -147,6 +148,7 @@ void Document::becomeImported() {
     setPathName({});
     stamp_ = {};
     setModifiedFlag(true);
+    onImported();
 }
 
 bool Document::fileChangedOnDisk() const {

@@ -102,6 +102,9 @@ protected:
     // Loading must leave the contents unchanged when it throws.
     virtual void serialize(Archive& archive) = 0;
     virtual void deleteContents() = 0;
+    // After a save that succeeded, and after the contents became an import.
+    virtual void onSaved() {}
+    virtual void onImported() {}
 
 private:
     void load(std::istream& in);

@@ -16,6 +16,7 @@ enum StandardCommand : int {
     ID_EDIT_CUT = 0xE123,
     ID_EDIT_PASTE = 0xE125,
     ID_EDIT_UNDO = 0xE12B,
+    ID_EDIT_REDO = 0xE12C,
     ID_APP_ABOUT = 0xE140,
     ID_APP_EXIT = 0xE141,
     ID_NEXT_PANE = 0xE150,

@@ -5,9 +5,7 @@
 #include <vector>
 
 template <typename Address>
-void EntryTree::SetText(EntryNode* node, std::string_view name,
-                        std::span<const Address> addresses) {
-    ++revision_;
+TextRun EntryTree::MakeText(std::string_view name, std::span<const Address> addresses) {
     using entry_text::LengthSize;
     std::size_t size = LengthSize(name.size()) + name.size();
     for (std::string_view address : addresses)
@@ -16,9 +14,30 @@ void EntryTree::SetText(EntryNode* node, std::string_view name,
     char* to = entry_text::PutPiece(run, name);
     for (std::string_view address : addresses)
         to = entry_text::PutPiece(to, address);
-    arena_.AbandonText(node->text, node->textSize);
-    node->text = run;
-    node->textSize = size;
+    return {run, size};
+}
+
+template <typename Address>
+void EntryTree::SetText(EntryNode* node, std::string_view name,
+                        std::span<const Address> addresses) {
+    const TextRun old = ExchangeText(node, MakeText(name, addresses));
+    arena_.AbandonText(old.text, old.size);
+}
+
+TextRun EntryTree::NewText(std::string_view name, std::span<const std::string_view> addresses) {
+    return MakeText(name, addresses);
+}
+
+TextRun EntryTree::NewText(std::string_view name, std::span<const std::string> addresses) {
+    return MakeText(name, addresses);
+}
+
+TextRun EntryTree::ExchangeText(EntryNode* node, TextRun run) {
+    ++revision_;
+    const TextRun old{node->text, node->textSize};
+    node->text = run.text;
+    node->textSize = run.size;
+    return old;
 }
 
 template <typename Address>
@@ -264,6 +283,58 @@ void EntryTree::RemoveEntry(EntryNode* node) {
     if (node->IsGroup())
         FreeChildren(node);
     arena_.FreeNode(node);
+}
+
+void EntryTree::UnlinkRun(EntryNode* first, EntryNode* last) {
+    ++revision_;
+    if (first->prev)
+        first->prev->next = last->next;
+    else if (first->parent)
+        first->parent->firstChild = last->next;
+    else
+        this->first = last->next;
+    if (last->next)
+        last->next->prev = first->prev;
+    first->prev = nullptr;
+    last->next = nullptr;
+}
+
+void EntryTree::LinkRun(EntryNode* first, EntryNode* last, EntryPlace place) {
+    ++revision_;
+    for (EntryNode* entry = first;; entry = entry->next) {
+        entry->parent = place.parent;
+        if (entry == last)
+            break;
+    }
+    EntryNode*& head = place.parent ? place.parent->firstChild : this->first;
+    EntryNode* after = place.prev ? place.prev->next : head;
+    last->next = after;
+    if (after)
+        after->prev = last;
+    first->prev = place.prev;
+    if (place.prev)
+        place.prev->next = first;
+    else
+        head = first;
+}
+
+void EntryTree::FreeRun(EntryNode* first) {
+    FreeChain(first);
+}
+
+std::size_t EntryTree::CountRun(const EntryNode* first, const EntryNode* last) {
+    std::size_t count = 0;
+    std::vector<const EntryNode*> pending;
+    for (const EntryNode* entry = first; entry; entry = entry == last ? nullptr : entry->next)
+        pending.push_back(entry);
+    while (!pending.empty()) {
+        const EntryNode* entry = pending.back();
+        pending.pop_back();
+        ++count;
+        for (const EntryNode* child = entry->firstChild; child; child = child->next)
+            pending.push_back(child);
+    }
+    return count;
 }
 
 // Frees a whole chain with its subtrees, children before their group and each chain from

@@ -9,6 +9,20 @@
 #include <string_view>
 #include <utility>
 
+// Where an entry is linked: its group (null for the top level) and the sibling right
+// before it (null when it comes first).
+struct EntryPlace {
+    EntryNode* parent = nullptr;
+    EntryNode* prev = nullptr;
+    bool operator==(const EntryPlace&) const = default;
+};
+
+// One entry's text run, as EntryNode holds it.
+struct TextRun {
+    const char* text = nullptr;
+    std::size_t size = 0;
+};
+
 // The book in memory: chains of siblings, groups nesting to any depth.
 // The operations keep the link invariants given their preconditions and report nothing.
 // Every walk over nesting is iterative, so arbitrarily deep books are safe. The tree owns its
@@ -49,6 +63,24 @@ public:
     // Exchanges the contents (kind, name, addresses, children) of two siblings in place.
     void SwapEntries(EntryNode* a, EntryNode* b);
     void RemoveEntry(EntryNode* node);
+
+    // Reversible editing: nothing below frees memory or gives a text run up, so whatever an
+    // edit took away can be put back exactly, node for node.
+    static EntryPlace PlaceOf(const EntryNode& node) { return {node.parent, node.prev}; }
+    // A run of text for the name and addresses; no node uses it yet.
+    TextRun NewText(std::string_view name, std::span<const std::string_view> addresses);
+    TextRun NewText(std::string_view name, std::span<const std::string> addresses);
+    // Gives node the run and hands back the one it had, which stays valid.
+    TextRun ExchangeText(EntryNode* node, TextRun run);
+    // Unlinks the siblings first to last, with everything below them, and keeps them
+    // together: LinkRun puts them back, FreeRun frees them.
+    void UnlinkRun(EntryNode* first, EntryNode* last);
+    // Links an unlinked run at place, which names entries of this book.
+    void LinkRun(EntryNode* first, EntryNode* last, EntryPlace place);
+    // Frees an unlinked run with everything below it.
+    void FreeRun(EntryNode* first);
+    // Entries in the run and below it; a walk of the whole subtree.
+    static std::size_t CountRun(const EntryNode* first, const EntryNode* last);
     void FreeChildren(EntryNode* group);
     // Frees the whole book at once, without visiting its entries.
     void Clear();
@@ -75,6 +107,8 @@ public:
     EntryNode* first = nullptr;
 
 private:
+    template <typename Address>
+    TextRun MakeText(std::string_view name, std::span<const Address> addresses);
     template <typename Address>
     void SetText(EntryNode* node, std::string_view name, std::span<const Address> addresses);
     template <typename Address>

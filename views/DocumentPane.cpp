@@ -12,7 +12,9 @@
 #include "printing/BookPrinting.h"
 
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QWidget>
 
@@ -25,6 +27,26 @@ DocumentPane::DocumentPane(CTellwickDoc& document, Prompter& prompter)
     onCommandState(ID_EDIT_PASTE,
                    [this](CommandState& s) { s.enabled = !document_.clipList.empty(); });
     registerPrintCommands();
+    registerUndoCommands();
+}
+
+// An edit box has its own undo: the keys reach the book's only when no box has the focus.
+// Nothing is undone while a drag holds entries of the book.
+void DocumentPane::registerUndoCommands() {
+    const auto runOrPassOn = [this](void (BookEdits::*step)(), void (QLineEdit::*boxStep)()) {
+        if (auto* box = qobject_cast<QLineEdit*>(QApplication::focusWidget()))
+            (box->*boxStep)();
+        else if (!document_.dragging)
+            (document_.edits.*step)();
+    };
+    onCommand(ID_EDIT_UNDO, [=] { runOrPassOn(&BookEdits::undo, &QLineEdit::undo); });
+    onCommand(ID_EDIT_REDO, [=] { runOrPassOn(&BookEdits::redo, &QLineEdit::redo); });
+    onCommandState(ID_EDIT_UNDO, [this](CommandState& s) {
+        s.enabled = document_.edits.canUndo() && !document_.dragging;
+    });
+    onCommandState(ID_EDIT_REDO, [this](CommandState& s) {
+        s.enabled = document_.edits.canRedo() && !document_.dragging;
+    });
 }
 
 // Both panes print the whole book the same way.

@@ -58,6 +58,7 @@ protected:
 
 private:
     void registerPrintCommands();
+    void registerUndoCommands();
     PrintedBook printedBook() const;
     QWidget* dialogParent();
 

@@ -1,5 +1,7 @@
 #include "EntryDialogs.h"
 
+#include "document/BookEdits.h"
+
 #include "AddressText.h"
 #include "DisplayText.h"
 #include "model/EntryTree.h"
@@ -137,15 +139,17 @@ void CAddressDlg::loadFrom(const EntryNode& entry) {
     errorLabel_->hide();
 }
 
-void CAddressDlg::storeInto(EntryTree& tree, EntryNode& entry) const {
+void CAddressDlg::storeInto(BookEdits& edits, EntryNode& entry) const {
     QString refused;
-    if (std::optional<std::string> name = encodedName(refused))
-        tree.SetName(&entry, *name);
-    if (std::optional<std::vector<std::string>> addresses = encodedAddresses(refused)) {
-        if (addresses->empty())
-            addresses->emplace_back(); // what the book reads back for an entry without any
-        tree.SetAddresses(&entry, std::span<const std::string>(*addresses));
-    }
+    std::optional<std::string> name = encodedName(refused);
+    std::optional<std::vector<std::string>> addresses = encodedAddresses(refused);
+    // Unchanged text keeps its bytes; OK is a step (and marks the book changed) all the same.
+    if (!addresses)
+        addresses = entry.Addresses().ToStrings();
+    else if (addresses->empty())
+        addresses->emplace_back(); // what the book reads back for an entry without any
+    edits.setText(&entry, name ? *name : std::string(entry.Name()),
+                  std::span<const std::string>(*addresses));
 }
 
 void CAddressDlg::accept() {
@@ -221,10 +225,10 @@ void CGroupDlg::loadFrom(const EntryNode& entry) {
     errorLabel_->hide();
 }
 
-void CGroupDlg::storeInto(EntryTree& tree, EntryNode& entry) const {
+void CGroupDlg::storeInto(BookEdits& edits, EntryNode& entry) const {
     QString refused;
-    if (std::optional<std::string> name = encodedName(refused))
-        tree.SetName(&entry, *name);
+    const std::optional<std::string> name = encodedName(refused);
+    edits.setName(&entry, name ? *name : std::string(entry.Name()));
 }
 
 void CGroupDlg::accept() {

@@ -12,7 +12,7 @@
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
-class EntryTree;
+class BookEdits;
 struct EntryNode;
 
 // "アドレス詳細": the name and the addresses of one address entry, one address a line.
@@ -26,7 +26,7 @@ public:
 
     void loadFrom(const EntryNode& entry);
     // Only after the dialog was accepted: the typed text is known to be storable then.
-    void storeInto(EntryTree& tree, EntryNode& entry) const;
+    void storeInto(BookEdits& edits, EntryNode& entry) const;
 
 public slots:
     void accept() override;
@@ -55,7 +55,7 @@ public:
 
     void loadFrom(const EntryNode& entry);
     // Only after the dialog was accepted: the typed text is known to be storable then.
-    void storeInto(EntryTree& tree, EntryNode& entry) const;
+    void storeInto(BookEdits& edits, EntryNode& entry) const;
 
 public slots:
     void accept() override;

@@ -17,6 +17,8 @@
 #include <QMouseEvent>
 #include <QToolTip>
 
+#include <unordered_set>
+
 CTlwListView::CTlwListView(CTellwickDoc& document, Prompter& prompter, QWidget* parent)
     : QTreeView(parent), DocumentPane(document, prompter), rows_(new EntryListModel(this)) {
     setObjectName(QStringLiteral("entryList"));
@@ -56,6 +58,45 @@ void CTlwListView::onInitialUpdate() {
     showGroup(nullptr);
 }
 
+void CTlwListView::captureView(BookView& view) const {
+    view.shownGroup = shownGroup_;
+    view.listCurrent = rows_->entryAt(currentRow());
+    view.listSelected.clear();
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        view.listSelected.push_back(rows_->entryAt(index.row()));
+}
+
+void CTlwListView::restoreView(const BookView& view) {
+    showGroup(view.shownGroup);
+    const std::unordered_set<const EntryNode*> selected(view.listSelected.begin(),
+                                                        view.listSelected.end());
+    QItemSelection selection;
+    const auto selectRows = [&](int from, int to) {
+        if (from >= 0)
+            selection.select(rows_->index(from, 0), rows_->index(to, 0));
+    };
+    int current = -1;
+    int runStart = -1; // selected rows go in as runs, not one range per row
+    const int count = rows_->rowCount();
+    for (int row = 0; row < count; ++row) {
+        const EntryNode* entry = rows_->entryAt(row);
+        if (entry == view.listCurrent)
+            current = row;
+        if (!selected.contains(entry)) {
+            selectRows(runStart, row - 1);
+            runStart = -1;
+        } else if (runStart < 0) {
+            runStart = row;
+        }
+    }
+    selectRows(runStart, count - 1);
+    selectionModel()->select(selection, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    if (current >= 0) {
+        setCurrentRow(current);
+        scrollTo(rows_->index(current, EntryListModel::NameColumn));
+    }
+}
+
 int CTlwListView::currentRow() const {
     const QModelIndex current = currentIndex();
     return current.isValid() ? current.row() : -1;
@@ -74,10 +115,6 @@ int CTlwListView::dropRow() const {
 void CTlwListView::sendToFrame(int message, EntryNode* entry) {
     PaneMessageEvent event(message, entry);
     QCoreApplication::sendEvent(window(), &event);
-}
-
-void CTlwListView::markModified() {
-    document_.setModifiedFlag(true);
 }
 
 bool CTlwListView::event(QEvent* event) {

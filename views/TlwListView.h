@@ -8,6 +8,7 @@
 #include <vector>
 
 class CTellwickDoc;
+struct BookView;
 class Prompter;
 class EntryListModel;
 class PaneMessageEvent;
@@ -24,6 +25,10 @@ public:
     CTlwListView(CTellwickDoc& document, Prompter& prompter, QWidget* parent = nullptr);
 
     void onInitialUpdate() override;
+    // The group shown, the current row and the selection, and the same again after an undo
+    // or a redo.
+    void captureView(BookView& view) const;
+    void restoreView(const BookView& view);
     EntryListModel& rows() const { return *rows_; }
     // The row holding the focus, or -1: the entry every one-entry command works on.
     int currentRow() const;
@@ -59,7 +64,6 @@ private:
     void showFoundEntry(EntryNode* entry);
     void setCurrentRow(int row);
     void sendToFrame(int message, EntryNode* entry);
-    void markModified();
     void editEntry(int row);
     void showProperties();
     void deleteCurrent();

@@ -49,12 +49,12 @@ void CTlwListView::editEntry(int row) {
     }
     if (prompter_.runDialog(*dialog) != QDialog::Accepted)
         return;
+    const auto edit = document_.edits.beginStep(QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ"));
     if (auto* groupDialog = qobject_cast<CGroupDlg*>(dialog.get()))
-        groupDialog->storeInto(document_.tree, *entry);
+        groupDialog->storeInto(document_.edits, *entry);
     else
-        static_cast<CAddressDlg&>(*dialog).storeInto(document_.tree, *entry);
+        static_cast<CAddressDlg&>(*dialog).storeInto(document_.edits, *entry);
     rows_->entryChanged(row);
-    markModified();
 }
 
 // The tree is told in every case: the entry may be a group whose label it shows.
@@ -89,11 +89,10 @@ void CTlwListView::deleteCurrent() {
     if (prompter_.ask(this, caption, question, Prompter::Buttons::YesNo, Prompter::Icon::Question,
                       Prompter::Answer::Yes) != Prompter::Answer::Yes)
         return;
-    // Every row and item that points at the entry goes before the entry itself.
+    const auto edit = document_.edits.beginStep(QStringLiteral("削除"));
     rows_->removeEntry(row);
     sendToFrame(UM_DELETEGROUP, entry);
-    document_.tree.RemoveEntry(entry);
-    markModified();
+    document_.edits.removeEntry(entry);
 }
 
 // After the current row's entry; without one after the last row's; in an empty list the
@@ -109,13 +108,12 @@ CTlwListView::InsertPlace CTlwListView::insertPlace() const {
 // The new row gets neither the focus nor the selection.
 EntryNode* CTlwListView::insertEntry(EntryNode* entry) {
     const InsertPlace place = insertPlace();
-    EntryTree& tree = document_.tree;
+    BookEdits& edits = document_.edits;
     if (place.anchor || !shownGroup_)
-        tree.InsertAfter(entry, place.anchor);
+        edits.insertAfter(entry, place.anchor);
     else
-        tree.MoveEntry(entry, shownGroup_);
+        edits.moveEntry(entry, shownGroup_);
     rows_->insertEntry(place.row, entry);
-    markModified();
     return entry;
 }
 
@@ -123,8 +121,9 @@ void CTlwListView::insertAddress() {
     CAddressDlg dialog(window());
     if (prompter_.runDialog(dialog) != QDialog::Accepted)
         return;
-    EntryNode* entry = document_.tree.NewEntry(EntryKind::Address);
-    dialog.storeInto(document_.tree, *entry);
+    const auto edit = document_.edits.beginStep(QStringLiteral("アドレスの挿入"));
+    EntryNode* entry = document_.edits.newEntry(EntryKind::Address);
+    dialog.storeInto(document_.edits, *entry);
     insertEntry(entry);
 }
 
@@ -132,13 +131,15 @@ void CTlwListView::insertGroup() {
     CGroupDlg dialog(window());
     if (prompter_.runDialog(dialog) != QDialog::Accepted)
         return;
-    EntryNode* group = document_.tree.NewEntry(EntryKind::Group);
-    dialog.storeInto(document_.tree, *group);
+    const auto edit = document_.edits.beginStep(QStringLiteral("グループの挿入"));
+    EntryNode* group = document_.edits.newEntry(EntryKind::Group);
+    dialog.storeInto(document_.edits, *group);
     sendToFrame(UM_REFRESHGROUP, insertEntry(group));
 }
 
 void CTlwListView::insertSeparator() {
-    insertEntry(document_.tree.NewSeparator());
+    const auto edit = document_.edits.beginStep(QStringLiteral("セパレータの挿入"));
+    insertEntry(document_.edits.newSeparator());
 }
 
 // The current row's entry and its neighbour above (step -1) or below (step 1) exchange
@@ -152,6 +153,8 @@ void CTlwListView::moveCurrent(int step) {
         prompter_.beep();
         return;
     }
+    const auto edit = document_.edits.beginStep(step < 0 ? QStringLiteral("上へ移動")
+                                                         : QStringLiteral("下へ移動"));
     EntryNode* upper = rows_->entryAt(top);
     EntryNode* lower = rows_->entryAt(top + 1);
     rows_->insertEntry(top, upper);
@@ -159,14 +162,13 @@ void CTlwListView::moveCurrent(int step) {
     rows_->removeEntry(top + 2);
     if (step < 0)
         setCurrentRow(top);
-    document_.tree.SwapEntries(upper, lower);
+    document_.edits.swapEntries(upper, lower);
     rows_->entryChanged(top);
     rows_->entryChanged(top + 1);
     // A group that changed objects needs its tree item re-made, also when its partner is no
     // group: the item would otherwise point at the object that now holds the other entry.
     if (upper->IsGroup() || lower->IsGroup())
         sendToFrame(UM_REFRESHGROUP, step < 0 ? upper : lower);
-    markModified();
 }
 
 QString CTlwListView::renameInPlace(const QModelIndex& index, const QString& text) {
@@ -179,10 +181,10 @@ QString CTlwListView::renameInPlace(const QModelIndex& index, const QString& tex
         StorableEditedText(text, std::string(entry->Name()), place, refusal);
     if (!bytes)
         return refusal;
-    document_.tree.SetName(entry, *bytes);
+    const auto edit = document_.edits.beginStep(QStringLiteral("名前の変更"));
+    document_.edits.setName(entry, *bytes);
     rows_->entryChanged(index.row());
     sendToFrame(UM_RENAMEGROUP, entry);
-    markModified();
     return {};
 }
 
@@ -201,14 +203,15 @@ void CTlwListView::loadAtSelection(const QString& path) {
         return;
     if (!incoming.first)
         return;
+    const auto edit = document_.edits.beginStep(QStringLiteral("選択位置に読み込み"));
     const InsertPlace place = insertPlace();
-    EntryTree& tree = document_.tree;
+    BookEdits& edits = document_.edits;
     const EntryNode* end = place.anchor  ? place.anchor->next
                            : shownGroup_ ? shownGroup_->firstChild
                                          : nullptr;
-    EntryNode* head = place.anchor  ? tree.TakeBookAfter(incoming, place.anchor)
-                      : shownGroup_ ? tree.TakeBookInto(incoming, shownGroup_)
-                                    : tree.TakeBookAfter(incoming, nullptr);
+    EntryNode* head = place.anchor  ? edits.takeBookAfter(incoming, place.anchor)
+                      : shownGroup_ ? edits.takeBookInto(incoming, shownGroup_)
+                                    : edits.takeBookAfter(incoming, nullptr);
     std::vector<EntryNode*> added;
     EntryNode* firstGroup = nullptr;
     for (EntryNode* entry = head; entry != end; entry = entry->next) {
@@ -219,5 +222,4 @@ void CTlwListView::loadAtSelection(const QString& path) {
     rows_->insertEntries(place.row, added);
     if (firstGroup)
         sendToFrame(UM_REFRESHGROUP, firstGroup);
-    markModified();
 }

@@ -103,6 +103,7 @@ void CTlwListView::dropOn(int row) {
         targetAndAncestors.insert(entry);
     EntryNode* const targetChain = target->parent;
     const std::vector<EntryNode*> dragged = document_.dragList;
+    const auto edit = document_.edits.beginStep(QStringLiteral("移動"));
     bool movedGroup = false;
     for (auto it = dragged.rbegin(); it != dragged.rend(); ++it) {
         EntryNode* entry = *it;
@@ -115,8 +116,7 @@ void CTlwListView::dropOn(int row) {
             if (entry->parent != targetChain)
                 sendToFrame(UM_DELETEGROUP, entry);
         }
-        document_.tree.MoveEntry(entry, target);
-        markModified();
+        document_.edits.moveEntry(entry, target);
     }
     if (movedGroup)
         sendToFrame(UM_REFRESHGROUP, target);

@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -126,6 +127,13 @@ void CTlwTreeView::insertGroupItems(EntryNode* chain, QTreeWidgetItem* parentIte
 }
 
 void CTlwTreeView::onInitialUpdate() {
+    rebuildItems();
+    // Selected, not merely current: a current item without the selection is drawn in a pale
+    // box that looks like a text field. The list already shows the top level it stands for.
+    setCurrentItem(rootItem());
+}
+
+void CTlwTreeView::rebuildItems() {
     deleteAllItems();
     header()->setMinimumSectionSize(-1); // the room a deep book needed goes with it
     header()->resizeSections(QHeaderView::Interactive);
@@ -140,9 +148,52 @@ void CTlwTreeView::onInitialUpdate() {
         addTopLevelItem(root);
     }
     root->setExpanded(true);
-    // Selected, not merely current: a current item without the selection is drawn in a pale
-    // box that looks like a text field. The list already shows the top level it stands for.
-    setCurrentItem(root);
+}
+
+void CTlwTreeView::captureView(BookView& view) const {
+    view.treeCurrent = entryOf(currentItem());
+    view.treeShowPending = showPending_;
+    view.rootExpanded = rootItem() && rootItem()->isExpanded();
+    view.expandedGroups.clear();
+    std::vector<QTreeWidgetItem*> pending;
+    if (rootItem())
+        pending.push_back(rootItem());
+    while (!pending.empty()) {
+        QTreeWidgetItem* item = pending.back();
+        pending.pop_back();
+        if (item->parent() && item->isExpanded())
+            view.expandedGroups.push_back(entryOf(item));
+        for (int i = 0; i < item->childCount(); ++i)
+            pending.push_back(item->child(i));
+    }
+}
+
+// The items are made again from the book, which the step put back; the list is told what
+// to show by whoever restores the view, so no selection change reaches it from here.
+void CTlwTreeView::restoreView(const BookView& view) {
+    const QSignalBlocker quiet(this);
+    rebuildItems();
+    rootItem()->setExpanded(view.rootExpanded);
+    const std::unordered_set<const EntryNode*> open(view.expandedGroups.begin(),
+                                                    view.expandedGroups.end());
+    std::vector<QTreeWidgetItem*> pending{rootItem()};
+    QTreeWidgetItem* current = view.treeCurrent ? nullptr : rootItem();
+    while (!pending.empty()) {
+        QTreeWidgetItem* item = pending.back();
+        pending.pop_back();
+        if (item->parent() && entryOf(item) == view.treeCurrent)
+            current = item;
+        if (item->parent() && open.contains(entryOf(item)))
+            item->setExpanded(true);
+        for (int i = 0; i < item->childCount(); ++i)
+            pending.push_back(item->child(i));
+    }
+    setCurrentItem(current ? current : rootItem());
+    QCoreApplication::removePostedEvents(this, ShowSelectedGroupEvent());
+    showPending_ = false;
+    if (view.treeShowPending)
+        onSelectionChanged(); // the list is told later, as it was going to be
+    scrollToItem(currentItem());
 }
 
 QTreeWidgetItem* CTlwTreeView::findGroupItem(const EntryNode* entry) const {

@@ -8,6 +8,7 @@
 #include <memory>
 
 class CTellwickDoc;
+struct BookView;
 class Prompter;
 class PaneMessageEvent;
 struct EntryNode;
@@ -22,6 +23,9 @@ public:
     ~CTlwTreeView() override;
 
     void onInitialUpdate() override;
+    // The open items and the current one, and the same again after an undo or a redo.
+    void captureView(BookView& view) const;
+    void restoreView(const BookView& view);
 
     static EntryNode* entryOf(const QTreeWidgetItem* item);
     QTreeWidgetItem* rootItem() const { return topLevelItem(0); }
@@ -49,7 +53,6 @@ private:
     void registerCommands();
     EntryNode* selectedEntry() const;
     static void setEntryOf(QTreeWidgetItem* item, EntryNode* entry);
-    void markModified();
     // The reason the name was refused, or empty when it was stored.
     QString renameInPlace(QTreeWidgetItem* item, const QString& text);
     void deleteSelectedGroup();
@@ -69,6 +72,7 @@ private:
     bool moveGroupItemInto(EntryNode* group, QTreeWidgetItem* target);
     static bool isSelfOrAncestor(const QTreeWidgetItem* item, const QTreeWidgetItem* candidate);
     void deleteAllItems();
+    void rebuildItems();
     QTreeWidgetItem* makeGroupItem(EntryNode* group) const;
     void insertGroupItems(EntryNode* chain, QTreeWidgetItem* parentItem) const;
     void onSelectionChanged();

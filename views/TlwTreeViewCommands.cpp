@@ -43,10 +43,6 @@ EntryNode* CTlwTreeView::selectedEntry() const {
     return entryOf(currentItem());
 }
 
-void CTlwTreeView::markModified() {
-    document_.setModifiedFlag(true);
-}
-
 QString CTlwTreeView::renameInPlace(QTreeWidgetItem* item, const QString& text) {
     EntryNode* entry = entryOf(item);
     if (!entry)
@@ -56,9 +52,9 @@ QString CTlwTreeView::renameInPlace(QTreeWidgetItem* item, const QString& text) 
         StorableEditedText(text, std::string(entry->Name()), TextPlace::GroupName, refusal);
     if (!bytes)
         return refusal;
-    document_.tree.SetName(entry, *bytes);
+    const auto edit = document_.edits.beginStep(QStringLiteral("名前の変更"));
+    document_.edits.setName(entry, *bytes);
     item->setText(0, DisplayText(entry->Name()));
-    markModified();
     return {};
 }
 
@@ -82,10 +78,10 @@ void CTlwTreeView::deleteSelectedGroup() {
     if (prompter_.ask(this, QStringLiteral("グループの削除"), question, Prompter::Buttons::YesNo,
                       Prompter::Icon::Question, Prompter::Answer::Yes) != Prompter::Answer::Yes)
         return;
+    const auto edit = document_.edits.beginStep(QStringLiteral("削除"));
     DeleteItemTree(item);
-    document_.tree.RemoveEntry(group);
+    document_.edits.removeEntry(group);
     sendToFrame(UM_SHOWGROUP, selectedEntry());
-    markModified();
 }
 
 void CTlwTreeView::editSelectedGroup() {
@@ -95,9 +91,9 @@ void CTlwTreeView::editSelectedGroup() {
     CGroupDlg dialog(this);
     dialog.loadFrom(*group);
     if (prompter_.runDialog(dialog) == QDialog::Accepted) {
-        dialog.storeInto(document_.tree, *group);
+        const auto edit = document_.edits.beginStep(QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ"));
+        dialog.storeInto(document_.edits, *group);
         currentItem()->setText(0, DisplayText(group->Name()));
-        markModified();
     }
     sendToFrame(UM_SHOWGROUP, group);
 }
@@ -114,6 +110,8 @@ void CTlwTreeView::moveSelectedGroup(int step) {
         prompter_.beep();
         return;
     }
+    const auto edit = document_.edits.beginStep(step < 0 ? QStringLiteral("上へ移動")
+                                                         : QStringLiteral("下へ移動"));
     QTreeWidgetItem* neighbour = parent->child(neighbourIndex);
     QTreeWidgetItem* first = step < 0 ? neighbour : selected;
     QTreeWidgetItem* second = step < 0 ? selected : neighbour;
@@ -122,14 +120,13 @@ void CTlwTreeView::moveSelectedGroup(int step) {
     QTreeWidgetItem* copy = copyItemTree(first, second, After);
     EntryNode* firstEntry = entryOf(first);
     EntryNode* secondEntry = entryOf(second);
-    document_.tree.SwapEntries(firstEntry, secondEntry);
+    document_.edits.swapEntries(firstEntry, secondEntry);
     setEntryOf(second, firstEntry);
     setEntryOf(copy, secondEntry);
     DeleteItemTree(first);
     QTreeWidgetItem* moved = first == selected ? copy : second;
     setCurrentItem(moved);
     sendToFrame(UM_SHOWGROUP, entryOf(moved));
-    markModified();
 }
 
 // Right click or the menu key: the item is selected first; only group items have a menu.

@@ -91,14 +91,14 @@ QTreeWidgetItem* CTlwTreeView::dropTargetItem() const {
 void CTlwTreeView::dropOn(QTreeWidgetItem* target) {
     EntryNode* targetEntry = entryOf(target);
     const std::vector<EntryNode*> dragged = document_.dragList;
+    const auto edit = document_.edits.beginStep(QStringLiteral("移動"));
     for (auto it = dragged.rbegin(); it != dragged.rend(); ++it) {
         EntryNode* entry = *it;
         if (entry == targetEntry)
             continue;
         if (entry->IsGroup() && !moveGroupItemInto(entry, target))
             continue;
-        document_.tree.MoveEntry(entry, targetEntry);
-        markModified();
+        document_.edits.moveEntry(entry, targetEntry);
     }
     sendToFrame(UM_SHOWGROUP, selectedEntry());
 }

@@ -63,8 +63,9 @@ private slots:
         QCOMPARE(file, (QStringList{"開く(&O)...\tCtrl+O", "保存(&S)\tCtrl+S", "-",
                                     "(the book just opened)", "-", "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"}));
         QCOMPARE(MenuTexts(menu(1)),
-                 (QStringList{"削除", "-", "上へ移動", "下へ移動", "-", "選択位置に読み込み", "-",
-                              "ﾌﾟﾛﾊﾟﾃｨ", "-", "検索...\tCtrl+F"}));
+                 (QStringList{"元に戻す(&U)\tCtrl+Z", "やり直し(&R)\tCtrl+Y", "-", "削除", "-",
+                              "上へ移動", "下へ移動", "-", "選択位置に読み込み", "-", "ﾌﾟﾛﾊﾟﾃｨ", "-",
+                              "検索...\tCtrl+F"}));
         QCOMPARE(MenuTexts(menu(2)), (QStringList{"ﾂｰﾙ ﾊﾞｰ(&T)", "ｽﾃｰﾀｽ ﾊﾞｰ(&S)"}));
         QCOMPARE(MenuTexts(menu(3)),
                  (QStringList{"アドレスの挿入", "グループの挿入", "セパレータの挿入"}));

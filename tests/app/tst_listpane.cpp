@@ -911,7 +911,7 @@ private slots:
         QStringList texts;
         for (QAction* action : edit->actions())
             texts << (action->isSeparator() ? "-" : action->text());
-        QCOMPARE(texts, (QStringList{"削除", "-", "上へ移動", "下へ移動", "-", "選択位置に読み込み",
+        QCOMPARE(texts, (QStringList{"元に戻す(&U)", "やり直し(&R)", "-", "削除", "-", "上へ移動", "下へ移動", "-", "選択位置に読み込み",
                                      "-", "ﾌﾟﾛﾊﾟﾃｨ", "-", "検索..."}));
     }
 };

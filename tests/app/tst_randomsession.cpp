@@ -5,6 +5,7 @@
 // be replayed:
 //   TELLWICK_RANDOM_SEED=N [TELLWICK_RANDOM_COUNT=M] [TELLWICK_RANDOM_STEPS="act:arg ..."]
 // TELLWICK_SOAK_SECONDS=S runs fresh seeds until S seconds have passed, printing each seed.
+#include "document/BookEdits.h"
 #include "framework/Cp932.h"
 #include "framework/DocumentManager.h"
 #include "framework/StandardCommands.h"
@@ -93,6 +94,8 @@ private:
     // What the test knows of the session, found out by its own means.
     QWidget* activePane_ = nullptr;   // the pane that last had the focus
     QByteArray cleanBytes_;           // the book as written when it was last unmodified
+    QList<QByteArray> states_;        // the book after each step the history holds
+    int done_ = 0;                    // steps of states_ in the book
     QHash<QString, Snapshot> onDisk_; // what reading each file written so far gives
     std::unordered_set<const EntryNode*> live_;
     std::vector<std::function<QString()>> afterChecks_;
@@ -130,6 +133,7 @@ private:
                 }
             }
         });
+        followHistory();
         onDisk_.clear();
         onDisk_.insert(filePath(QStringLiteral("book.tlw")), ReadBack(book));
         onDisk_.insert(filePath(QStringLiteral("other.tlw")), ReadBack(OtherBook()));
@@ -159,9 +163,97 @@ private:
                              doc().isModified() ? ", modified" : "",
                              written() != before ? ", changed" : "");
         }
+        if (!failure.failed()) {
+            if (const QString problem = undoAllAndBack(); !problem.isEmpty())
+                failure = {int(steps.size()), problem};
+        }
         g_steps = nullptr;
         closeApp();
         return failure;
+    }
+
+    // The book's bytes after every step, as the steps were made; a new book starts afresh.
+    void followHistory() {
+        states_ = {written()};
+        done_ = 0;
+        connect(&doc().edits, &BookEdits::bookChanged, app_.get(), [this](BookChange change) {
+            if (change == BookChange::Replaced) {
+                states_ = {written()};
+                done_ = 0;
+            } else if (change == BookChange::Edited) {
+                states_.resize(done_ + 1);
+                states_.append(written());
+                ++done_;
+            }
+        });
+    }
+
+    // Ctrl+Z, Alt+Backspace or the menu item; Ctrl+Y or Ctrl+Shift+Z: each lands on the
+    // state the history holds, with both panes showing the book.
+    QString undoOrRedo(bool undo, Rng& rng) {
+        const int id = undo ? ID_EDIT_UNDO : ID_EDIT_REDO;
+        app_->router().updateAll(); // as the idle loop has done before the person acts
+        if (!commandEnabled(id))
+            return QStringLiteral("%1 is off with steps to take").arg(undo ? "undo" : "redo");
+        const int way = rng.below(3);
+        if (way == 2)
+            runCommand(id, rng);
+        else if (undo)
+            QTest::keyClick(&app_->frame(), way ? Qt::Key_Z : Qt::Key_Backspace,
+                            way ? Qt::ControlModifier : Qt::AltModifier);
+        else
+            QTest::keyClick(&app_->frame(), way ? Qt::Key_Y : Qt::Key_Z,
+                            way ? Qt::ControlModifier : Qt::ControlModifier | Qt::ShiftModifier);
+        settle();
+        done_ += undo ? -1 : 1;
+        live_ = LinkedEntries(doc().tree);
+        if (written() != states_[done_])
+            return QStringLiteral("%1: the book is not the one of step %2")
+                .arg(undo ? "undo" : "redo")
+                .arg(done_);
+        if (QString problem = checkTreePane(); !problem.isEmpty())
+            return problem;
+        return checkListPane();
+    }
+
+    // A few steps undone and redone leave the very entries in place, so what the test
+    // knows of them still holds.
+    void undoRedo(Rng& rng) {
+        const int start = done_;
+        const std::unordered_set<const EntryNode*> liveBefore = live_;
+        for (int i = rng.below(4); i >= 0 && done_ > 0 && problem_.isEmpty(); --i)
+            fail(undoOrRedo(true, rng));
+        while (done_ < start && problem_.isEmpty())
+            fail(undoOrRedo(false, rng));
+        if (problem_.isEmpty() && live_ != liveBefore)
+            fail(QStringLiteral("undo and redo: other entries than before"));
+    }
+
+    static std::unordered_set<const EntryNode*> LinkedEntries(const EntryTree& tree) {
+        std::unordered_set<const EntryNode*> linked;
+        std::vector<const EntryNode*> pending{tree.first};
+        while (!pending.empty()) {
+            const EntryNode* entry = pending.back();
+            pending.pop_back();
+            if (!entry)
+                continue;
+            linked.insert(entry);
+            pending.push_back(entry->next);
+            pending.push_back(entry->firstChild);
+        }
+        return linked;
+    }
+
+    // The whole history, undone to the book as opened and redone to the book as left.
+    QString undoAllAndBack() {
+        Rng rng{quint64(done_)};
+        const int end = done_;
+        QString problem;
+        while (done_ > 0 && problem.isEmpty())
+            problem = undoOrRedo(true, rng);
+        while (done_ < end && problem.isEmpty())
+            problem = undoOrRedo(false, rng);
+        return problem;
     }
 
     QString runStep(const Step& step) {
@@ -246,6 +338,8 @@ private:
             return print(rng);
         case Act::RightClickEmpty:
             return rightClickEmpty(rng);
+        case Act::UndoRedo:
+            return undoRedo(rng);
         }
     }
 
@@ -401,7 +495,8 @@ private:
             {ID_EDIT_CUT, false},
             {ID_EDIT_COPY, false},
             {ID_EDIT_PASTE, false},
-            {ID_EDIT_UNDO, false},
+            {ID_EDIT_UNDO, doc().edits.canUndo()},
+            {ID_EDIT_REDO, doc().edits.canRedo()},
             {ID_FILE_NEW, true},
             {ID_FILE_OPEN, true},
             {ID_FILE_PRINT, true},
@@ -448,12 +543,11 @@ private:
     QString checkMessages() {
         for (qsizetype i = shownBefore_; i < prompter_->shown.size(); ++i) {
             const ScriptedPrompter::Shown& box = prompter_->shown[i];
-            const bool expected =
-                box.caption == DeleteCaption(EntryKind::Group) ||
-                box.caption == DeleteCaption(EntryKind::Separator) ||
-                box.caption == DeleteCaption(EntryKind::Address) ||
-                box.text.contains(QStringLiteral("への変更を保存しますか")) ||
-                IsRefusalOfText(box.text);
+            const bool expected = box.caption == DeleteCaption(EntryKind::Group) ||
+                                  box.caption == DeleteCaption(EntryKind::Separator) ||
+                                  box.caption == DeleteCaption(EntryKind::Address) ||
+                                  box.text.contains(QStringLiteral("への変更を保存しますか")) ||
+                                  IsRefusalOfText(box.text);
             if (!expected)
                 return QStringLiteral("message: unexpected box \"%1\": %2")
                     .arg(box.caption, box.text);

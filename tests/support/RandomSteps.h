@@ -55,6 +55,7 @@ enum class Act {
     LoadAt,
     Print,
     RightClickEmpty,
+    UndoRedo,
 };
 
 struct ActInfo {
@@ -85,6 +86,7 @@ inline const ActInfo kActs[] = {
     {Act::LoadAt, "load", 10},
     {Act::Print, "print", 2},
     {Act::RightClickEmpty, "rclick-empty", 10},
+    {Act::UndoRedo, "undo-redo", 40},
 };
 
 struct Step {

@@ -1,3 +1,4 @@
+#include "document/BookEdits.h"
 #include "model/EntryNode.h"
 #include "model/EntryTree.h"
 #include "tests/support/DialogLayout.h"
@@ -32,6 +33,11 @@ const QString kLoneLow(QChar(0xDE00));
 EntryTree& Book() {
     static EntryTree book;
     return book;
+}
+
+BookEdits& Edits() {
+    static BookEdits edits(Book());
+    return edits;
 }
 
 EntryNode& Entry(const QByteArray& name, const ByteList& addresses) {
@@ -104,7 +110,7 @@ template <class Dialog> QByteArray StoredName(const QByteArray& loaded, const QS
     QTest::keyClick(&nameEdit, Qt::Key_Return);
     if (dialog.result() != QDialog::Accepted || dialog.isVisible())
         return "<not accepted>";
-    dialog.storeInto(Book(), entry);
+    dialog.storeInto(Edits(), entry);
     if (AddressesOf(entry) != ByteList{"kept"})
         return "<addresses changed>";
     return QByteArray::fromStdString(std::string(entry.Name()));
@@ -180,7 +186,7 @@ private slots:
         PressOk(dialog);
         QCOMPARE(dialog.result(), QDialog::Accepted);
         QVERIFY(!dialog.isVisible());
-        dialog.storeInto(Book(), entry);
+        dialog.storeInto(Edits(), entry);
         QTEST(AddressesOf(entry), "stored");
         QCOMPARE(entry.Name(), std::string_view("name"));
     }
@@ -311,7 +317,7 @@ private slots:
 
         QTest::keyClick(&Child<QLineEdit>(dialog, "nameEdit"), Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(dialog.result(), QDialog::Accepted);
-        dialog.storeInto(Book(), entry);
+        dialog.storeInto(Edits(), entry);
         QCOMPARE(AddressesOf(entry), (ByteList{"a", "b"}));
     }
 
