@@ -3,6 +3,7 @@
 // What the window benchmarks share: no display needed, and medians of repeated timings.
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QtGlobal>
 
 #include <algorithm>
@@ -28,6 +29,33 @@ template <typename Step, typename Setup> double MedianMs(int repetitions, Step s
     return ms[ms.size() / 2];
 }
 
+inline double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+template <typename Step> double TimedMs(Step step) {
+    QElapsedTimer timer;
+    timer.start();
+    step();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
 template <typename Step> double MedianMs(int repetitions, Step step) {
     return MedianMs(repetitions, step, [] {});
+}
+
+// Writes a group of `entries` addresses to the book file, in chunks.
+inline bool WriteGroup(QFile& file, const QByteArray& name, int entries) {
+    file.write("GROUP " + name + "\r\n");
+    QByteArray chunk;
+    for (int i = 0; i < entries; ++i) {
+        chunk += "  entry" + QByteArray::number(i) + ": a" + QByteArray::number(i) + ",b\r\n";
+        if (chunk.size() > (1 << 20)) {
+            file.write(chunk);
+            chunk.clear();
+        }
+    }
+    file.write(chunk + "END GROUP\r\n");
+    return file.error() == QFileDevice::NoError;
 }

@@ -30,20 +30,6 @@ constexpr int kRepetitions = 11;
 constexpr double kBigTargetMs = 50;
 constexpr double kHugeTargetMs = 60;
 
-bool WriteGroup(QFile& file, const QByteArray& name, int entries) {
-    file.write("GROUP " + name + "\r\n");
-    QByteArray chunk;
-    for (int i = 0; i < entries; ++i) {
-        chunk += "  entry" + QByteArray::number(i) + ": a" + QByteArray::number(i) + ",b\r\n";
-        if (chunk.size() > (1 << 20)) {
-            file.write(chunk);
-            chunk.clear();
-        }
-    }
-    file.write(chunk + "END GROUP\r\n");
-    return file.error() == QFileDevice::NoError;
-}
-
 bool WriteBook(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && WriteGroup(file, "big", kBig) &&

@@ -77,16 +77,22 @@ void CTlwListView::restoreView(const BookView& view) {
     };
     int current = -1;
     int runStart = -1; // selected rows go in as runs, not one range per row
-    const int count = rows_->rowCount();
-    for (int row = 0; row < count; ++row) {
+    // Only as far as the last row looked for: a group of a million rows is shown at once.
+    std::size_t toFind = selected.size() + (view.listCurrent ? 1 : 0);
+    const int count = toFind > 0 ? rows_->rowCount() : 0;
+    for (int row = 0; row < count && (toFind > 0 || runStart >= 0); ++row) {
         const EntryNode* entry = rows_->entryAt(row);
-        if (entry == view.listCurrent)
+        if (entry == view.listCurrent) {
             current = row;
+            --toFind;
+        }
         if (!selected.contains(entry)) {
             selectRows(runStart, row - 1);
             runStart = -1;
-        } else if (runStart < 0) {
-            runStart = row;
+        } else {
+            --toFind;
+            if (runStart < 0)
+                runStart = row;
         }
     }
     selectRows(runStart, count - 1);

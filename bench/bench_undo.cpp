@@ -1,0 +1,109 @@
+// Undo at scale, in the window. Deleting a group of 1,000,000 entries and undoing it must each
+// cost no more than deleting it did when the delete freed the entries: that delete is the
+// same window work plus freeing the group, timed here on a copy of the book. Then 1,000
+// single inserts in a list of 100,000 rows, undone one by one. Medians of 5.
+#include "BenchSupport.h"
+#include "SilentPrompter.h"
+#include "app/MainFrame.h"
+#include "app/TellwickApp.h"
+#include "document/TellwickDoc.h"
+#include "framework/CommandRouter.h"
+#include "framework/StandardCommands.h"
+#include "views/Commands.h"
+#include "views/EntryListModel.h"
+#include "views/TlwListView.h"
+#include "views/TlwTreeView.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kBig = 100'000;
+constexpr int kHuge = 1'000'000;
+constexpr int kRepetitions = 5;
+constexpr int kSingleEdits = 1'000;
+
+bool WriteBook(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && WriteGroup(file, "big", kBig) &&
+           WriteGroup(file, "huge", kHuge);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    UseOffscreenPlatformUnlessSet();
+    QApplication qapp(argc, argv);
+    QTemporaryDir dir;
+    const QString book = dir.filePath(QStringLiteral("big.tlw"));
+    SilentPrompter prompter;
+    CTellwickApp app(prompter, dir.filePath(QStringLiteral("tellwick.INI")));
+    if (!WriteBook(book) || !app.initInstance({book}))
+        return 1;
+    app.frame().resize(900, 600);
+    app.frame().show();
+    QApplication::setActiveWindow(&app.frame());
+    CTellwickDoc& doc = app.document();
+    CTlwTreeView& tree = app.treePane();
+    bool allRan = true;
+    const auto run = [&](int command) {
+        allRan = app.router().execute(command) && allRan;
+        QCoreApplication::processEvents();
+    };
+    EntryNode* huge = doc.tree.first->next;
+    const auto selectHuge = [&] {
+        tree.setFocus();
+        tree.setCurrentItem(tree.findGroupItem(huge));
+        QCoreApplication::processEvents();
+    };
+
+    // The old delete's own part: freeing the group's entries, on a copy of the book.
+    auto copy = std::make_unique<EntryTree>();
+    const double freeMs = MedianMs(
+        kRepetitions, [&] { copy->RemoveEntry(copy->first->next); },
+        [&] {
+            copy = std::make_unique<EntryTree>();
+            allRan = CTellwickDoc::ReadOtherBook(book, *copy).ok() && allRan;
+        });
+    copy.reset();
+
+    std::vector<double> deleteMs, undoMs, redoMs;
+    for (int i = 0; i < kRepetitions; ++i) {
+        selectHuge();
+        deleteMs.push_back(TimedMs([&] { run(ID_DELETE); }));
+        undoMs.push_back(TimedMs([&] { run(ID_EDIT_UNDO); }));
+        redoMs.push_back(TimedMs([&] { run(ID_EDIT_REDO); }));
+        run(ID_EDIT_UNDO);
+    }
+    const double oldDeleteMs = Median(deleteMs) + freeMs;
+    std::printf("delete the 1,000,000-entry group        %8.1f ms\n", Median(deleteMs));
+    std::printf("undo that delete                        %8.1f ms\n", Median(undoMs));
+    std::printf("redo it                                 %8.1f ms\n", Median(redoMs));
+    std::printf("the delete that freed the group (before) %7.1f ms\n", oldDeleteMs);
+    const bool met = Median(undoMs) <= oldDeleteMs && Median(deleteMs) <= oldDeleteMs;
+    std::printf("undo / old delete: %.2f  %s\n", Median(undoMs) / oldDeleteMs, met ? "ok" : "SLOW");
+
+    // Single inserts mid-list in the 100,000-entry group, then every one undone.
+    tree.setCurrentItem(tree.findGroupItem(doc.tree.first));
+    QCoreApplication::processEvents();
+    CTlwListView& list = app.listPane();
+    list.setFocus();
+    list.setCurrentIndex(list.rows().index(kBig / 2, 0));
+    std::vector<double> insertMs, undoOneMs;
+    for (int i = 0; i < kSingleEdits; ++i)
+        insertMs.push_back(TimedMs([&] { run(ID_INSERT_SEPARATOR); }));
+    for (int i = 0; i < kSingleEdits; ++i)
+        undoOneMs.push_back(TimedMs([&] { run(ID_EDIT_UNDO); }));
+    std::printf("insert at 100,000 rows, median of 1,000  %7.2f ms\n", Median(insertMs));
+    std::printf("undo one insert, median of 1,000         %7.2f ms\n", Median(undoOneMs));
+    if (!allRan || list.rows().rowCount() != kBig || doc.edits.canUndo()) {
+        std::printf("a command did not run (rows now %d)\n", list.rows().rowCount());
+        return 1;
+    }
+    return met ? 0 : 3;
+}
