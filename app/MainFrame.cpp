@@ -125,7 +125,7 @@ bool CMainFrame::event(QEvent* event) {
     if (event->type() != PaneMessageEvent::type())
         return QMainWindow::event(event);
     auto& message = static_cast<PaneMessageEvent&>(*event);
-    PaneMessageEvent relayed(message.message, message.wParam, message.lParam);
+    PaneMessageEvent relayed = message.relayed();
     QWidget* target = pane(PaneOfMessage(message.message));
     if (target)
         QCoreApplication::sendEvent(target, &relayed);

@@ -32,23 +32,30 @@ struct GroupMoveRequest {
     EntryNode* moved = nullptr;
 };
 
-// A pane message as a Qt event: number, wParam and lParam, exactly as sent.
+// A pane message as a Qt event: its number and what it is about, typed. The move messages
+// carry their request, every other message an entry (or null).
 class PaneMessageEvent : public QEvent {
 public:
-    PaneMessageEvent(int message, quintptr wParam, quintptr lParam)
-        : QEvent(type()), message(message), wParam(wParam), lParam(lParam) {}
     PaneMessageEvent(int message, EntryNode* entry)
-        : PaneMessageEvent(message, 0, reinterpret_cast<quintptr>(entry)) {}
+        : QEvent(type()), message(message), entry_(entry) {}
+    PaneMessageEvent(int message, GroupMoveRequest& request)
+        : QEvent(type()), message(message), request_(&request) {}
 
     static QEvent::Type type() {
         static const auto registered = static_cast<QEvent::Type>(QEvent::registerEventType());
         return registered;
     }
-    EntryNode* entry() const { return reinterpret_cast<EntryNode*>(lParam); }
-    GroupMoveRequest* moveRequest() const { return reinterpret_cast<GroupMoveRequest*>(lParam); }
+    EntryNode* entry() const { return entry_; }
+    GroupMoveRequest* moveRequest() const { return request_; }
+    // The same message, for the frame to hand on to a pane.
+    PaneMessageEvent relayed() const {
+        return request_ ? PaneMessageEvent(message, *request_) : PaneMessageEvent(message, entry_);
+    }
 
     const int message;
-    const quintptr wParam;
-    const quintptr lParam;
     qintptr result = 0;
+
+private:
+    EntryNode* entry_ = nullptr;
+    GroupMoveRequest* request_ = nullptr;
 };

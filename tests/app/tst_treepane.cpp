@@ -319,7 +319,7 @@ private slots:
         request.moved = g2;
         request.anchor = g2->firstChild;
         for (int message : {UM_MOVEGROUPINTO, UM_MOVEGROUPAFTER}) {
-            PaneMessageEvent event(message, 0, reinterpret_cast<quintptr>(&request));
+            PaneMessageEvent event(message, request);
             QCoreApplication::sendEvent(&app.frame(), &event);
         }
         QCOMPARE(ChildLabels(tree().rootItem()), (QStringList{"G1", "G2"}));
