@@ -16,8 +16,8 @@ BookView PaneViewKeeper::captureView() const {
 }
 
 // The tree first: the list then shows its group with nothing left to overrule it.
-void PaneViewKeeper::restoreView(const BookView& view) {
-    tree_.restoreView(view);
+void PaneViewKeeper::restoreView(const BookView& view, bool groupsChanged) {
+    tree_.restoreView(view, groupsChanged);
     list_.restoreView(view);
     QWidget* pane = view.activePane == 1 ? static_cast<QWidget*>(&list_) : &tree_;
     pane->setFocus(Qt::OtherFocusReason);

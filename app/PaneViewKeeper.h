@@ -15,7 +15,7 @@ public:
     PaneViewKeeper(CTlwTreeView& tree, CTlwListView& list, std::function<QWidget*()> activePane);
 
     BookView captureView() const override;
-    void restoreView(const BookView& view) override;
+    void restoreView(const BookView& view, bool groupsChanged) override;
 
 private:
     CTlwTreeView& tree_;

@@ -82,7 +82,8 @@ int main(int argc, char* argv[]) {
     }
     // What the undo's view costs: the list shows the million rows it showed before the step.
     const double showMs = MedianMs(
-        kRepetitions, [&] { selectHuge(); }, [&] {
+        kRepetitions, [&] { selectHuge(); },
+        [&] {
             tree.setCurrentItem(tree.rootItem());
             QCoreApplication::processEvents();
         });

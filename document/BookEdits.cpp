@@ -25,6 +25,7 @@ void BookEdits::endStep() {
     HistoryStep step{std::exchange(openName_, {}), std::exchange(open_, {}),
                      std::exchange(openView_, {}), captureView()};
     for (const Change& change : step.changes) {
+        step.groupsChanged = step.groupsChanged || ChangesGroups(change);
         if (change.kind == Change::Kind::Unlink)
             step.keptDone += change.entries;
         else if (change.kind == Change::Kind::Link)
@@ -228,7 +229,7 @@ void BookEdits::undo() {
         apply(*it, false);
     --done_;
     keptEntries_ = keptEntries_ - step.keptDone + step.keptUndone;
-    showView(step.before);
+    showView(step, false);
     afterMove(BookChange::Undone, wasClean);
 }
 
@@ -241,7 +242,7 @@ void BookEdits::redo() {
         apply(change, true);
     ++done_;
     keptEntries_ = keptEntries_ - step.keptUndone + step.keptDone;
-    showView(step.after);
+    showView(step, true);
     afterMove(BookChange::Redone, wasClean);
 }
 
@@ -272,7 +273,26 @@ BookView BookEdits::captureView() const {
     return viewKeeper_ ? viewKeeper_->captureView() : BookView{};
 }
 
-void BookEdits::showView(const BookView& view) {
+void BookEdits::showView(const HistoryStep& step, bool after) {
     if (viewKeeper_)
-        viewKeeper_->restoreView(view);
+        viewKeeper_->restoreView(after ? step.after : step.before, step.groupsChanged);
+}
+
+// A run linked or unlinked changes groups when one of its entries is a group: those below
+// come and go with it.
+bool BookEdits::ChangesGroups(const Change& change) {
+    switch (change.kind) {
+    case Change::Kind::Swap:
+        return change.first->IsGroup() || change.last->IsGroup();
+    case Change::Kind::Link:
+    case Change::Kind::Unlink:
+        for (const EntryNode* entry = change.first;; entry = entry->next) {
+            if (entry->IsGroup())
+                return true;
+            if (entry == change.last)
+                return false;
+        }
+    default:
+        return change.first->IsGroup();
+    }
 }

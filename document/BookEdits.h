@@ -25,12 +25,13 @@ struct BookView {
 };
 
 // Whoever knows what the panes show: asked when a step begins and ends, told to show it
-// again after an undo or a redo.
+// again after an undo or a redo. groupsChanged is false when the step left every group in
+// place with its name, so that what shows the groups alone may stay as it is.
 class BookViewKeeper {
 public:
     virtual ~BookViewKeeper() = default;
     virtual BookView captureView() const = 0;
-    virtual void restoreView(const BookView& view) = 0;
+    virtual void restoreView(const BookView& view, bool groupsChanged) = 0;
 };
 
 // How the book last changed, for whatever shows it or derives from it.
@@ -126,6 +127,7 @@ private:
         BookView before, after;
         std::size_t keptDone = 0;   // entries held apart while the step is in the book
         std::size_t keptUndone = 0; // and while it is undone
+        bool groupsChanged = false;
     };
 
     void record(Change change);
@@ -135,7 +137,8 @@ private:
     void dropStep(HistoryStep& step, bool done);
     void trimOldest();
     BookView captureView() const;
-    void showView(const BookView& view);
+    void showView(const HistoryStep& step, bool after);
+    static bool ChangesGroups(const Change& change);
     void afterMove(BookChange change, bool wasClean);
 
     EntryTree& tree_;

@@ -43,11 +43,21 @@ QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, in
     return section == NameColumn ? QStringLiteral("名前") : QStringLiteral("アドレス");
 }
 
+// Without the base's calls of rowCount and columnCount: the view asks for every row.
+QModelIndex EntryListModel::index(int row, int column, const QModelIndex& parent) const {
+    const bool exists = !parent.isValid() && row >= 0 && std::size_t(row) < rows_.size() &&
+                        (column == NameColumn || column == AddressColumn);
+    return exists ? createIndex(row, column) : QModelIndex();
+}
+
+// The view asks once per row when it lays out the rows, so a million rows make a million
+// calls: no bounds check behind the one of the index itself.
 Qt::ItemFlags EntryListModel::flags(const QModelIndex& index) const {
-    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-    if (index.isValid())
-        flags |= Qt::ItemIsDragEnabled;
-    if (index.isValid() && index.column() == NameColumn)
+    if (!index.isValid() || index.model() != this)
+        return {};
+    Qt::ItemFlags flags =
+        Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren | Qt::ItemIsDragEnabled;
+    if (index.column() == NameColumn)
         flags |= Qt::ItemIsEditable;
     return flags;
 }

@@ -168,11 +168,13 @@ void CTlwTreeView::captureView(BookView& view) const {
     }
 }
 
-// The items are made again from the book, which the step put back; the list is told what
-// to show by whoever restores the view, so no selection change reaches it from here.
-void CTlwTreeView::restoreView(const BookView& view) {
+// The items are made again from the book, which the step put back, when it changed groups;
+// the list is told what to show by whoever restores the view, so no selection change
+// reaches it from here.
+void CTlwTreeView::restoreView(const BookView& view, bool groupsChanged) {
     const QSignalBlocker quiet(this);
-    rebuildItems();
+    if (groupsChanged || !rootItem())
+        rebuildItems();
     rootItem()->setExpanded(view.rootExpanded);
     const std::unordered_set<const EntryNode*> open(view.expandedGroups.begin(),
                                                     view.expandedGroups.end());
@@ -183,8 +185,8 @@ void CTlwTreeView::restoreView(const BookView& view) {
         pending.pop_back();
         if (item->parent() && entryOf(item) == view.treeCurrent)
             current = item;
-        if (item->parent() && open.contains(entryOf(item)))
-            item->setExpanded(true);
+        if (item->parent())
+            item->setExpanded(open.contains(entryOf(item)));
         for (int i = 0; i < item->childCount(); ++i)
             pending.push_back(item->child(i));
     }

@@ -25,7 +25,8 @@ public:
     void onInitialUpdate() override;
     // The open items and the current one, and the same again after an undo or a redo.
     void captureView(BookView& view) const;
-    void restoreView(const BookView& view);
+    // Its items are made again only when the step changed groups.
+    void restoreView(const BookView& view, bool groupsChanged);
 
     static EntryNode* entryOf(const QTreeWidgetItem* item);
     QTreeWidgetItem* rootItem() const { return topLevelItem(0); }
