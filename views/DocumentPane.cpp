@@ -33,14 +33,8 @@ DocumentPane::DocumentPane(CTellwickDoc& document, Prompter& prompter)
 // An edit box has its own undo: the keys reach the book's only when no box has the focus.
 // Nothing is undone while a drag holds entries of the book.
 void DocumentPane::registerUndoCommands() {
-    const auto runOrPassOn = [this](void (BookEdits::*step)(), void (QLineEdit::*boxStep)()) {
-        if (auto* box = qobject_cast<QLineEdit*>(QApplication::focusWidget()))
-            (box->*boxStep)();
-        else if (!document_.dragging)
-            (document_.edits.*step)();
-    };
-    onCommand(ID_EDIT_UNDO, [=] { runOrPassOn(&BookEdits::undo, &QLineEdit::undo); });
-    onCommand(ID_EDIT_REDO, [=] { runOrPassOn(&BookEdits::redo, &QLineEdit::redo); });
+    onCommand(ID_EDIT_UNDO, [this] { takeHistoryStep(true); });
+    onCommand(ID_EDIT_REDO, [this] { takeHistoryStep(false); });
     onCommandState(ID_EDIT_UNDO, [this](CommandState& s) {
         s.enabled = document_.edits.canUndo() && !document_.dragging;
     });
@@ -63,6 +57,13 @@ void DocumentPane::registerPrintCommands() {
         if (printing_)
             printing_->preview(printedBook(), dialogParent());
     });
+}
+
+void DocumentPane::takeHistoryStep(bool back) {
+    if (auto* box = qobject_cast<QLineEdit*>(QApplication::focusWidget()))
+        back ? box->undo() : box->redo();
+    else if (!document_.dragging)
+        back ? document_.edits.undo() : document_.edits.redo();
 }
 
 PrintedBook DocumentPane::printedBook() const {

@@ -59,6 +59,8 @@ protected:
 private:
     void registerPrintCommands();
     void registerUndoCommands();
+    // Undo (back) or redo, in the focused edit box or else in the book.
+    void takeHistoryStep(bool back);
     PrintedBook printedBook() const;
     QWidget* dialogParent();
 
