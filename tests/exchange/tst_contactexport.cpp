@@ -274,13 +274,14 @@ void TestContactExport::addressPropertyByKind() {
 
 void TestContactExport::textThatIsNotCp932OrControlBecomesReplacement() {
     EntryTree tree;
+    // Line breaks are the control characters a value keeps, each as one "\n".
     const std::vector<std::string> addresses{"a\x01"
                                              "b",
-                                             "\x82\xA0\x81"};
+                                             "\x82\xA0\x81", "c\n\nd\r\ne\rf"};
     tree.AppendEntry(tree.NewEntry(EntryKind::Address, "\xFF\x82\xA0", addresses), nullptr, false);
     const std::vector<std::string> lines = CheckedVCard(Exported(tree, ContactFormat::VCard));
     QCOMPARE(ValuesOf(lines, "FN"), QStringList{"\uFFFDあ"});
-    QCOMPARE(ValuesOf(lines, "NOTE"), QStringList({"a\uFFFDb", "あ\uFFFD"}));
+    QCOMPARE(ValuesOf(lines, "NOTE"), QStringList({"a\uFFFDb", "あ\uFFFD", "c\n\nd\ne\nf"}));
 }
 
 void TestContactExport::csvOfABook() {
