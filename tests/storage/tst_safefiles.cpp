@@ -121,6 +121,37 @@ private slots:
         QVERIFY(Listing(QString::fromLocal8Bit(state) + "/tellwick/saves").isEmpty());
     }
 
+    // $XDG_STATE_HOME when it is an absolute path, else ~/.local/state, with /tmp for a home
+    // that is not set or empty.
+    void saveRecordFolderFollowsTheStateHome_data() {
+        QTest::addColumn<QByteArray>("state"); // null: not set
+        QTest::addColumn<QByteArray>("home");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("state home") << QByteArray("/s") << QByteArray("/h") << "/s/tellwick/saves";
+        QTest::newRow("relative state home")
+            << QByteArray("s") << QByteArray("/h") << "/h/.local/state/tellwick/saves";
+        QTest::newRow("empty home")
+            << QByteArray() << QByteArray("") << "/tmp/.local/state/tellwick/saves";
+        QTest::newRow("no home") << QByteArray() << QByteArray()
+                                 << "/tmp/.local/state/tellwick/saves";
+    }
+    void saveRecordFolderFollowsTheStateHome() {
+        QFETCH(QByteArray, state);
+        QFETCH(QByteArray, home);
+        QFETCH(QString, folder);
+        const QByteArray oldHome = qgetenv("HOME");
+        const auto restore = qScopeGuard([&] {
+            qputenv("HOME", oldHome);
+            qunsetenv("XDG_STATE_HOME");
+        });
+        const auto put = [](const char* name, const QByteArray& value) {
+            value.isNull() ? qunsetenv(name) : qputenv(name, value);
+        };
+        put("XDG_STATE_HOME", state);
+        put("HOME", home);
+        QCOMPARE(QString::fromStdString(SaveRecordFolder()), folder);
+    }
+
     void savedFileHoldsEveryByte_data() {
         QTest::addColumn<QString>("before"); // "none", "file" or "two names"
         QTest::addColumn<bool>("named");
