@@ -311,6 +311,8 @@ void TestContactExport::ldifForThunderbird() {
                         "03-1111-2222,03-3333-4444,03-5555-6666, lead\n"
                         "A+B <x>: \n",
                     tree);
+    const std::string edges(" a\0b ", 5); // blanks at its edges and a NUL, escaped in its dn
+    tree.AppendEntry(tree.NewEntry(EntryKind::Address, edges), nullptr, false);
     const auto base64 = [](const std::string& text) {
         return QByteArray::fromStdString(text).toBase64().toStdString();
     };
@@ -334,7 +336,12 @@ void TestContactExport::ldifForThunderbird() {
                  "\n\n"
                  "dn: cn=A\\+B \\<x\\>\nobjectclass: top\nobjectclass: person\n"
                  "objectclass: organizationalPerson\nobjectclass: inetOrgPerson\n"
-                 "objectclass: mozillaAbPersonAlpha\ncn: A+B <x>\n\n");
+                 "objectclass: mozillaAbPersonAlpha\ncn: A+B <x>\n\n"
+                 "dn:: " +
+                 base64("cn=\\ a\\00b\\ ") +
+                 "\nobjectclass: top\nobjectclass: person\nobjectclass: organizationalPerson\n"
+                 "objectclass: inetOrgPerson\nobjectclass: mozillaAbPersonAlpha\ncn:: " +
+                 base64(edges) + "\n\n");
 }
 
 void TestContactExport::emptyBook() {
