@@ -8,7 +8,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -150,6 +152,25 @@ private slots:
         put("XDG_STATE_HOME", state);
         put("HOME", home);
         QCOMPARE(QString::fromStdString(SaveRecordFolder()), folder);
+    }
+
+    // A FIFO takes the bytes as they come, in place; an errno the writer left behind from a
+    // call it got over is no failure of the save.
+    void aFifoIsWrittenInPlace() {
+        const QByteArray fifo = Name(path("fifo"));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        const auto closeReader = qScopeGuard([reader] { ::close(reader); });
+        const auto write = [](std::ostream& out) {
+            out << "book";
+            errno = ENOENT;
+        };
+        QCOMPARE(SaveFileSafely(fifo.toStdString(), {}, write, SpecialFiles::WriteDirectly).error,
+                 0);
+        char bytes[8] = {};
+        QCOMPARE(::read(reader, bytes, sizeof bytes), ssize_t(4));
+        QCOMPARE(QByteArray(bytes, 4), QByteArray("book"));
     }
 
     void savedFileHoldsEveryByte_data() {
