@@ -234,6 +234,35 @@ private slots:
         verifyStillServing(8);
     }
 
+    // Started with standard input closed, as a desktop may start it, the server holds its
+    // spare descriptor as 0, and still gives it up for the waiting client.
+    void dropsTheWaitingClientWithStandardInputClosed() {
+        const int savedInput = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
+        QVERIFY(savedInput >= 0);
+        ::close(0);
+        const auto restoreInput = qScopeGuard([savedInput] {
+            ::dup2(savedInput, 0);
+            ::close(savedInput);
+        });
+        ShellRequestQueue queue([](const ShellRequest&) {});
+        ShellServer server(queue);
+        QCOMPARE(QFile::symLinkTarget(QStringLiteral("/proc/self/fd/0")), "/dev/null");
+        QVERIFY(server.listen(dir_.filePath("stdin-closed")));
+        int dropped = 0;
+        QLocalSocket client;
+        client.connectToServer(server.socketPath());
+        QVERIFY(client.waitForConnected(2000));
+        connect(&client, &QLocalSocket::disconnected, this, [&dropped] { ++dropped; });
+        std::vector<int> hogs;
+        for (int fd = -1; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+            hogs.push_back(fd);
+        const auto release = qScopeGuard([&] {
+            for (int hog : hogs)
+                ::close(hog);
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(dropped, 1, 2000);
+    }
+
     void openConnectionsAreBounded() {
         QList<ShellRequest> served;
         ShellRequestQueue queue([&](const ShellRequest& request) { served << request; });

@@ -274,13 +274,14 @@ void TestContactExport::addressPropertyByKind() {
 
 void TestContactExport::textThatIsNotCp932OrControlBecomesReplacement() {
     EntryTree tree;
+    // Line breaks are the control characters a value keeps, each as one "\n".
     const std::vector<std::string> addresses{"a\x01"
                                              "b",
-                                             "\x82\xA0\x81"};
+                                             "\x82\xA0\x81", "c\n\nd\r\ne\rf"};
     tree.AppendEntry(tree.NewEntry(EntryKind::Address, "\xFF\x82\xA0", addresses), nullptr, false);
     const std::vector<std::string> lines = CheckedVCard(Exported(tree, ContactFormat::VCard));
     QCOMPARE(ValuesOf(lines, "FN"), QStringList{"\uFFFDあ"});
-    QCOMPARE(ValuesOf(lines, "NOTE"), QStringList({"a\uFFFDb", "あ\uFFFD"}));
+    QCOMPARE(ValuesOf(lines, "NOTE"), QStringList({"a\uFFFDb", "あ\uFFFD", "c\n\nd\ne\nf"}));
 }
 
 void TestContactExport::csvOfABook() {
@@ -310,6 +311,8 @@ void TestContactExport::ldifForThunderbird() {
                         "03-1111-2222,03-3333-4444,03-5555-6666, lead\n"
                         "A+B <x>: \n",
                     tree);
+    const std::string edges(" a\0b ", 5); // blanks at its edges and a NUL, escaped in its dn
+    tree.AppendEntry(tree.NewEntry(EntryKind::Address, edges), nullptr, false);
     const auto base64 = [](const std::string& text) {
         return QByteArray::fromStdString(text).toBase64().toStdString();
     };
@@ -333,7 +336,12 @@ void TestContactExport::ldifForThunderbird() {
                  "\n\n"
                  "dn: cn=A\\+B \\<x\\>\nobjectclass: top\nobjectclass: person\n"
                  "objectclass: organizationalPerson\nobjectclass: inetOrgPerson\n"
-                 "objectclass: mozillaAbPersonAlpha\ncn: A+B <x>\n\n");
+                 "objectclass: mozillaAbPersonAlpha\ncn: A+B <x>\n\n"
+                 "dn:: " +
+                 base64("cn=\\ a\\00b\\ ") +
+                 "\nobjectclass: top\nobjectclass: person\nobjectclass: organizationalPerson\n"
+                 "objectclass: inetOrgPerson\nobjectclass: mozillaAbPersonAlpha\ncn:: " +
+                 base64(edges) + "\n\n");
 }
 
 void TestContactExport::emptyBook() {

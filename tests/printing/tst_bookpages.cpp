@@ -1,11 +1,13 @@
 // The book's pages drawn on a PDF writer and read back with poppler's tools.
 #include "file/BookFormat.h"
 #include "printing/BookPages.h"
+#include "printing/PrintFonts.h"
 #include "printing/ReadingOrder.h"
 #include "tests/support/PdfText.h"
 
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRawFont>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -97,6 +99,18 @@ private slots:
         for (const QString& name : names)
             book.address(name, {});
         QCOMPARE(PrintedLines(render(book, title)), QStringList{title} + book.printed());
+    }
+
+    // The copy of the Japanese face keeps the character map version of the face: readers
+    // stricter than this process's (HarfBuzz) refuse a map of any other version.
+    void theBookCopyOfAFaceKeepsItsMapVersion() {
+        const QStringList families = JapanesePrintFont(10).families();
+        QVERIFY2(families.value(1).startsWith(QStringLiteral("Tellwick Print ")),
+                 qPrintable(families.join(u',')));
+        const QByteArray copy = QRawFont::fromFont(QFont(families[1])).fontTable("cmap");
+        const QByteArray face = QRawFont::fromFont(QFont(families[2])).fontTable("cmap");
+        QVERIFY(copy.size() > 4 && face.size() > 4);
+        QCOMPARE(copy.left(2), face.left(2));
     }
 
     // Every word stays inside the margins, above the page number, which counts the pages; a

@@ -8,7 +8,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -119,6 +121,56 @@ private slots:
         QVERIFY(Save(book, newBytes).ok());
         QVERIFY(ReadBytes(book) == newBytes);
         QVERIFY(Listing(QString::fromLocal8Bit(state) + "/tellwick/saves").isEmpty());
+    }
+
+    // $XDG_STATE_HOME when it is an absolute path, else ~/.local/state, with /tmp for a home
+    // that is not set or empty.
+    void saveRecordFolderFollowsTheStateHome_data() {
+        QTest::addColumn<QByteArray>("state"); // null: not set
+        QTest::addColumn<QByteArray>("home");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("state home") << QByteArray("/s") << QByteArray("/h") << "/s/tellwick/saves";
+        QTest::newRow("relative state home")
+            << QByteArray("s") << QByteArray("/h") << "/h/.local/state/tellwick/saves";
+        QTest::newRow("empty home")
+            << QByteArray() << QByteArray("") << "/tmp/.local/state/tellwick/saves";
+        QTest::newRow("no home") << QByteArray() << QByteArray()
+                                 << "/tmp/.local/state/tellwick/saves";
+    }
+    void saveRecordFolderFollowsTheStateHome() {
+        QFETCH(QByteArray, state);
+        QFETCH(QByteArray, home);
+        QFETCH(QString, folder);
+        const QByteArray oldHome = qgetenv("HOME");
+        const auto restore = qScopeGuard([&] {
+            qputenv("HOME", oldHome);
+            qunsetenv("XDG_STATE_HOME");
+        });
+        const auto put = [](const char* name, const QByteArray& value) {
+            value.isNull() ? qunsetenv(name) : qputenv(name, value);
+        };
+        put("XDG_STATE_HOME", state);
+        put("HOME", home);
+        QCOMPARE(QString::fromStdString(SaveRecordFolder()), folder);
+    }
+
+    // A FIFO takes the bytes as they come, in place; an errno the writer left behind from a
+    // call it got over is no failure of the save.
+    void aFifoIsWrittenInPlace() {
+        const QByteArray fifo = Name(path("fifo"));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        const auto closeReader = qScopeGuard([reader] { ::close(reader); });
+        const auto write = [](std::ostream& out) {
+            out << "book";
+            errno = ENOENT;
+        };
+        QCOMPARE(SaveFileSafely(fifo.toStdString(), {}, write, SpecialFiles::WriteDirectly).error,
+                 0);
+        char bytes[8] = {};
+        QCOMPARE(::read(reader, bytes, sizeof bytes), ssize_t(4));
+        QCOMPARE(QByteArray(bytes, 4), QByteArray("book"));
     }
 
     void savedFileHoldsEveryByte_data() {

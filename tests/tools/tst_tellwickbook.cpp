@@ -725,6 +725,11 @@ void TestTellwickBook::helpAndVersion() {
     const Result help = Run({"check", "--help"});
     QCOMPARE(help.exitCode, 0);
     QVERIFY(help.out.startsWith("Usage: tellwick-book normalize FILE [-o OUT]\n"));
+    // The synopsis is what users copy: each option spelled as the parser takes it.
+    QVERIFY(help.out.contains(
+        "       tellwick-book export --format vcard|csv|ldif FILE [-o OUT [--force]]\n"
+        "       tellwick-book import --format vcard|csv CONTACTS -o BOOK "
+        "[--replace-unencodable]\n"));
     const Result version = Run({"--version"});
     QCOMPARE(version.exitCode, 0);
     QCOMPARE(version.out, QByteArray("tellwick-book 1.0\n"));

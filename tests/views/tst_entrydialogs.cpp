@@ -376,6 +376,11 @@ private slots:
     void dialogsAreLaidOutCleanly() {
         for (bool group : {false, true}) {
             std::unique_ptr<QDialog> dialog = LoadedDialog(group, Entry("old", {"a"}));
+            // As tall as the original's dialog units, eighths of a line, unless its content
+            // needs more.
+            QCOMPARE(dialog->height(),
+                     std::max((group ? 49 : 93) * dialog->fontMetrics().height() / 8,
+                              dialog->minimumSizeHint().height()));
             QCOMPARE(DialogLayoutProblems(*dialog), QStringList());
             QVERIFY(Open(*dialog));
             ReplaceText(Child<QLineEdit>(*dialog, "nameEdit"), "#x");
