@@ -42,8 +42,13 @@ QAction* MainMenus::command(int id, const QString& menuText) {
 void MainMenus::buildMenus() {
     QMenuBar* bar = frame_.menuBar();
     fileMenu_ = bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
+    fileMenu_->addAction(command(ID_FILE_NEW, QStringLiteral("新規作成(&N)")));
     fileMenu_->addAction(command(ID_FILE_OPEN, QStringLiteral("開く(&O)...")));
     fileMenu_->addAction(command(ID_FILE_SAVE, QStringLiteral("保存(&S)")));
+    fileMenu_->addAction(command(ID_FILE_SAVE_AS, QStringLiteral("名前を付けて保存(&A)...")));
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(command(ID_FILE_PRINT, QStringLiteral("印刷(&P)...")));
+    fileMenu_->addAction(command(ID_FILE_PRINT_PREVIEW, QStringLiteral("印刷ﾌﾟﾚﾋﾞｭｰ(&V)")));
     fileMenu_->addSeparator();
     recentPlaceholder_ = fileMenu_->addAction(QStringLiteral("最新のﾌｧｲﾙ"));
     recentPlaceholder_->setEnabled(false);
@@ -54,6 +59,10 @@ void MainMenus::buildMenus() {
     edit->addAction(command(ID_EDIT_UNDO));
     edit->addAction(command(ID_EDIT_REDO));
     nameUndoSteps({}, {});
+    edit->addSeparator();
+    edit->addAction(command(ID_EDIT_CUT, QStringLiteral("切り取り(&T)")));
+    edit->addAction(command(ID_EDIT_COPY, QStringLiteral("コピー(&C)")));
+    edit->addAction(command(ID_EDIT_PASTE, QStringLiteral("貼り付け(&P)")));
     edit->addSeparator();
     edit->addAction(command(ID_DELETE, QStringLiteral("削除")));
     edit->addSeparator();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <istream>
 #include <ostream>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -50,6 +51,8 @@ void ReadBook(std::istream& archive, EntryTree& tree);
 // Writes the whole tree with CR LF line ends; an empty tree writes nothing.
 // Throws BookIoError when the stream fails.
 void WriteBook(std::ostream& archive, const EntryTree& tree);
+// Writes each entry with everything below it, as the top level of a book of their own.
+void WriteEntries(std::ostream& archive, std::span<const EntryNode* const> entries);
 // The exact number of bytes WriteBook writes for the tree, UINT64_MAX when that does not fit;
 // lets a caller see before writing whether the book fits where it goes.
 std::uint64_t BookOutputSize(const EntryTree& tree);

@@ -129,11 +129,10 @@ void WriteEndGroup(ChunkedOutput& out, std::size_t depth) {
     out.Append("END GROUP\r\n");
 }
 
-} // namespace
-
-void WriteBook(std::ostream& archive, const EntryTree& tree) {
-    ChunkedOutput out(archive);
-    const EntryNode* entry = tree.first;
+// Writes first and what follows it in tree order: everything after it in the book when root
+// is null, else only root's subtree (first is then root).
+void WriteFrom(ChunkedOutput& out, const EntryNode* first, const EntryNode* root) {
+    const EntryNode* entry = first;
     std::size_t depth = 0;
     while (entry) {
         WriteEntryLine(out, *entry, depth);
@@ -146,16 +145,36 @@ void WriteBook(std::ostream& archive, const EntryTree& tree) {
             WriteEndGroup(out, depth);
         }
         // Climb out of every group whose chain ends here, closing each one.
-        while (entry && !entry->next) {
+        while (entry && entry != root && !entry->next) {
             entry = entry->parent;
             if (entry)
                 WriteEndGroup(out, --depth);
         }
+        if (entry == root)
+            break;
         if (entry)
             entry = entry->next;
     }
+}
+
+void Finish(ChunkedOutput& out, std::ostream& archive) {
     out.Flush();
     archive.flush();
     if (!archive)
         throw BookIoError("write error");
+}
+
+} // namespace
+
+void WriteBook(std::ostream& archive, const EntryTree& tree) {
+    ChunkedOutput out(archive);
+    WriteFrom(out, tree.first, nullptr);
+    Finish(out, archive);
+}
+
+void WriteEntries(std::ostream& archive, std::span<const EntryNode* const> entries) {
+    ChunkedOutput out(archive);
+    for (const EntryNode* entry : entries)
+        WriteFrom(out, entry, entry);
+    Finish(out, archive);
 }

@@ -28,6 +28,7 @@ DocumentManager::DocumentManager(Document& document, Prompter& prompter,
     : QObject(parent), document_(document), prompter_(prompter), recentFiles_(recentFiles),
       template_(std::move(docTemplate)) {
     onCommand(ID_FILE_SAVE, [this] { fileSave(); });
+    onCommand(ID_FILE_SAVE_AS, [this] { saveAs(); });
 }
 
 QList<FileFilter> DocumentManager::fileFilters() const {

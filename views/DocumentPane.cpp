@@ -4,6 +4,7 @@
 #include "ClickToRename.h"
 
 #include "DragImage.h"
+#include "EntryClipboard.h"
 #include "EntryDialogs.h"
 #include "document/TellwickDoc.h"
 #include "framework/Prompter.h"
@@ -22,10 +23,8 @@ DocumentPane::DocumentPane(CTellwickDoc& document, Prompter& prompter)
     : document_(document), prompter_(prompter) {
     document_.addView(this);
     onCommandState(ID_FILE_SAVE, [this](CommandState& s) { s.enabled = document_.isModified(); });
-    onCommandState(ID_EDIT_CUT, [](CommandState& s) { s.enabled = false; });
-    onCommandState(ID_EDIT_COPY, [](CommandState& s) { s.enabled = false; });
     onCommandState(ID_EDIT_PASTE,
-                   [this](CommandState& s) { s.enabled = !document_.clipList.empty(); });
+                   [](CommandState& s) { s.enabled = EntryClipboard::instance().pasteable(); });
     registerPrintCommands();
     registerUndoCommands();
 }

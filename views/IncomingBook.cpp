@@ -101,6 +101,13 @@ IncomingRead ReadContactFile(const QString& path, ContactFormat format, EntryTre
                         OpenFailureText(path, result.error), Prompter::Icon::Warning);
         return IncomingRead::Failed;
     }
+    return ReadContactText(path, format, text, into, prompter, parent);
+}
+
+} // namespace
+
+IncomingRead ReadContactText(const QString& path, ContactFormat format, const std::string& text,
+                             EntryTree& into, Prompter& prompter, QWidget* parent) {
     QString error;
     ImportReport report = Import(format, text, into, false, error);
     if (!report.unencodable.empty()) {
@@ -117,8 +124,6 @@ IncomingRead ReadContactFile(const QString& path, ContactFormat format, EntryTre
     }
     return IncomingRead::Read;
 }
-
-} // namespace
 
 QList<FileFilter> ContactFileFilters() {
     return {

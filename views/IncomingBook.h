@@ -3,10 +3,13 @@
 #include <QList>
 #include <QString>
 
+#include <string>
+
 class EntryTree;
 class Prompter;
 class QWidget;
 struct FileFilter;
+enum class ContactFormat;
 
 // The contact formats read through the importer, for the file dialogs.
 QList<FileFilter> ContactFileFilters();
@@ -27,3 +30,7 @@ enum class IncomingRead { Read, Declined, Failed };
 // through prompter; unless Read, into is left empty.
 IncomingRead ReadIncomingBook(const QString& path, EntryTree& into, Prompter& prompter,
                               QWidget* parent);
+// The same for contact text already read, from the file at path or from elsewhere (path then
+// names where it came from in the messages).
+IncomingRead ReadContactText(const QString& path, ContactFormat format, const std::string& text,
+                             EntryTree& into, Prompter& prompter, QWidget* parent);

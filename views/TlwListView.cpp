@@ -2,6 +2,7 @@
 
 #include "ClickToRename.h"
 #include "DragImage.h"
+#include "EntryClipboard.h"
 #include "EntryListModel.h"
 #include "FocusedSelectionLook.h"
 #include "NameEditDelegate.h"
@@ -269,6 +270,10 @@ void CTlwListView::runContextMenu(int row, const QPoint& globalPos) {
         return;
     QMenu menu(this);
     const QList<QPair<QString, void (CTlwListView::*)()>> lines = {
+        {QStringLiteral("切り取り"), &CTlwListView::cutEntries},
+        {QStringLiteral("コピー"), &CTlwListView::copyEntries},
+        {QStringLiteral("貼り付け"), &CTlwListView::pasteEntries},
+        {{}, nullptr},
         {QStringLiteral("削除"), &CTlwListView::deleteCurrent},
         {{}, nullptr},
         {QStringLiteral("アドレスの挿入"), &CTlwListView::insertAddress},
@@ -284,6 +289,7 @@ void CTlwListView::runContextMenu(int row, const QPoint& globalPos) {
         else
             menu.addSeparator();
     }
+    menu.actions().at(2)->setEnabled(EntryClipboard::instance().pasteable());
     // The lines go straight to this pane's handlers, whatever the command states say.
     if (QAction* chosen = prompter_.runMenu(menu, globalPos); handlers.contains(chosen))
         (this->*handlers.value(chosen))();

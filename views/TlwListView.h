@@ -8,6 +8,7 @@
 #include <vector>
 
 class CTellwickDoc;
+class EntryTree;
 struct BookView;
 class Prompter;
 class EntryListModel;
@@ -79,6 +80,19 @@ private:
     void openRow(int row);
     void runContextMenu(int row, const QPoint& globalPos);
     void loadBookAtSelection();
+    // Links the entries of incoming where an insert goes, shows and selects their rows.
+    void insertBook(EntryTree& incoming);
+    // The selected rows in order; rowsActedOn gives the current row when none is selected.
+    std::vector<int> selectedRowNumbers() const;
+    std::vector<int> rowsActedOn() const;
+    std::vector<EntryNode*> entriesToCopy() const;
+    // Takes the rows' entries out of the book, as one part of a step.
+    void removeRows(const std::vector<int>& rows);
+    void deleteSelected(const std::vector<int>& rows);
+    void moveSelected(int step, const std::vector<int>& rows);
+    void copyEntries();
+    void cutEntries();
+    void pasteEntries();
     void beginDrag(int pressedRow);
     std::vector<EntryNode*> selectedEntries() const;
     void dragOver(const QPoint& viewportPoint) override;

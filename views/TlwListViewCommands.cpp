@@ -2,6 +2,7 @@
 #include "TlwListView.h"
 
 #include "Commands.h"
+#include "EntryClipboard.h"
 #include "EntryDialogs.h"
 #include "EntryListModel.h"
 #include "EntryText.h"
@@ -9,8 +10,13 @@
 #include "PaneMessages.h"
 #include "document/TellwickDoc.h"
 #include "framework/Prompter.h"
+#include "framework/StandardCommands.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <algorithm>
 
 #include <vector>
 
@@ -23,6 +29,12 @@ void CTlwListView::registerCommands() {
     onCommand(ID_MOVE_UP, [this] { moveCurrent(-1); });
     onCommand(ID_MOVE_DOWN, [this] { moveCurrent(1); });
     onCommand(ID_LOAD_AT_SELECTION, [this] { loadBookAtSelection(); });
+    onCommand(ID_EDIT_COPY, [this] { copyEntries(); });
+    onCommand(ID_EDIT_CUT, [this] { cutEntries(); });
+    onCommand(ID_EDIT_PASTE, [this] { pasteEntries(); });
+    const auto somethingToCopy = [this](CommandState& s) { s.enabled = !entriesToCopy().empty(); };
+    onCommandState(ID_EDIT_COPY, somethingToCopy);
+    onCommandState(ID_EDIT_CUT, somethingToCopy);
     // The current row is the view's current index: finding it costs nothing at idle.
     const auto rowCurrent = [this](CommandState& s) { s.enabled = currentRow() >= 0; };
     for (int id : {ID_DELETE, ID_MOVE_UP, ID_MOVE_DOWN, ID_PROPERTIES})
@@ -67,7 +79,10 @@ void CTlwListView::showProperties() {
     sendToFrame(UM_RENAMEGROUP, entry);
 }
 
+// With more than one row selected every one goes, after one question.
 void CTlwListView::deleteCurrent() {
+    if (const std::vector<int> selected = selectedRowNumbers(); selected.size() > 1)
+        return deleteSelected(selected);
     const int row = currentRow();
     EntryNode* entry = rows_->entryAt(row);
     if (!entry)
@@ -146,6 +161,8 @@ void CTlwListView::insertSeparator() {
 // places. The pair's rows are re-made so that the row of the entry that stays put is the
 // one deleted: the moved entry's row keeps the focus, and the selection stays with its row.
 void CTlwListView::moveCurrent(int step) {
+    if (const std::vector<int> selected = selectedRowNumbers(); selected.size() > 1)
+        return moveSelected(step, selected);
     const int count = rows_->rowCount();
     const int current = currentRow();
     const int top = step < 0 ? current - 1 : current;
@@ -201,9 +218,13 @@ void CTlwListView::loadAtSelection(const QString& path) {
     EntryTree incoming;
     if (ReadIncomingBook(path, incoming, prompter_, this) != IncomingRead::Read)
         return;
+    const auto edit = document_.edits.beginStep(QStringLiteral("選択位置に読み込み"));
+    insertBook(incoming);
+}
+
+void CTlwListView::insertBook(EntryTree& incoming) {
     if (!incoming.first)
         return;
-    const auto edit = document_.edits.beginStep(QStringLiteral("選択位置に読み込み"));
     const InsertPlace place = insertPlace();
     BookEdits& edits = document_.edits;
     const EntryNode* end = place.anchor  ? place.anchor->next
@@ -222,4 +243,109 @@ void CTlwListView::loadAtSelection(const QString& path) {
     rows_->insertEntries(place.row, added);
     if (firstGroup)
         sendToFrame(UM_REFRESHGROUP, firstGroup);
+    const int count = static_cast<int>(added.size());
+    selectionModel()->select(
+        QItemSelection(rows_->index(place.row, 0), rows_->index(place.row + count - 1, 0)),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+std::vector<int> CTlwListView::selectedRowNumbers() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+std::vector<int> CTlwListView::rowsActedOn() const {
+    std::vector<int> rows = selectedRowNumbers();
+    if (rows.empty() && rows_->entryAt(currentRow()))
+        rows.push_back(currentRow());
+    return rows;
+}
+
+std::vector<EntryNode*> CTlwListView::entriesToCopy() const {
+    std::vector<EntryNode*> entries;
+    for (int row : rowsActedOn())
+        entries.push_back(rows_->entryAt(row));
+    return entries;
+}
+
+// From the last row up, so the row numbers still ahead stay right.
+void CTlwListView::removeRows(const std::vector<int>& rows) {
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+        EntryNode* entry = rows_->entryAt(*it);
+        rows_->removeEntry(*it);
+        sendToFrame(UM_DELETEGROUP, entry);
+        document_.edits.removeEntry(entry);
+    }
+}
+
+void CTlwListView::deleteSelected(const std::vector<int>& rows) {
+    const QString question = QStringLiteral("選択した %1 個の項目を削除しますか?").arg(rows.size());
+    if (prompter_.ask(this, QStringLiteral("項目の削除"), question, Prompter::Buttons::YesNo,
+                      Prompter::Icon::Question, Prompter::Answer::Yes) != Prompter::Answer::Yes)
+        return;
+    const auto edit = document_.edits.beginStep(QStringLiteral("削除"));
+    removeRows(rows);
+}
+
+// Each selected row moves one place, the others closing up behind them; the selection and
+// the current row go with them. Nothing moves when a selected row is already at the end.
+void CTlwListView::moveSelected(int step, const std::vector<int>& rows) {
+    if ((step < 0 && rows.front() == 0) || (step > 0 && rows.back() == rows_->rowCount() - 1)) {
+        prompter_.beep();
+        return;
+    }
+    const auto edit = document_.edits.beginStep(step < 0 ? QStringLiteral("上へ移動")
+                                                         : QStringLiteral("下へ移動"));
+    const int current = currentRow();
+    bool groups = false;
+    const auto moveRow = [&](int row) {
+        EntryNode* moving = rows_->entryAt(row);
+        EntryNode* neighbour = rows_->entryAt(row + step);
+        groups = groups || moving->IsGroup() || neighbour->IsGroup();
+        document_.edits.swapEntries(moving, neighbour);
+        rows_->entryChanged(row);
+        rows_->entryChanged(row + step);
+    };
+    if (step < 0)
+        std::for_each(rows.begin(), rows.end(), moveRow);
+    else
+        std::for_each(rows.rbegin(), rows.rend(), moveRow);
+    QItemSelection moved;
+    for (int row : rows)
+        moved.select(rows_->index(row + step, 0), rows_->index(row + step, 0));
+    if (std::binary_search(rows.begin(), rows.end(), current))
+        setCurrentRow(current + step);
+    selectionModel()->select(moved,
+                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    // The entries exchanged contents: the tree re-makes the items of the chain's groups.
+    if (groups)
+        sendToFrame(UM_REFRESHGROUP, rows_->entryAt(rows.front()));
+}
+
+void CTlwListView::copyEntries() {
+    const std::vector<EntryNode*> entries = entriesToCopy();
+    if (!entries.empty())
+        EntryClipboard::copy(std::vector<const EntryNode*>(entries.begin(), entries.end()));
+}
+
+// Copy, then the rows go without a question: the cut can be undone.
+void CTlwListView::cutEntries() {
+    const std::vector<int> rows = rowsActedOn();
+    if (rows.empty())
+        return;
+    copyEntries();
+    const auto edit = document_.edits.beginStep(QStringLiteral("切り取り"));
+    removeRows(rows);
+}
+
+void CTlwListView::pasteEntries() {
+    EntryTree incoming;
+    if (EntryClipboard::read(QGuiApplication::clipboard()->mimeData(), incoming, prompter_, this) !=
+        IncomingRead::Read)
+        return;
+    const auto edit = document_.edits.beginStep(QStringLiteral("貼り付け"));
+    insertBook(incoming);
 }

@@ -57,6 +57,12 @@ private:
     // The reason the name was refused, or empty when it was stored.
     QString renameInPlace(QTreeWidgetItem* item, const QString& text);
     void deleteSelectedGroup();
+    // The selected group with everything below it; the root item is the whole book's.
+    void copySelectedGroup();
+    void cutSelectedGroup();
+    void pasteIntoSelectedGroup();
+    // Takes the group's item and entry out of the book, as one part of a step.
+    void removeSelectedGroup();
     void editSelectedGroup();
     void moveSelectedGroup(int step);
     void expandSubtree(QTreeWidgetItem* top);

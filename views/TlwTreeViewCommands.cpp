@@ -2,6 +2,7 @@
 #include "TlwTreeView.h"
 
 #include "Commands.h"
+#include "EntryClipboard.h"
 #include "EntryDialogs.h"
 #include "EntryText.h"
 #include "ItemTrees.h"
@@ -9,9 +10,12 @@
 #include "PaneMessages.h"
 #include "document/TellwickDoc.h"
 #include "framework/Prompter.h"
+#include "framework/StandardCommands.h"
 
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 
@@ -27,8 +31,12 @@ void CTlwTreeView::registerCommands() {
     onCommand(ID_PROPERTIES, [this] { editSelectedGroup(); });
     onCommand(ID_MOVE_UP, [this] { moveSelectedGroup(-1); });
     onCommand(ID_MOVE_DOWN, [this] { moveSelectedGroup(1); });
+    onCommand(ID_EDIT_COPY, [this] { copySelectedGroup(); });
+    onCommand(ID_EDIT_CUT, [this] { cutSelectedGroup(); });
+    onCommand(ID_EDIT_PASTE, [this] { pasteIntoSelectedGroup(); });
     const auto groupSelected = [this](CommandState& s) { s.enabled = selectedEntry() != nullptr; };
-    for (int id : {ID_DELETE, ID_MOVE_UP, ID_MOVE_DOWN})
+    for (int id :
+         {int(ID_DELETE), int(ID_MOVE_UP), int(ID_MOVE_DOWN), int(ID_EDIT_COPY), int(ID_EDIT_CUT)})
         onCommandState(id, groupSelected);
     onCommandState(ID_PROPERTIES, [this](CommandState& s) {
         const EntryNode* entry = selectedEntry();
@@ -79,9 +87,46 @@ void CTlwTreeView::deleteSelectedGroup() {
                       Prompter::Icon::Question, Prompter::Answer::Yes) != Prompter::Answer::Yes)
         return;
     const auto edit = document_.edits.beginStep(QStringLiteral("削除"));
+    removeSelectedGroup();
+}
+
+void CTlwTreeView::removeSelectedGroup() {
+    QTreeWidgetItem* item = currentItem();
+    EntryNode* group = entryOf(item);
     DeleteItemTree(item);
     document_.edits.removeEntry(group);
     sendToFrame(UM_SHOWGROUP, selectedEntry());
+}
+
+void CTlwTreeView::copySelectedGroup() {
+    if (const EntryNode* group = selectedEntry())
+        EntryClipboard::copy(std::span<const EntryNode* const>(&group, 1));
+}
+
+// Copy, then the group goes without a question: the cut can be undone.
+void CTlwTreeView::cutSelectedGroup() {
+    if (!selectedEntry())
+        return;
+    copySelectedGroup();
+    const auto edit = document_.edits.beginStep(QStringLiteral("切り取り"));
+    removeSelectedGroup();
+}
+
+// First into the selected group; with the root item selected, at the end of the top level.
+void CTlwTreeView::pasteIntoSelectedGroup() {
+    EntryTree incoming;
+    if (EntryClipboard::read(QGuiApplication::clipboard()->mimeData(), incoming, prompter_, this) !=
+            IncomingRead::Read ||
+        !incoming.first)
+        return;
+    const auto edit = document_.edits.beginStep(QStringLiteral("貼り付け"));
+    EntryNode* group = selectedEntry();
+    EntryNode* first = group ? document_.edits.takeBookInto(incoming, group)
+                             : document_.edits.takeBookAfter(incoming, nullptr);
+    refreshGroup(first);
+    if (QTreeWidgetItem* item = currentItem())
+        item->setExpanded(true);
+    sendToFrame(UM_SHOWGROUP, group);
 }
 
 void CTlwTreeView::editSelectedGroup() {
@@ -141,11 +186,22 @@ void CTlwTreeView::contextMenuEvent(QContextMenuEvent* event) {
     const QPoint at =
         byKeyboard ? viewport()->mapToGlobal(visualItemRect(item).center()) : event->globalPos();
     QMenu menu(this);
+    QAction* cut = menu.addAction(QStringLiteral("切り取り"));
+    QAction* copy = menu.addAction(QStringLiteral("コピー"));
+    QAction* paste = menu.addAction(QStringLiteral("貼り付け"));
+    paste->setEnabled(EntryClipboard::instance().pasteable());
+    menu.addSeparator();
     QAction* remove = menu.addAction(QStringLiteral("削除"));
     menu.addSeparator();
     QAction* properties = menu.addAction(QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ"));
     QAction* chosen = prompter_.runMenu(menu, at);
-    if (chosen == remove)
+    if (chosen == cut)
+        cutSelectedGroup();
+    else if (chosen == copy)
+        copySelectedGroup();
+    else if (chosen == paste)
+        pasteIntoSelectedGroup();
+    else if (chosen == remove)
         deleteSelectedGroup();
     else if (chosen == properties)
         editSelectedGroup();

@@ -55,17 +55,32 @@ private slots:
     void init() { QVERIFY(dir_.isValid()); }
     void cleanup() { closeApp(); }
 
+    // Save As from the File menu writes the book to a new file, which the window then shows.
+    void saveAsFromTheMenuWritesANewFile() {
+        open(kBook);
+        const QString copy = dir_.filePath(QStringLiteral("copy.tlw"));
+        prompter_->saveChoices << copy;
+        menu(0)->actions().at(3)->trigger();
+        QFile written(copy);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), kBook);
+        QCOMPARE(app_->document().title(), QStringLiteral("copy.tlw"));
+    }
+
     void menusReadAsListed() {
         open(kBook);
         QStringList file = MenuTexts(menu(0));
-        QVERIFY(file.size() > 3 && file[3].startsWith("&1 ") && file[3].endsWith("book.tlw"));
-        file[3] = QStringLiteral("(the book just opened)");
-        QCOMPARE(file, (QStringList{"開く(&O)...\tCtrl+O", "保存(&S)\tCtrl+S", "-",
+        QVERIFY(file.size() > 8 && file[8].startsWith("&1 ") && file[8].endsWith("book.tlw"));
+        file[8] = QStringLiteral("(the book just opened)");
+        QCOMPARE(file, (QStringList{"新規作成(&N)\tCtrl+N", "開く(&O)...\tCtrl+O",
+                                    "保存(&S)\tCtrl+S", "名前を付けて保存(&A)...", "-",
+                                    "印刷(&P)...\tCtrl+P", "印刷ﾌﾟﾚﾋﾞｭｰ(&V)", "-",
                                     "(the book just opened)", "-", "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"}));
         QCOMPARE(MenuTexts(menu(1)),
-                 (QStringList{"元に戻す(&U)\tCtrl+Z", "やり直し(&R)\tCtrl+Y", "-", "削除", "-",
-                              "上へ移動", "下へ移動", "-", "選択位置に読み込み", "-", "ﾌﾟﾛﾊﾟﾃｨ", "-",
-                              "検索...\tCtrl+F"}));
+                 (QStringList{"元に戻す(&U)\tCtrl+Z", "やり直し(&R)\tCtrl+Y", "-",
+                              "切り取り(&T)\tCtrl+X", "コピー(&C)\tCtrl+C", "貼り付け(&P)\tCtrl+V",
+                              "-", "削除", "-", "上へ移動", "下へ移動", "-", "選択位置に読み込み",
+                              "-", "ﾌﾟﾛﾊﾟﾃｨ", "-", "検索...\tCtrl+F"}));
         QCOMPARE(MenuTexts(menu(2)), (QStringList{"ﾂｰﾙ ﾊﾞｰ(&T)", "ｽﾃｰﾀｽ ﾊﾞｰ(&S)"}));
         QCOMPARE(MenuTexts(menu(3)),
                  (QStringList{"アドレスの挿入", "グループの挿入", "セパレータの挿入"}));

@@ -369,8 +369,8 @@ private slots:
         rightClick(rowCenter(3));
         QCOMPARE(prompter_->menusShown.size(), 1);
         QCOMPARE(prompter_->menusShown[0],
-                 (QStringList{"削除", "", "アドレスの挿入", "グループの挿入", "セパレータの挿入",
-                              "", "ﾌﾟﾛﾊﾟﾃｨ"}));
+                 (QStringList{"切り取り", "コピー", "貼り付け", "", "削除", "", "アドレスの挿入",
+                              "グループの挿入", "セパレータの挿入", "", "ﾌﾟﾛﾊﾟﾃｨ"}));
         QCOMPARE(prompter_->shown[0].caption, QStringLiteral("グループの削除"));
         QCOMPARE(listNames(), (QStringList{"G1", "A1", "セパレータ", "A2"}));
         QVERIFY(app.document().isModified());
@@ -911,8 +911,10 @@ private slots:
         QStringList texts;
         for (QAction* action : edit->actions())
             texts << (action->isSeparator() ? "-" : action->text());
-        QCOMPARE(texts, (QStringList{"元に戻す(&U)", "やり直し(&R)", "-", "削除", "-", "上へ移動", "下へ移動", "-", "選択位置に読み込み",
-                                     "-", "ﾌﾟﾛﾊﾟﾃｨ", "-", "検索..."}));
+        QCOMPARE(texts,
+                 (QStringList{"元に戻す(&U)", "やり直し(&R)", "-", "切り取り(&T)", "コピー(&C)",
+                              "貼り付け(&P)", "-", "削除", "-", "上へ移動", "下へ移動", "-",
+                              "選択位置に読み込み", "-", "ﾌﾟﾛﾊﾟﾃｨ", "-", "検索..."}));
     }
 };
 

@@ -482,6 +482,9 @@ private:
         const bool groupSelected = item && item->parent();
         const bool rowCurrent = list().selectionModel()->currentIndex().isValid();
         const bool oneEntry = (treeActive && groupSelected) || (listActive && rowCurrent);
+        const bool rowsSelected = list().selectionModel()->hasSelection();
+        const bool copyable =
+            (treeActive && groupSelected) || (listActive && (rowCurrent || rowsSelected));
         const QList<QPair<int, bool>> expected = {
             {ID_DELETE, oneEntry},
             {ID_MOVE_UP, oneEntry},
@@ -492,8 +495,8 @@ private:
             {ID_INSERT_SEPARATOR, listActive},
             {ID_LOAD_AT_SELECTION, listActive},
             {ID_FILE_SAVE, doc().isModified()},
-            {ID_EDIT_CUT, false},
-            {ID_EDIT_COPY, false},
+            {ID_EDIT_CUT, copyable},
+            {ID_EDIT_COPY, copyable},
             {ID_EDIT_PASTE, false},
             {ID_EDIT_UNDO, doc().edits.canUndo()},
             {ID_EDIT_REDO, doc().edits.canRedo()},
@@ -546,6 +549,7 @@ private:
             const bool expected = box.caption == DeleteCaption(EntryKind::Group) ||
                                   box.caption == DeleteCaption(EntryKind::Separator) ||
                                   box.caption == DeleteCaption(EntryKind::Address) ||
+                                  box.caption == QStringLiteral("項目の削除") ||
                                   box.text.contains(QStringLiteral("への変更を保存しますか")) ||
                                   IsRefusalOfText(box.text);
             if (!expected)
@@ -696,10 +700,23 @@ private:
             expectUnchanged(QStringLiteral("delete without an entry"));
             return;
         }
+        expectRemoval(DeleteCaption(target->kind), SubtreeSize(target), yes);
+    }
+
+    // The list deletes every selected row when there are several, else the one given.
+    void expectDeletedFromList(EntryNode* single, bool yes) {
+        const QModelIndexList selected = list().selectionModel()->selectedRows();
+        if (!single || selected.size() < 2) // every way to delete needs a current row
+            return expectDeleted(single, yes);
+        int size = 0;
+        for (const QModelIndex& index : selected)
+            size += SubtreeSize(list().rows().entryAt(index.row()));
+        expectRemoval(QStringLiteral("項目の削除"), size, yes);
+    }
+
+    void expectRemoval(const QString& caption, int size, bool yes) {
         const QByteArray before = written();
         const int count = entryCount();
-        const int size = SubtreeSize(target);
-        const QString caption = DeleteCaption(target->kind);
         const int shown = int(prompter_->shown.size());
         afterChecks_.push_back([=, this] {
             if (prompter_->shown.size() != shown + 1)
@@ -900,7 +917,7 @@ private:
         if (key == Qt::Key_A)
             modifiers = Qt::ControlModifier;
         if (key == Qt::Key_Delete) {
-            expectDeleted(listCurrent(), queueYesOrNo(rng));
+            expectDeletedFromList(listCurrent(), queueYesOrNo(rng));
             pressKey(key);
         } else if (key == Qt::Key_F2) {
             renameWith(list(), listCurrent(), rng);
@@ -986,7 +1003,7 @@ private:
         if (!entry || choice.isEmpty()) {
             expectUnchanged(QStringLiteral("list menu closed"));
         } else if (choice == lines[0]) {
-            expectDeleted(entry, queueYesOrNo(rng));
+            expectDeletedFromList(entry, queueYesOrNo(rng));
         } else if (choice == lines[4]) {
             if (entry->kind == EntryKind::Separator)
                 expectUnchanged(QStringLiteral("properties of a separator"));
@@ -1137,10 +1154,26 @@ private:
             while (other >= 0 && other < int(chain.size()) && !chain[std::size_t(other)]->IsGroup())
                 other += step;
         }
-        const bool moves = other >= 0 && other < int(chain.size());
+        bool moves = other >= 0 && other < int(chain.size());
         std::vector<Line> expected = lines;
-        if (moves)
+        // Several selected rows in the list each move one place, unless one is at the end.
+        std::vector<int> selected;
+        if (activePane_ == &list()) {
+            for (const QModelIndex& index : list().selectionModel()->selectedRows())
+                selected.push_back(index.row());
+        }
+        std::sort(selected.begin(), selected.end());
+        if (selected.size() > 1) {
+            moves = step < 0 ? selected.front() > 0 : selected.back() < int(chain.size()) - 1;
+            if (step > 0)
+                std::reverse(selected.begin(), selected.end());
+            for (int row : selected) {
+                if (moves)
+                    std::swap(expected[std::size_t(row)], expected[std::size_t(row + step)]);
+            }
+        } else if (moves) {
             std::swap(expected[std::size_t(at)], expected[std::size_t(other)]);
+        }
         const int beeps = prompter_->beeps;
         afterChecks_.push_back([=, this] {
             if (!moves && prompter_->beeps != beeps + 1)
@@ -1172,12 +1205,16 @@ private:
         if (via >= 6) {
             QWidget* pane = rng.chance(50) ? static_cast<QWidget*>(&tree()) : &list();
             focusPane(pane);
-            expectDeleted(pane == &tree() ? treeSelected() : listCurrent(), queueYesOrNo(rng));
+            const bool yes = queueYesOrNo(rng);
+            pane == &tree() ? expectDeleted(treeSelected(), yes)
+                            : expectDeletedFromList(listCurrent(), yes);
             pressKey(Qt::Key_Delete);
             return;
         }
         const bool yes = queueYesOrNo(rng);
-        if (commandEnabled(ID_DELETE))
+        if (commandEnabled(ID_DELETE) && activePane_ == &list())
+            expectDeletedFromList(activeEntry(), yes);
+        else if (commandEnabled(ID_DELETE))
             expectDeleted(activeEntry(), yes);
         else
             expectUnchanged(QStringLiteral("disabled delete"));

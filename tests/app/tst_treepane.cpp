@@ -178,7 +178,8 @@ private slots:
         const QPoint at = tree().visualItemRect(item("G2")).center();
         QContextMenuEvent click(QContextMenuEvent::Mouse, at, tree().viewport()->mapToGlobal(at));
         QCoreApplication::sendEvent(tree().viewport(), &click);
-        QCOMPARE(prompter_->menusShown, (QList<QStringList>{{"削除", "", "ﾌﾟﾛﾊﾟﾃｨ"}}));
+        QCOMPARE(prompter_->menusShown, (QList<QStringList>{{"切り取り", "コピー", "貼り付け", "",
+                                                             "削除", "", "ﾌﾟﾛﾊﾟﾃｨ"}}));
         QCOMPARE(WrittenBook(app.document()),
                  QByteArray("GROUP G1\r\n  a: 1\r\nEND GROUP\r\nA1: x\r\n"));
         QVERIFY(!item("G2") && !item("inner"));
