@@ -3,6 +3,7 @@
 // every untouched byte kept, and opens again alike.
 #include "framework/DocumentManager.h"
 #include "tests/support/HostileBooks.h"
+#include "framework/StandardCommands.h"
 #include "tests/support/PaneFixture.h"
 #include "views/Commands.h"
 
@@ -132,9 +133,10 @@ private slots:
         QCOMPARE(list().rows().rowCount(), kTinyEntries + 1);
     }
 
-    // A million addresses in one group: all selected, Delete takes the current one only (the
-    // one-entry commands work on the current row); the rest, still selected, are dragged onto
-    // another group in the tree; then that group is deleted with them.
+    // A million addresses in one group: all selected, Delete takes them all after one
+    // question, and undo brings them back; with one row selected Delete takes that one; the
+    // rest, all selected, are dragged onto another group in the tree; then that group is
+    // deleted with them.
     void aMillionEntriesInOneGroup() {
         const QByteArray book =
             BookBytes([](const BookSink& sink) { OneBigGroupBook(kGroupEntries, sink); });
@@ -148,10 +150,19 @@ private slots:
         QCOMPARE(list().selectionModel()->selection()[0].height(), kGroupEntries);
         prompter_->answers = {Prompter::Answer::Yes};
         QTest::keyClick(list().viewport(), Qt::Key_Delete);
+        QCOMPARE(list().rows().rowCount(), 0);
+        QCOMPARE(prompter_->shown.size(), 1);
+        QVERIFY(app.router().execute(ID_EDIT_UNDO));
+        QCOMPARE(list().rows().rowCount(), kGroupEntries);
+        QCOMPARE(list().selectionModel()->selection()[0].height(), kGroupEntries);
+        clickRow(0);
+        prompter_->answers = {Prompter::Answer::Yes};
+        QTest::keyClick(list().viewport(), Qt::Key_Delete);
         QCOMPARE(list().rows().rowCount(), kGroupEntries - 1);
         EntryNode* big = app.document().tree.first;
         QCOMPARE(NameOf(big->firstChild), std::string("e1"));
 
+        QTest::keyClick(list().viewport(), Qt::Key_A, Qt::ControlModifier);
         startListDrag(0);
         QCOMPARE(app.document().dragList.size(), std::size_t(kGroupEntries - 1));
         releaseOver(tree().viewport(), tree().visualItemRect(item("other")).center());
