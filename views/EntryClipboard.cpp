@@ -11,6 +11,8 @@
 #include <QMimeData>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -89,7 +91,16 @@ std::string AddressLinesAsVCards(const QString& text) {
     return cards.toStdString();
 }
 
-// The contact text the data holds, and in what format; nullopt when there is none.
+bool HasVCardFormat(const QMimeData& data) {
+    return std::any_of(std::begin(kVCardFormats), std::end(kVCardFormats),
+                       [&data](const QString& format) { return data.hasFormat(format); });
+}
+
+// Plain text longer than this is no list of addresses someone copied: it is not parsed line by
+// line each time the clipboard changes.
+constexpr qsizetype kLongestAddressList = 1 << 20;
+
+// The contact text the data holds, as vCards; nullopt when there is none.
 std::optional<std::string> ContactText(const QMimeData& data) {
     for (const QString& format : kVCardFormats) {
         if (data.hasFormat(format))
@@ -100,6 +111,8 @@ std::optional<std::string> ContactText(const QMimeData& data) {
     const QString text = data.text();
     if (ContactFormatForText(text.left(64).toStdString()) == ContactFormat::VCard)
         return text.toStdString();
+    if (text.size() > kLongestAddressList)
+        return std::nullopt;
     std::string cards = AddressLinesAsVCards(text);
     return cards.empty() ? std::nullopt : std::optional(std::move(cards));
 }
@@ -141,8 +154,11 @@ void EntryClipboard::copy(std::span<const EntryNode* const> entries) {
     QGuiApplication::clipboard()->setMimeData(mimeDataOf(entries));
 }
 
+// Our own format and vCards are known by their names alone: their bytes, which may have to
+// come from another program, are only fetched for a paste.
 bool EntryClipboard::canPaste(const QMimeData* data) {
-    return data && (data->hasFormat(kBookFormat) || ContactText(*data).has_value());
+    return data && (data->hasFormat(kBookFormat) || HasVCardFormat(*data) ||
+                    ContactText(*data).has_value());
 }
 
 IncomingRead EntryClipboard::read(const QMimeData* data, EntryTree& into, Prompter& prompter,

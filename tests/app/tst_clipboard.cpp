@@ -125,6 +125,8 @@ private slots:
             << "text/plain" << QByteArray("Ann <a@example.jp>\r\nb@example.jp\n")
             << QByteArray("Ann: a@example.jp\r\nb@example.jp: b@example.jp\r\n");
         QTest::newRow("prose") << "text/plain" << QByteArray("hello world\n") << QByteArray();
+        QTest::newRow("text too long to be a list")
+            << "text/plain" << QByteArray("a@example.jp\n").repeated(100'000) << QByteArray();
         QTest::newRow("an image") << "image/png" << QByteArray("\x89PNG") << QByteArray();
     }
 
