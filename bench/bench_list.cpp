@@ -1,10 +1,7 @@
 // The entry list pane on big groups: showing a group of 1,000,000 entries, and on a group of
 // 100,000 entries filling, scrolling, inserting, moving and deleting, each including the
 // repaint the user waits for, and one round of command-state updates. Medians of 11.
-#include "BenchSupport.h"
-#include "SilentPrompter.h"
-#include "app/MainFrame.h"
-#include "app/TellwickApp.h"
+#include "BigBookWindow.h"
 #include "document/TellwickDoc.h"
 #include "framework/CommandRouter.h"
 #include "views/Commands.h"
@@ -24,17 +21,9 @@
 
 namespace {
 
-constexpr int kBig = 100'000;
-constexpr int kHuge = 1'000'000;
 constexpr int kRepetitions = 11;
 constexpr double kBigTargetMs = 50;
 constexpr double kHugeTargetMs = 60;
-
-bool WriteBook(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && WriteGroup(file, "big", kBig) &&
-           WriteGroup(file, "huge", kHuge);
-}
 
 void Report(const char* what, double ms, double target, bool* allMet) {
     const bool met = ms < target;
@@ -47,15 +36,10 @@ void Report(const char* what, double ms, double target, bool* allMet) {
 int main(int argc, char* argv[]) {
     UseOffscreenPlatformUnlessSet();
     QApplication qapp(argc, argv);
-    QTemporaryDir dir;
-    const QString book = dir.filePath(QStringLiteral("big.tlw"));
-    SilentPrompter prompter;
-    CTellwickApp app(prompter, dir.filePath(QStringLiteral("tellwick.INI")));
-    if (!WriteBook(book) || !app.initInstance({book}))
+    BigBookWindow window;
+    if (!window.open())
         return 1;
-    app.frame().resize(900, 600);
-    app.frame().show();
-    QApplication::setActiveWindow(&app.frame());
+    CTellwickApp& app = window.app;
     CTlwListView& list = app.listPane();
     list.setFocus();
     // Lays the rows out and paints the visible ones, as the screen would.

@@ -29,8 +29,8 @@ constexpr const char* kGivenNames[] = {
     "\x91\xBE\x98\x59", "\x89\xD4\x8E\x71", "\x88\xEA\x98\x59", "\x82\xB3\x82\xAD\x82\xE7",
     "\x82\xE4\x82\xAB", "\x8C\x92\x91\xBE", "\x94\xFC\x8D\xE7", "\x83\x5C\x83\x45\x83\x5E",
 };
-constexpr const char* kRomanNames[] = {"yamada", "suzuki", "sato",   "tanaka",
-                                       "takahashi", "ito", "watanabe", "nakamura"};
+constexpr const char* kRomanNames[] = {"yamada",    "suzuki", "sato",     "tanaka",
+                                       "takahashi", "ito",    "watanabe", "nakamura"};
 
 // "山田 太郎: taro.yamada123@example.co.jp" and now and then ",090-1234-5678".
 std::string AddressLine(std::mt19937& rng) {

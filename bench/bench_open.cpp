@@ -130,8 +130,7 @@ struct Sample {
 Sample RunOnce(const QString& book, const QString& empty) {
     const double childrenCpuBefore = ChildrenCpuMs();
     QProcess child;
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--child"), book, empty});
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), book, empty});
     Sample sample;
     if (!child.waitForStarted() || !child.waitForReadyRead(600'000)) {
         child.waitForFinished();
@@ -175,17 +174,19 @@ struct Book {
 int RunComparison() {
     QTemporaryDir dir;
     const QString empty = dir.filePath(QStringLiteral("empty.tlw"));
-    const Book books[] = {{"empty", 0, false},           {"nested 10,000", 10'000, true},
-                          {"nested 100,000", 100'000, true}, {"nested 1,000,000", 1'000'000, true},
-                          {"flat 10,000", 10'000, false},    {"flat 100,000", 100'000, false},
+    const Book books[] = {{"empty", 0, false},
+                          {"nested 10,000", 10'000, true},
+                          {"nested 100,000", 100'000, true},
+                          {"nested 1,000,000", 1'000'000, true},
+                          {"flat 10,000", 10'000, false},
+                          {"flat 100,000", 100'000, false},
                           {"flat 1,000,000", 1'000'000, false}};
     if (!WriteBook(empty, 0, false))
         return 1;
     std::printf("medians of %d fresh processes; wall ms (processor ms), and the differences "
                 "from the empty book's processor ms\n",
                 kRepetitions);
-    std::printf("%-18s %22s %22s %22s\n", "book", "open + shown", "empty book after",
-                "exit after");
+    std::printf("%-18s %22s %22s %22s\n", "book", "open + shown", "empty book after", "exit after");
     Sample base;
     bool met = true;
     for (const Book& book : books) {
@@ -201,15 +202,16 @@ int RunComparison() {
             }
         }
         Sample m;
-        for (double Sample::*field : {&Sample::openMs, &Sample::openCpuMs, &Sample::emptyAfterMs,
-                                      &Sample::emptyAfterCpuMs, &Sample::exitMs, &Sample::exitCpuMs})
+        for (double Sample::*field :
+             {&Sample::openMs, &Sample::openCpuMs, &Sample::emptyAfterMs, &Sample::emptyAfterCpuMs,
+              &Sample::exitMs, &Sample::exitCpuMs})
             m.*field = MedianOf(samples, field);
         if (book.entries == 0)
             base = m;
         std::printf("%-18s %8.1f (%6.1f) %+6.1f %8.1f (%6.1f) %+6.1f %8.1f (%6.1f) %+6.1f\n",
-                    book.label, m.openMs, m.openCpuMs, m.openCpuMs - base.openCpuMs,
-                    m.emptyAfterMs, m.emptyAfterCpuMs, m.emptyAfterCpuMs - base.emptyAfterCpuMs,
-                    m.exitMs, m.exitCpuMs, m.exitCpuMs - base.exitCpuMs);
+                    book.label, m.openMs, m.openCpuMs, m.openCpuMs - base.openCpuMs, m.emptyAfterMs,
+                    m.emptyAfterCpuMs, m.emptyAfterCpuMs - base.emptyAfterCpuMs, m.exitMs,
+                    m.exitCpuMs, m.exitCpuMs - base.exitCpuMs);
         QFile::remove(path);
         // Processor time: the machines these run on are small and shared.
         if (book.entries == 1'000'000) {

@@ -35,8 +35,8 @@ bool RawWrite(const QString& path, const QByteArray& bytes, bool flush) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0)
         return false;
-    const bool written = ::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) ==
-                         bytes.size();
+    const bool written =
+        ::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) == bytes.size();
     const bool flushed = !flush || ::fsync(fd) == 0;
     return ::close(fd) == 0 && written && flushed;
 }

@@ -2,10 +2,7 @@
 // cost no more than deleting it did when the delete freed the entries: that delete is the
 // same window work plus freeing the group, timed here on a copy of the book. Then 1,000
 // single inserts in a list of 100,000 rows, undone one by one. Medians of 5.
-#include "BenchSupport.h"
-#include "SilentPrompter.h"
-#include "app/MainFrame.h"
-#include "app/TellwickApp.h"
+#include "BigBookWindow.h"
 #include "document/TellwickDoc.h"
 #include "framework/CommandRouter.h"
 #include "framework/StandardCommands.h"
@@ -23,31 +20,19 @@
 
 namespace {
 
-constexpr int kBig = 100'000;
-constexpr int kHuge = 1'000'000;
 constexpr int kRepetitions = 5;
 constexpr int kSingleEdits = 1'000;
-
-bool WriteBook(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && WriteGroup(file, "big", kBig) &&
-           WriteGroup(file, "huge", kHuge);
-}
 
 } // namespace
 
 int main(int argc, char* argv[]) {
     UseOffscreenPlatformUnlessSet();
     QApplication qapp(argc, argv);
-    QTemporaryDir dir;
-    const QString book = dir.filePath(QStringLiteral("big.tlw"));
-    SilentPrompter prompter;
-    CTellwickApp app(prompter, dir.filePath(QStringLiteral("tellwick.INI")));
-    if (!WriteBook(book) || !app.initInstance({book}))
+    BigBookWindow window;
+    if (!window.open())
         return 1;
-    app.frame().resize(900, 600);
-    app.frame().show();
-    QApplication::setActiveWindow(&app.frame());
+    CTellwickApp& app = window.app;
+    const QString& book = window.book;
     CTellwickDoc& doc = app.document();
     CTlwTreeView& tree = app.treePane();
     bool allRan = true;

@@ -65,13 +65,18 @@ void BookEdits::setText(EntryNode* entry, std::string_view name,
     record({Change::Kind::Text, entry, nullptr, tree_.ExchangeText(entry, run)});
 }
 
+// The run first..last was just linked, with entries in it and below it.
+void BookEdits::recordLinked(EntryNode* first, EntryNode* last, std::size_t entries) {
+    record({.kind = Change::Kind::Link,
+            .first = first,
+            .last = last,
+            .to = EntryTree::PlaceOf(*first),
+            .entries = entries});
+}
+
 void BookEdits::insertAfter(EntryNode* entry, EntryNode* anchor) {
     tree_.InsertAfter(entry, anchor);
-    record({.kind = Change::Kind::Link,
-            .first = entry,
-            .last = entry,
-            .to = EntryTree::PlaceOf(*entry),
-            .entries = EntryTree::CountRun(entry, entry)});
+    recordLinked(entry, entry, EntryTree::CountRun(entry, entry));
 }
 
 // A new entry moved in is linked for the first time: undoing that unlinks it.
@@ -79,14 +84,8 @@ void BookEdits::moveEntry(EntryNode* entry, EntryNode* target) {
     const bool linked = entry->parent || entry->prev || tree_.first == entry;
     const EntryPlace from = EntryTree::PlaceOf(*entry);
     tree_.MoveEntry(entry, target);
-    if (!linked) {
-        record({.kind = Change::Kind::Link,
-                .first = entry,
-                .last = entry,
-                .to = EntryTree::PlaceOf(*entry),
-                .entries = EntryTree::CountRun(entry, entry)});
-        return;
-    }
+    if (!linked)
+        return recordLinked(entry, entry, EntryTree::CountRun(entry, entry));
     record({.kind = Change::Kind::Move,
             .first = entry,
             .last = entry,
@@ -110,40 +109,26 @@ void BookEdits::removeEntry(EntryNode* entry) {
             .entries = entries});
 }
 
-namespace {
-
-EntryNode* LastOfChain(EntryNode* entry) {
-    while (entry && entry->next)
-        entry = entry->next;
-    return entry;
+// other's top level becomes one linked run; its last entry and size are read before take
+// empties other.
+template <typename Take> EntryNode* BookEdits::takeBook(EntryTree& other, Take take) {
+    if (!other.first)
+        return nullptr;
+    EntryNode* last = other.first;
+    while (last->next)
+        last = last->next;
+    const std::size_t entries = EntryTree::CountRun(other.first, last);
+    EntryNode* head = take();
+    recordLinked(head, last, entries);
+    return head;
 }
 
-} // namespace
-
 EntryNode* BookEdits::takeBookAfter(EntryTree& other, EntryNode* anchor) {
-    EntryNode* last = LastOfChain(other.first);
-    const std::size_t entries = other.first ? EntryTree::CountRun(other.first, last) : 0;
-    EntryNode* head = tree_.TakeBookAfter(other, anchor);
-    if (head)
-        record({.kind = Change::Kind::Link,
-                .first = head,
-                .last = last,
-                .to = EntryTree::PlaceOf(*head),
-                .entries = entries});
-    return head;
+    return takeBook(other, [&] { return tree_.TakeBookAfter(other, anchor); });
 }
 
 EntryNode* BookEdits::takeBookInto(EntryTree& other, EntryNode* group) {
-    EntryNode* last = LastOfChain(other.first);
-    const std::size_t entries = other.first ? EntryTree::CountRun(other.first, last) : 0;
-    EntryNode* head = tree_.TakeBookInto(other, group);
-    if (head)
-        record({.kind = Change::Kind::Link,
-                .first = head,
-                .last = last,
-                .to = EntryTree::PlaceOf(*head),
-                .entries = entries});
-    return head;
+    return takeBook(other, [&] { return tree_.TakeBookInto(other, group); });
 }
 
 void BookEdits::apply(Change& change, bool forward) {

@@ -131,6 +131,8 @@ private:
     };
 
     void record(Change change);
+    void recordLinked(EntryNode* first, EntryNode* last, std::size_t entries);
+    template <typename Take> EntryNode* takeBook(EntryTree& other, Take take);
     void endStep();
     void apply(Change& change, bool forward);
     void pushStep(HistoryStep step);
