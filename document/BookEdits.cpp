@@ -66,17 +66,18 @@ void BookEdits::setText(EntryNode* entry, std::string_view name,
 }
 
 // The run first..last was just linked, with entries in it and below it.
-void BookEdits::recordLinked(EntryNode* first, EntryNode* last, std::size_t entries) {
+void BookEdits::recordLinked(EntryNode* first, EntryNode* last, EntryTree::RunSize size) {
     record({.kind = Change::Kind::Link,
             .first = first,
             .last = last,
             .to = EntryTree::PlaceOf(*first),
-            .entries = entries});
+            .entries = size.entries,
+            .groups = size.hasGroup});
 }
 
 void BookEdits::insertAfter(EntryNode* entry, EntryNode* anchor) {
     tree_.InsertAfter(entry, anchor);
-    recordLinked(entry, entry, EntryTree::CountRun(entry, entry));
+    recordLinked(entry, entry, EntryTree::MeasureRun(entry, entry));
 }
 
 // A new entry moved in is linked for the first time: undoing that unlinks it.
@@ -85,7 +86,7 @@ void BookEdits::moveEntry(EntryNode* entry, EntryNode* target) {
     const EntryPlace from = EntryTree::PlaceOf(*entry);
     tree_.MoveEntry(entry, target);
     if (!linked)
-        return recordLinked(entry, entry, EntryTree::CountRun(entry, entry));
+        return recordLinked(entry, entry, EntryTree::MeasureRun(entry, entry));
     record({.kind = Change::Kind::Move,
             .first = entry,
             .last = entry,
@@ -99,14 +100,19 @@ void BookEdits::swapEntries(EntryNode* a, EntryNode* b) {
 }
 
 void BookEdits::removeEntry(EntryNode* entry) {
-    const EntryPlace from = EntryTree::PlaceOf(*entry);
-    const std::size_t entries = EntryTree::CountRun(entry, entry);
-    tree_.UnlinkRun(entry, entry);
+    removeRun(entry, entry);
+}
+
+void BookEdits::removeRun(EntryNode* first, EntryNode* last) {
+    const EntryPlace from = EntryTree::PlaceOf(*first);
+    const EntryTree::RunSize size = EntryTree::MeasureRun(first, last);
+    tree_.UnlinkRun(first, last);
     record({.kind = Change::Kind::Unlink,
-            .first = entry,
-            .last = entry,
+            .first = first,
+            .last = last,
             .from = from,
-            .entries = entries});
+            .entries = size.entries,
+            .groups = size.hasGroup});
 }
 
 // other's top level becomes one linked run; its last entry and size are read before take
@@ -117,9 +123,9 @@ template <typename Take> EntryNode* BookEdits::takeBook(EntryTree& other, Take t
     EntryNode* last = other.first;
     while (last->next)
         last = last->next;
-    const std::size_t entries = EntryTree::CountRun(other.first, last);
+    const EntryTree::RunSize size = EntryTree::MeasureRun(other.first, last);
     EntryNode* head = take();
-    recordLinked(head, last, entries);
+    recordLinked(head, last, size);
     return head;
 }
 
@@ -271,12 +277,7 @@ bool BookEdits::ChangesGroups(const Change& change) {
         return change.first->IsGroup() || change.last->IsGroup();
     case Change::Kind::Link:
     case Change::Kind::Unlink:
-        for (const EntryNode* entry = change.first;; entry = entry->next) {
-            if (entry->IsGroup())
-                return true;
-            if (entry == change.last)
-                return false;
-        }
+        return change.groups;
     default:
         return change.first->IsGroup();
     }

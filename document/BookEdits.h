@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // What the panes showed, kept with each step so that undo and redo can show it again.
@@ -20,7 +21,8 @@ struct BookView {
     bool treeShowPending = false;     // the list was yet to be told of treeCurrent
     EntryNode* shownGroup = nullptr;  // the list's group; null: the top level
     EntryNode* listCurrent = nullptr; // null: no current row
-    std::vector<EntryNode*> listSelected;
+    // Runs of neighbouring selected rows, as the entries of their first and last rows.
+    std::vector<std::pair<EntryNode*, EntryNode*>> listSelected;
     int activePane = 0; // 0 the tree, 1 the list
 };
 
@@ -78,6 +80,8 @@ public:
     void moveEntry(EntryNode* entry, EntryNode* target);
     void swapEntries(EntryNode* a, EntryNode* b);
     void removeEntry(EntryNode* entry);
+    // Takes out the siblings from first to last (last follows first in its chain) at once.
+    void removeRun(EntryNode* first, EntryNode* last);
     EntryNode* takeBookAfter(EntryTree& other, EntryNode* anchor);
     EntryNode* takeBookInto(EntryTree& other, EntryNode* group);
 
@@ -120,6 +124,7 @@ private:
         TextRun run{};           // Text: the run the entry does not have now
         EntryPlace from{}, to{}; // Unlink and Move: where it was; Link and Move: where it goes
         std::size_t entries = 0; // Link and Unlink: entries in the run and below it
+        bool groups = false;     // Link and Unlink: a group among them
     };
     struct HistoryStep {
         QString name;
@@ -131,7 +136,7 @@ private:
     };
 
     void record(Change change);
-    void recordLinked(EntryNode* first, EntryNode* last, std::size_t entries);
+    void recordLinked(EntryNode* first, EntryNode* last, EntryTree::RunSize size);
     template <typename Take> EntryNode* takeBook(EntryTree& other, Take take);
     void endStep();
     void apply(Change& change, bool forward);

@@ -322,19 +322,27 @@ void EntryTree::FreeRun(EntryNode* first) {
     FreeChain(first);
 }
 
-std::size_t EntryTree::CountRun(const EntryNode* first, const EntryNode* last) {
-    std::size_t count = 0;
-    std::vector<const EntryNode*> pending;
-    for (const EntryNode* entry = first; entry; entry = entry == last ? nullptr : entry->next)
-        pending.push_back(entry);
-    while (!pending.empty()) {
-        const EntryNode* entry = pending.back();
-        pending.pop_back();
-        ++count;
-        for (const EntryNode* child = entry->firstChild; child; child = child->next)
-            pending.push_back(child);
+// Walks each subtree down its links and back up through the parents: nothing is allocated,
+// however long the run or deep the nesting.
+EntryTree::RunSize EntryTree::MeasureRun(const EntryNode* first, const EntryNode* last) {
+    RunSize size;
+    for (const EntryNode* top = first;; top = top->next) {
+        for (const EntryNode* entry = top;;) {
+            ++size.entries;
+            size.hasGroup = size.hasGroup || entry->IsGroup();
+            if (entry->firstChild) {
+                entry = entry->firstChild;
+                continue;
+            }
+            while (entry != top && !entry->next)
+                entry = entry->parent;
+            if (entry == top)
+                break;
+            entry = entry->next;
+        }
+        if (top == last)
+            return size;
     }
-    return count;
 }
 
 // Frees a whole chain with its subtrees, children before their group and each chain from

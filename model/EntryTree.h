@@ -79,8 +79,13 @@ public:
     void LinkRun(EntryNode* first, EntryNode* last, EntryPlace place);
     // Frees an unlinked run with everything below it.
     void FreeRun(EntryNode* first);
-    // Entries in the run and below it; a walk of the whole subtree.
-    static std::size_t CountRun(const EntryNode* first, const EntryNode* last);
+    // Entries in the run and below it, and whether any is a group; a walk of the whole
+    // subtree.
+    struct RunSize {
+        std::size_t entries = 0;
+        bool hasGroup = false;
+    };
+    static RunSize MeasureRun(const EntryNode* first, const EntryNode* last);
     void FreeChildren(EntryNode* group);
     // Frees the whole book at once, without visiting its entries.
     void Clear();

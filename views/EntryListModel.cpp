@@ -64,9 +64,14 @@ Qt::ItemFlags EntryListModel::flags(const QModelIndex& index) const {
 
 void EntryListModel::showChain(EntryNode* head) {
     beginResetModel();
-    // One walk over the chain, whose entries lie scattered in memory; a fresh vector, since
-    // a cleared one would keep the room of a million rows behind a short list.
+    // Counted first so the rows are one allocation, not a million-row vector grown twenty
+    // times; a fresh vector, since a cleared one would keep the room of a million rows
+    // behind a short list.
+    std::size_t count = 0;
+    for (const EntryNode* entry = head; entry; entry = entry->next)
+        ++count;
     std::vector<EntryNode*> rows;
+    rows.reserve(count);
     for (EntryNode* entry = head; entry; entry = entry->next)
         rows.push_back(entry);
     rows_.swap(rows);
@@ -94,10 +99,14 @@ void EntryListModel::insertEntries(int row, const std::vector<EntryNode*>& entri
 }
 
 void EntryListModel::removeEntry(int row) {
-    if (row < 0 || row >= rowCount())
+    removeEntries(row, 1);
+}
+
+void EntryListModel::removeEntries(int row, int count) {
+    if (row < 0 || count <= 0 || row > rowCount() - count)
         return;
-    beginRemoveRows({}, row, row);
-    rows_.erase(rows_.begin() + row);
+    beginRemoveRows({}, row, row + count - 1);
+    rows_.erase(rows_.begin() + row, rows_.begin() + row + count);
     endRemoveRows();
 }
 

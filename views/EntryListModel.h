@@ -31,6 +31,8 @@ public:
     // Inserts one row per entry, in order, starting at row.
     void insertEntries(int row, const std::vector<EntryNode*>& entries);
     void removeEntry(int row);
+    // Removes count rows starting at row.
+    void removeEntries(int row, int count);
     void setEntry(int row, EntryNode* entry);
     // Null for a row that does not exist.
     EntryNode* entryAt(int row) const;

@@ -18,17 +18,10 @@
 #include <QMouseEvent>
 #include <QToolTip>
 
-#include <unordered_set>
-
 CTlwListView::CTlwListView(CTellwickDoc& document, Prompter& prompter, QWidget* parent)
-    : QTreeView(parent), DocumentPane(document, prompter), rows_(new EntryListModel(this)) {
+    : ReportView(parent), DocumentPane(document, prompter), rows_(new EntryListModel(this)) {
     setObjectName(QStringLiteral("entryList"));
     setModel(rows_);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
-    setSortingEnabled(false);
-    setAllColumnsShowFocus(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::EditKeyPressed); // a slow second click: ClickToRename
@@ -63,40 +56,34 @@ void CTlwListView::captureView(BookView& view) const {
     view.shownGroup = shownGroup_;
     view.listCurrent = rows_->entryAt(currentRow());
     view.listSelected.clear();
-    for (const QModelIndex& index : selectionModel()->selectedRows())
-        view.listSelected.push_back(rows_->entryAt(index.row()));
+    for (const RowRun& run : selectedRuns())
+        view.listSelected.emplace_back(rows_->entryAt(run.top), rows_->entryAt(run.bottom));
 }
 
+// The selected runs were taken in row order from the same rows, so one walk down the rows
+// meets them in that order, and each goes back into the selection as one range.
 void CTlwListView::restoreView(const BookView& view) {
     showGroup(view.shownGroup);
-    const std::unordered_set<const EntryNode*> selected(view.listSelected.begin(),
-                                                        view.listSelected.end());
+    const auto& runs = view.listSelected;
     QItemSelection selection;
-    const auto selectRows = [&](int from, int to) {
-        if (from >= 0)
-            selection.select(rows_->index(from, 0), rows_->index(to, 0));
-    };
+    std::size_t run = 0;
+    int runTop = -1;
     int current = -1;
-    int runStart = -1; // selected rows go in as runs, not one range per row
+    const int count = rows_->rowCount();
     // Only as far as the last row looked for: a group of a million rows is shown at once.
-    std::size_t toFind = selected.size() + (view.listCurrent ? 1 : 0);
-    const int count = toFind > 0 ? rows_->rowCount() : 0;
-    for (int row = 0; row < count && (toFind > 0 || runStart >= 0); ++row) {
+    for (int row = 0; row < count && (run < runs.size() || (view.listCurrent && current < 0));
+         ++row) {
         const EntryNode* entry = rows_->entryAt(row);
-        if (entry == view.listCurrent) {
+        if (entry == view.listCurrent)
             current = row;
-            --toFind;
-        }
-        if (!selected.contains(entry)) {
-            selectRows(runStart, row - 1);
-            runStart = -1;
-        } else {
-            --toFind;
-            if (runStart < 0)
-                runStart = row;
+        if (run < runs.size() && runTop < 0 && entry == runs[run].first)
+            runTop = row;
+        if (runTop >= 0 && entry == runs[run].second) {
+            selection.select(rows_->index(runTop, 0), rows_->index(row, 0));
+            runTop = -1;
+            ++run;
         }
     }
-    selectRows(runStart, count - 1);
     selectionModel()->select(selection, QItemSelectionModel::Select | QItemSelectionModel::Rows);
     if (current >= 0) {
         setCurrentRow(current);
@@ -138,7 +125,7 @@ bool CTlwListView::event(QEvent* event) {
     if ((event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease) &&
         takeRelayedMouse(*this, static_cast<QMouseEvent*>(event)))
         return true;
-    return QTreeView::event(event);
+    return ReportView::event(event);
 }
 
 void CTlwListView::showGroup(EntryNode* group) {
@@ -169,7 +156,7 @@ void CTlwListView::showFoundEntry(EntryNode* entry) {
 // one-entry commands stay off until the user picks a row.
 void CTlwListView::focusInEvent(QFocusEvent* event) {
     const bool hadCurrentRow = currentIndex().isValid();
-    QTreeView::focusInEvent(event);
+    ReportView::focusInEvent(event);
     if (!hadCurrentRow && currentIndex().isValid())
         selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
 }
@@ -183,13 +170,13 @@ bool CTlwListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* e
     const bool starts = trigger == EditKeyPressed || trigger == AllEditTriggers;
     if (starts && state() != EditingState && !mayRenameInPlace(*entry))
         return false;
-    return QTreeView::edit(index.siblingAtColumn(EntryListModel::NameColumn), trigger, event);
+    return ReportView::edit(index.siblingAtColumn(EntryListModel::NameColumn), trigger, event);
 }
 
 // A text cut short by its column ("…") shows whole in a tooltip; a text that fits shows none.
 bool CTlwListView::viewportEvent(QEvent* event) {
     if (event->type() != QEvent::ToolTip)
-        return QTreeView::viewportEvent(event);
+        return ReportView::viewportEvent(event);
     auto* help = static_cast<QHelpEvent*>(event);
     const QModelIndex index = indexAt(help->pos());
     const QString text = index.data().toString();
@@ -209,7 +196,7 @@ bool CTlwListView::viewportEvent(QEvent* event) {
 // A double click opens the row: an address in its dialog, a group in the list and the tree.
 void CTlwListView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
-        QTreeView::mouseDoubleClickEvent(event);
+        ReportView::mouseDoubleClickEvent(event);
         return;
     }
     const QModelIndex index = indexAt(event->position().toPoint());
@@ -232,7 +219,7 @@ void CTlwListView::keyPressEvent(QKeyEvent* event) {
             return;
         }
     }
-    QTreeView::keyPressEvent(event);
+    ReportView::keyPressEvent(event);
 }
 
 void CTlwListView::openRow(int row) {

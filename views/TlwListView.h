@@ -1,9 +1,9 @@
 #pragma once
 
 #include "DocumentPane.h"
+#include "ReportView.h"
 
 #include <QPersistentModelIndex>
-#include <QTreeView>
 
 #include <vector>
 
@@ -19,7 +19,7 @@ struct EntryNode;
 // columns "名前" and "アドレス". It shows whatever the last UM_SHOWGROUP named. Entries are
 // made, edited, deleted and moved here; changes that concern groups are told to the tree
 // through the frame.
-class CTlwListView : public QTreeView, public DocumentPane {
+class CTlwListView : public ReportView, public DocumentPane {
     Q_OBJECT
 
 public:
@@ -82,13 +82,22 @@ private:
     void loadBookAtSelection();
     // Links the entries of incoming where an insert goes, shows and selects their rows.
     void insertBook(EntryTree& incoming);
-    // The selected rows in order; rowsActedOn gives the current row when none is selected.
+    // Neighbouring rows from top to bottom.
+    struct RowRun {
+        int top;
+        int bottom;
+    };
+    // The selection as runs in row order; rowsActedOn gives the current row when none is
+    // selected.
+    std::vector<RowRun> selectedRuns() const;
+    std::vector<RowRun> rowsActedOn() const;
     std::vector<int> selectedRowNumbers() const;
-    std::vector<int> rowsActedOn() const;
+    static std::size_t RowsIn(const std::vector<RowRun>& runs);
     std::vector<EntryNode*> entriesToCopy() const;
     // Takes the rows' entries out of the book, as one part of a step.
-    void removeRows(const std::vector<int>& rows);
-    void deleteSelected(const std::vector<int>& rows);
+    void removeRows(const std::vector<RowRun>& runs);
+    bool removeChainRun(int top, int bottom);
+    void deleteSelected(const std::vector<RowRun>& runs);
     void moveSelected(int step, const std::vector<int>& rows);
     void copyEntries();
     void cutEntries();

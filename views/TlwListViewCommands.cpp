@@ -17,6 +17,8 @@
 #include <QGuiApplication>
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 
 #include <vector>
 
@@ -32,7 +34,9 @@ void CTlwListView::registerCommands() {
     onCommand(ID_EDIT_COPY, [this] { copyEntries(); });
     onCommand(ID_EDIT_CUT, [this] { cutEntries(); });
     onCommand(ID_EDIT_PASTE, [this] { pasteEntries(); });
-    const auto somethingToCopy = [this](CommandState& s) { s.enabled = !entriesToCopy().empty(); };
+    const auto somethingToCopy = [this](CommandState& s) {
+        s.enabled = selectionModel()->hasSelection() || rows_->entryAt(currentRow());
+    };
     onCommandState(ID_EDIT_COPY, somethingToCopy);
     onCommandState(ID_EDIT_CUT, somethingToCopy);
     // The current row is the view's current index: finding it costs nothing at idle.
@@ -81,7 +85,7 @@ void CTlwListView::showProperties() {
 
 // With more than one row selected every one goes, after one question.
 void CTlwListView::deleteCurrent() {
-    if (const std::vector<int> selected = selectedRowNumbers(); selected.size() > 1)
+    if (const std::vector<RowRun> selected = selectedRuns(); RowsIn(selected) > 1)
         return deleteSelected(selected);
     const int row = currentRow();
     EntryNode* entry = rows_->entryAt(row);
@@ -161,8 +165,8 @@ void CTlwListView::insertSeparator() {
 // places. The pair's rows are re-made so that the row of the entry that stays put is the
 // one deleted: the moved entry's row keeps the focus, and the selection stays with its row.
 void CTlwListView::moveCurrent(int step) {
-    if (const std::vector<int> selected = selectedRowNumbers(); selected.size() > 1)
-        return moveSelected(step, selected);
+    if (RowsIn(selectedRuns()) > 1)
+        return moveSelected(step, selectedRowNumbers());
     const int count = rows_->rowCount();
     const int current = currentRow();
     const int top = step < 0 ? current - 1 : current;
@@ -249,45 +253,99 @@ void CTlwListView::insertBook(EntryTree& incoming) {
         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-std::vector<int> CTlwListView::selectedRowNumbers() const {
-    std::vector<int> rows;
-    for (const QModelIndex& index : selectionModel()->selectedRows())
-        rows.push_back(index.row());
-    std::sort(rows.begin(), rows.end());
+// Read from the selection's ranges: a million selected rows are one range, not a million
+// indexes, and only the ranges need sorting.
+std::vector<CTlwListView::RowRun> CTlwListView::selectedRuns() const {
+    std::vector<RowRun> ranges;
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        ranges.push_back({range.top(), range.bottom()});
+    std::sort(ranges.begin(), ranges.end(),
+              [](const RowRun& a, const RowRun& b) { return a.top < b.top; });
+    std::vector<RowRun> runs;
+    for (const RowRun& range : ranges) {
+        if (!runs.empty() && range.top <= runs.back().bottom + 1)
+            runs.back().bottom = std::max(runs.back().bottom, range.bottom);
+        else
+            runs.push_back(range);
+    }
+    return runs;
+}
+
+std::size_t CTlwListView::RowsIn(const std::vector<RowRun>& runs) {
+    std::size_t rows = 0;
+    for (const RowRun& run : runs)
+        rows += static_cast<std::size_t>(run.bottom - run.top + 1);
     return rows;
 }
 
-std::vector<int> CTlwListView::rowsActedOn() const {
-    std::vector<int> rows = selectedRowNumbers();
-    if (rows.empty() && rows_->entryAt(currentRow()))
-        rows.push_back(currentRow());
+std::vector<CTlwListView::RowRun> CTlwListView::rowsActedOn() const {
+    std::vector<RowRun> runs = selectedRuns();
+    if (runs.empty() && rows_->entryAt(currentRow()))
+        runs.push_back({currentRow(), currentRow()});
+    return runs;
+}
+
+std::vector<int> CTlwListView::selectedRowNumbers() const {
+    std::vector<int> rows;
+    for (const RowRun& run : selectedRuns()) {
+        for (int row = run.top; row <= run.bottom; ++row)
+            rows.push_back(row);
+    }
     return rows;
 }
 
 std::vector<EntryNode*> CTlwListView::entriesToCopy() const {
     std::vector<EntryNode*> entries;
-    for (int row : rowsActedOn())
-        entries.push_back(rows_->entryAt(row));
+    for (const RowRun& run : rowsActedOn()) {
+        for (int row = run.top; row <= run.bottom; ++row)
+            entries.push_back(rows_->entryAt(row));
+    }
     return entries;
 }
 
-// From the last row up, so the row numbers still ahead stay right.
-void CTlwListView::removeRows(const std::vector<int>& rows) {
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
-        EntryNode* entry = rows_->entryAt(*it);
-        rows_->removeEntry(*it);
-        sendToFrame(UM_DELETEGROUP, entry);
-        document_.edits.removeEntry(entry);
+// Each run goes as one piece of the chain, from the last up so that the row numbers still
+// ahead stay right; the tree drops the item of each group among them first. Rows that are
+// not neighbours in the chain (they always are) would go one by one.
+void CTlwListView::removeRows(const std::vector<RowRun>& runs) {
+    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+        if (!removeChainRun(run->top, run->bottom)) {
+            for (int row = run->bottom; row >= run->top; --row)
+                removeChainRun(row, row);
+        }
     }
 }
 
-void CTlwListView::deleteSelected(const std::vector<int>& rows) {
-    const QString question = QStringLiteral("選択した %1 個の項目を削除しますか?").arg(rows.size());
+// One walk from the run's first entry finds its groups and proves that the rows are one
+// piece of the chain; false, with nothing changed, when they are not.
+bool CTlwListView::removeChainRun(int top, int bottom) {
+    EntryNode* first = rows_->entryAt(top);
+    EntryNode* last = rows_->entryAt(bottom);
+    std::vector<EntryNode*> groups;
+    EntryNode* entry = first;
+    for (int row = top; entry && row < bottom; ++row) {
+        if (entry->IsGroup())
+            groups.push_back(entry);
+        entry = entry->next;
+    }
+    if (!first || entry != last)
+        return false;
+    if (last->IsGroup())
+        groups.push_back(last);
+    rows_->removeEntries(top, bottom - top + 1);
+    for (EntryNode* group : groups)
+        sendToFrame(UM_DELETEGROUP, group);
+    document_.edits.removeRun(first, last);
+    return true;
+}
+
+void CTlwListView::deleteSelected(const std::vector<RowRun>& runs) {
+    const QString question =
+        QStringLiteral("選択した %1 個の項目を削除しますか?").arg(RowsIn(runs));
     if (prompter_.ask(this, QStringLiteral("項目の削除"), question, Prompter::Buttons::YesNo,
                       Prompter::Icon::Question, Prompter::Answer::Yes) != Prompter::Answer::Yes)
         return;
     const auto edit = document_.edits.beginStep(QStringLiteral("削除"));
-    removeRows(rows);
+    removeRows(runs);
 }
 
 // Each selected row moves one place, the others closing up behind them; the selection and
@@ -333,12 +391,12 @@ void CTlwListView::copyEntries() {
 
 // Copy, then the rows go without a question: the cut can be undone.
 void CTlwListView::cutEntries() {
-    const std::vector<int> rows = rowsActedOn();
-    if (rows.empty())
+    const std::vector<RowRun> runs = rowsActedOn();
+    if (runs.empty())
         return;
     copyEntries();
     const auto edit = document_.edits.beginStep(QStringLiteral("切り取り"));
-    removeRows(rows);
+    removeRows(runs);
 }
 
 void CTlwListView::pasteEntries() {

@@ -29,14 +29,14 @@ void CTlwListView::mousePressEvent(QMouseEvent* event) {
                       ? QPersistentModelIndex(under.siblingAtColumn(0))
                       : QPersistentModelIndex();
     pressPoint_ = event->position().toPoint();
-    QTreeView::mousePressEvent(event);
+    ReportView::mousePressEvent(event);
 }
 
 // A press on a row that moves far enough starts a drag at once. The view's own drag start
 // is bypassed: it lists every selected cell first, which on a million rows costs seconds.
 void CTlwListView::mouseMoveEvent(QMouseEvent* event) {
     if (!pressedRow_.isValid() || !(event->buttons() & Qt::LeftButton)) {
-        QTreeView::mouseMoveEvent(event);
+        ReportView::mouseMoveEvent(event);
         return;
     }
     if ((event->position().toPoint() - pressPoint_).manhattanLength() >=
@@ -49,21 +49,13 @@ void CTlwListView::mouseMoveEvent(QMouseEvent* event) {
 
 void CTlwListView::mouseReleaseEvent(QMouseEvent* event) {
     pressedRow_ = QPersistentModelIndex();
-    QTreeView::mouseReleaseEvent(event);
+    ReportView::mouseReleaseEvent(event);
 }
 
 // The entry of every selected row, in row order.
 std::vector<EntryNode*> CTlwListView::selectedEntries() const {
-    std::vector<int> selectedRows;
-    for (const QItemSelectionRange& range : selectionModel()->selection()) {
-        for (int row = range.top(); row <= range.bottom(); ++row)
-            selectedRows.push_back(row);
-    }
-    std::sort(selectedRows.begin(), selectedRows.end());
-    selectedRows.erase(std::unique(selectedRows.begin(), selectedRows.end()), selectedRows.end());
     std::vector<EntryNode*> entries;
-    entries.reserve(selectedRows.size());
-    for (int row : selectedRows)
+    for (int row : selectedRowNumbers())
         entries.push_back(rows_->entryAt(row));
     return entries;
 }
