@@ -37,6 +37,9 @@ public:
     void close();
     void findNext();
     void findPrevious();
+    // Whether the finder holds a folded copy of the book, as large as the book's text: only
+    // while the bar is open.
+    bool holdsFoldedBook() const { return book_.has_value(); }
 
 protected:
     bool event(QEvent* event) override;

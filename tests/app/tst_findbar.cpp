@@ -199,6 +199,21 @@ private slots:
         expectFound(tree().rootItem()->text(0), "やまだ商店", "2 / 2");
     }
 
+    // The folded copy goes with the bar, and edits made after it closed do not fold the
+    // book again.
+    void aClosedBarHoldsNoCopyOfTheBook() {
+        find(QStringLiteral("ヤマダ"));
+        QVERIFY(app_->finder().holdsFoldedBook());
+        QTest::keyClick(&textBox(), Qt::Key_Escape);
+        QVERIFY(!app_->finder().holdsFoldedBook());
+        prompter_->answers = {Prompter::Answer::Yes};
+        list().setFocus();
+        app_->router().updateAll();
+        QVERIFY(app_->router().execute(ID_INSERT_SEPARATOR));
+        QVERIFY(app_->document().isModified());
+        QVERIFY(!app_->finder().holdsFoldedBook());
+    }
+
     void replacingTheBookWhileTheBarIsOpen() {
         find(QStringLiteral("ヤマダ"));
         expectFound("遠い親戚", kDeepTaro, "1 / 3");

@@ -1,6 +1,7 @@
 // The book's pages drawn on a PDF writer and read back with poppler's tools.
 #include "file/BookFormat.h"
 #include "printing/BookPages.h"
+#include "printing/FontTables.h"
 #include "printing/PrintFonts.h"
 #include "printing/ReadingOrder.h"
 #include "tests/support/PdfText.h"
@@ -111,6 +112,39 @@ private slots:
         const QByteArray face = QRawFont::fromFont(QFont(families[2])).fontTable("cmap");
         QVERIFY(copy.size() > 4 && face.size() > 4);
         QCOMPARE(copy.left(2), face.left(2));
+    }
+
+    // Character maps from any font file: offsets and counts that point past the table's end
+    // give an empty map rather than reading beyond it.
+    void charMapsReadOnlyWithinTheirTable_data() {
+        const auto be = [](std::initializer_list<std::pair<int, quint32>> fields) {
+            QByteArray out;
+            for (const auto& [bytes, value] : fields)
+                for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
+                    out.append(char(value >> shift));
+            return out;
+        };
+        // Header and one Unicode record (platform 3, encoding 10) pointing at offset.
+        const auto cmap = [&](quint32 offset) {
+            return be({{2, 0}, {2, 1}, {2, 3}, {2, 10}, {4, offset}});
+        };
+        const QByteArray format12 =
+            be({{2, 12}, {2, 0}, {4, 28}, {4, 0}, {4, 1}, {4, 0x41}, {4, 0x43}, {4, 7}});
+        QTest::addColumn<QByteArray>("table");
+        QTest::addColumn<int>("characters");
+        QTest::newRow("a whole format 12 map") << cmap(12) + format12 << 3;
+        QTest::newRow("subtable far past the end") << cmap(0xFFFFFFF0) + format12 << 0;
+        QTest::newRow("subtable just past the end")
+            << cmap(13 + quint32(format12.size())) + format12 << 0;
+        QTest::newRow("more groups than bytes")
+            << cmap(12) + format12.left(12) + be({{4, 1000}}) << 0;
+        QTest::newRow("format 4 cut short")
+            << cmap(12) + be({{2, 4}, {2, 0}, {2, 0}, {2, 400}}) << 0;
+    }
+    void charMapsReadOnlyWithinTheirTable() {
+        QFETCH(QByteArray, table);
+        QFETCH(int, characters);
+        QCOMPARE(int(ReadUnicodeCharMap(table).size()), characters);
     }
 
     // Every word stays inside the margins, above the page number, which counts the pages; a
