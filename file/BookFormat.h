@@ -27,6 +27,10 @@ LineKind ClassifyLine(std::string_view line);
 // The entry a trimmed Group, EndGroup, Separator or Address line stands for: a new, unlinked
 // node of tree.
 EntryNode* MakeEntry(EntryTree& tree, std::string_view line, LineKind kind);
+// The same, with scratch space the caller keeps for the addresses, so that the lines of a
+// whole book share one allocation.
+EntryNode* MakeEntry(EntryTree& tree, std::string_view line, LineKind kind,
+                     std::vector<std::string_view>& pieces);
 
 // Builds a tree line by line; ReadBook feeds it every line of the stream.
 class BookBuilder {

@@ -77,6 +77,11 @@ EntryNode* MakeEntry(EntryTree& tree, std::string_view line, LineKind kind) {
     return MakeEntryWith(tree, line, kind, pieces);
 }
 
+EntryNode* MakeEntry(EntryTree& tree, std::string_view line, LineKind kind,
+                     std::vector<std::string_view>& pieces) {
+    return MakeEntryWith(tree, line, kind, pieces);
+}
+
 void BookBuilder::CloseGroup() {
     if (intoGroup_)
         intoGroup_ = false; // the group just opened stays empty; the next entry follows it

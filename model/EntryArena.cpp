@@ -155,6 +155,24 @@ void EntryArena::Release() {
     reserved_ = 0;
 }
 
+void EntryArena::Rewind() {
+    RewindRegion(nodes_);
+    RewindRegion(texts_);
+    freeNodes_.clear();
+}
+
+void EntryArena::RewindRegion(Region& region) {
+    Block* kept = region.newest;
+    if (!kept)
+        return;
+    for (Block* older = kept->older; older; older = older->older)
+        reserved_ -= older->size;
+    FreeBlocks(kept->older);
+    kept->older = nullptr;
+    region.cursor = reinterpret_cast<char*>(kept) + kHeader;
+    POISON(region.cursor, static_cast<std::size_t>(region.limit - region.cursor));
+}
+
 void EntryArena::Swap(EntryArena& other) noexcept {
     std::swap(nodes_, other.nodes_);
     std::swap(texts_, other.texts_);

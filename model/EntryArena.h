@@ -37,6 +37,9 @@ public:
     // Takes over all of other's memory; other is left empty.
     void Adopt(EntryArena& other);
     void Release();
+    // Takes back everything handed out but keeps the newest block of each kind for what
+    // comes next, so that a reader looking at one entry at a time takes no memory per entry.
+    void Rewind();
     void Swap(EntryArena& other) noexcept;
     // Bytes taken from the system, for measurements.
     std::size_t BytesReserved() const { return reserved_; }
@@ -57,6 +60,7 @@ private:
     char* Take(Region& region, std::size_t size, std::size_t alignment, std::size_t firstSize);
     char* NewBlock(Region& region, std::size_t size);
     static void FreeBlocks(Block* newest);
+    void RewindRegion(Region& region);
     static void AppendBlocks(Region& to, Region& from);
 
     Region nodes_;

@@ -379,6 +379,13 @@ void EntryTree::Clear() {
     arena_.Release();
 }
 
+void EntryTree::ClearForReuse() {
+    ++revision_;
+    bookId_ = NewBookId();
+    first = nullptr;
+    arena_.Rewind();
+}
+
 std::uint64_t EntryTree::NewBookId() {
     static std::atomic<std::uint64_t> next{1};
     return next++;

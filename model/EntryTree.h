@@ -89,6 +89,9 @@ public:
     void FreeChildren(EntryNode* group);
     // Frees the whole book at once, without visiting its entries.
     void Clear();
+    // Empties the book like Clear but keeps a block of memory for the next entries: for a
+    // scratch tree that holds one line of a book at a time.
+    void ClearForReuse();
     // Exchanges the whole books of two trees; lets a reader fill a fresh tree first.
     void Swap(EntryTree& other) noexcept {
         std::swap(first, other.first);

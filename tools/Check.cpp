@@ -44,8 +44,9 @@ private:
     }
 
     CheckReport report_;
-    std::vector<std::size_t> openGroups_; // line numbers of the GROUP lines still open
-    EntryTree scratch_;                   // holds the one line being looked at
+    std::vector<std::size_t> openGroups_;  // line numbers of the GROUP lines still open
+    EntryTree scratch_;                    // holds the one line being looked at
+    std::vector<std::string_view> pieces_; // its addresses, while they are split
 };
 
 void BookChecker::AddLine(std::size_t number, std::string_view rawLine) {
@@ -81,8 +82,8 @@ void BookChecker::CountEntry(std::size_t& counter) {
 void BookChecker::CheckGroup(std::size_t number, std::string_view line) {
     CountEntry(report_.groups);
     openGroups_.push_back(number);
-    scratch_.Clear();
-    const EntryNode* group = MakeEntry(scratch_, line, LineKind::Group);
+    scratch_.ClearForReuse();
+    const EntryNode* group = MakeEntry(scratch_, line, LineKind::Group, pieces_);
     std::string_view afterKeyword = line.substr(kGroupKeyword);
     // An empty name comes back as "GROUP ", which holds nothing more than "GROUP" did.
     if (group->Name().empty())
@@ -108,8 +109,8 @@ void BookChecker::CheckAddress(std::size_t number, std::string_view line) {
         Note(number, kNoColon);
         return;
     }
-    scratch_.Clear();
-    const EntryNode* address = MakeEntry(scratch_, line, LineKind::Address);
+    scratch_.ClearForReuse();
+    const EntryNode* address = MakeEntry(scratch_, line, LineKind::Address, pieces_);
     std::size_t addressText = address->Addresses().size() - 1; // the commas
     for (std::string_view piece : address->Addresses())
         addressText += piece.size();
