@@ -8,7 +8,6 @@
 #include "file/BookFormat.h"
 
 #include <iterator>
-#include <sstream>
 
 namespace {
 
@@ -64,21 +63,21 @@ FileKind KindOf(ContactFormat format) {
 
 } // namespace
 
+// The export goes straight to its file or stream, never whole into memory; its size is not
+// known ahead, so a disk that fills up fails the write and leaves the old file alone.
 void ExportBookContacts(const Arguments& arguments, std::ostream& out) {
     EntryTree tree;
     LoadBook(arguments.file, tree);
-    std::ostringstream text;
-    ExportContacts(tree, *arguments.format, text);
-    const std::string bytes = std::move(text).str();
-    const auto write = [&bytes](std::ostream& stream) {
-        stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    const auto write = [&](std::ostream& stream) {
+        ExportContacts(tree, *arguments.format, stream);
     };
-    if (arguments.output && !arguments.force)
-        RefuseOtherKindOfFile(*arguments.output, KindOf(*arguments.format));
-    if (arguments.output)
-        WriteOutputFile(*arguments.output, bytes.size(), write);
-    else
+    if (!arguments.output) {
         write(out);
+        return;
+    }
+    if (!arguments.force)
+        RefuseOtherKindOfFile(*arguments.output, KindOf(*arguments.format));
+    WriteOutputFile(*arguments.output, std::nullopt, write);
 }
 
 bool ImportBookContacts(const Arguments& arguments, std::ostream& out, std::ostream& problems) {
