@@ -13,6 +13,8 @@ constexpr char kFieldEnd = '\n';
 // A separator's place holds no fields; it carries the address of this in place of a run.
 constexpr char kSeparatorKey = 0;
 
+} // namespace
+
 void AppendFoldedFields(const EntryNode& entry, std::string& text) {
     AppendFoldedBookText(entry.Name(), text);
     text += kFieldEnd;
@@ -21,8 +23,6 @@ void AppendFoldedFields(const EntryNode& entry, std::string& text) {
         text += kFieldEnd;
     }
 }
-
-} // namespace
 
 const EntryNode* NextInTreeOrder(const EntryNode* entry) {
     if (entry->firstChild)

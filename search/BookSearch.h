@@ -8,6 +8,10 @@
 #include <string_view>
 #include <vector>
 
+// Appends the entry's name and each of its addresses folded for finding (see TextFolding.h),
+// each ended by a line feed, which no folded text holds, so a match never spans two fields.
+void AppendFoldedFields(const EntryNode& entry, std::string& text);
+
 // The entry after entry in tree order (pre-order: a group before its children), or null.
 const EntryNode* NextInTreeOrder(const EntryNode* entry);
 

@@ -7,38 +7,15 @@
 #include "search/BookSearch.h"
 #include "search/TextFolding.h"
 
+#include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
 
 constexpr std::size_t kPathLevelsShown = 32;
 
-// The book, with the line each entry came from, in tree order: the reader makes entries
-// in the order of their lines.
-struct NumberedBook {
-    EntryTree tree;
-    std::vector<std::size_t> lines;
-};
-
-bool MakesEntry(std::string_view rawLine) {
-    const LineKind kind = ClassifyLine(TrimLeadingBlanks(rawLine));
-    return kind == LineKind::Group || kind == LineKind::Separator || kind == LineKind::Address;
-}
-
-void LoadNumberedBook(const std::string& path, NumberedBook& book) {
-    ReadingBook(path, [&book](std::istream& in) {
-        LineReader reader(in);
-        BookBuilder builder(book.tree);
-        std::string_view line;
-        while (reader.Next(line)) {
-            if (MakesEntry(line))
-                book.lines.push_back(reader.LineNumber());
-            builder.AddLine(line);
-        }
-    });
-}
-
-void AppendPath(const std::vector<const EntryNode*>& groups, std::string& out) {
+void AppendPath(const std::vector<std::string>& groups, std::string& out) {
     std::size_t from = 0;
     if (groups.size() > kPathLevelsShown) {
         from = groups.size() - kPathLevelsShown;
@@ -46,13 +23,13 @@ void AppendPath(const std::vector<const EntryNode*>& groups, std::string& out) {
     }
     for (std::size_t i = from; i < groups.size(); ++i) {
         out += '/';
-        AppendQuotedText(groups[i]->Name(), out);
+        AppendQuotedText(groups[i], out);
     }
     if (groups.empty())
         out += '/';
 }
 
-void PrintMatch(ChunkedOutput& out, std::size_t line, const std::vector<const EntryNode*>& groups,
+void PrintMatch(ChunkedOutput& out, std::size_t line, const std::vector<std::string>& groups,
                 const EntryNode& entry) {
     std::string& text = out.Pending();
     text += std::to_string(line);
@@ -64,34 +41,61 @@ void PrintMatch(ChunkedOutput& out, std::size_t line, const std::vector<const En
     out.Appended();
 }
 
+bool Contains(std::string_view fields, std::string_view folded) {
+    return ::memmem(fields.data(), fields.size(), folded.data(), folded.size()) != nullptr;
+}
+
+// Reads the book a line at a time, as the reader nests it, holding only the names of the
+// groups open around the line: the book is never built, however large.
+class StreamingFinder {
+public:
+    StreamingFinder(std::string_view text, ChunkedOutput& out)
+        : folded_(FoldTypedText(text)), out_(out) {}
+
+    void AddLine(std::size_t number, std::string_view rawLine) {
+        const std::string_view line = TrimLeadingBlanks(rawLine);
+        const LineKind kind = ClassifyLine(line);
+        if (kind == LineKind::EndGroup && !groups_.empty())
+            groups_.pop_back();
+        if (kind != LineKind::Group && kind != LineKind::Address)
+            return; // separators never match
+        scratch_.ClearForReuse();
+        const EntryNode* entry = MakeEntry(scratch_, line, kind, pieces_);
+        fields_.clear();
+        AppendFoldedFields(*entry, fields_);
+        if (!folded_.empty() && Contains(fields_, folded_)) {
+            PrintMatch(out_, number, groups_, *entry);
+            ++found_;
+        }
+        if (kind == LineKind::Group)
+            groups_.emplace_back(entry->Name());
+    }
+    std::size_t found() const { return found_; }
+
+private:
+    const std::string folded_;
+    ChunkedOutput& out_;
+    EntryTree scratch_;
+    std::vector<std::string_view> pieces_;
+    std::string fields_;
+    std::vector<std::string> groups_; // the names of the groups open, outermost first
+    std::size_t found_ = 0;
+};
+
 } // namespace
 
 std::size_t FindInBook(const std::string& path, std::string_view text, std::ostream& out) {
-    NumberedBook book;
-    LoadNumberedBook(path, book);
-    const std::vector<std::size_t> places =
-        FoldedBook(book.tree).PlacesContaining(FoldTypedText(text));
-    // One walk in tree order keeps the groups around each entry at hand, however deep.
     ChunkedOutput printer(out);
-    std::vector<const EntryNode*> groups;
-    auto match = places.begin();
-    std::size_t place = 0;
-    for (const EntryNode* entry = book.tree.first; entry && match != places.end(); ++place) {
-        if (place == *match) {
-            PrintMatch(printer, book.lines[place], groups, *entry);
-            ++match;
-        }
-        const EntryNode* next = NextInTreeOrder(entry);
-        if (entry->firstChild)
-            groups.push_back(entry);
-        else
-            for (const EntryNode* up = entry; next && up->parent != next->parent; up = up->parent)
-                groups.pop_back();
-        entry = next;
-    }
+    StreamingFinder finder(text, printer);
+    ReadingBook(path, [&finder](std::istream& in) {
+        LineReader reader(in);
+        std::string_view line;
+        while (reader.Next(line))
+            finder.AddLine(reader.LineNumber(), line);
+    });
     printer.Flush();
     out.flush();
     if (!out)
         throw BookIoError("write error");
-    return places.size();
+    return finder.found();
 }
