@@ -416,6 +416,26 @@ private slots:
         QVERIFY(WrittenBook(app.document()).endsWith("A2: w\r\n"));
     }
 
+    // Another window taking the activation (a dialog, a switch of windows) leaves the
+    // in-place editor open with its text.
+    void theEditorOutlivesLosingTheActivation() {
+        openWithLog(kBook);
+        clickRow(1);
+        QTest::keyClick(list().viewport(), Qt::Key_F2);
+        QLineEdit* edit = editor();
+        QVERIFY(edit);
+        edit->setText(QStringLiteral("typing"));
+        QLineEdit other; // a window of its own, which takes the focus
+        other.show();
+        QApplication::setActiveWindow(&other);
+        other.setFocus();
+        QCoreApplication::processEvents();
+        QCOMPARE(QApplication::focusWidget(), &other);
+        QCOMPARE(editor(), edit);
+        QCOMPARE(edit->text(), QStringLiteral("typing"));
+        QApplication::setActiveWindow(&app_->frame());
+    }
+
     // Text that would read back from the saved book as something else is refused where it is
     // typed: the reason names what is wrong, the book stays as it was, and the editor opens
     // again holding the text as typed.

@@ -334,15 +334,19 @@ private slots:
         QCOMPARE(::chmod(QFile::encodeName(runtime).constData(), mode_t(runtimeMode)), 0);
         const SocketPlaceEnvironment environment(place.path(), runtimeMode ? runtime : QString());
         ShellRequestQueue queue([](const ShellRequest&) {});
-        ShellServer server(queue);
-        QVERIFY2(server.listen(QStringLiteral("served")), qPrintable(server.errorString()));
+        auto server = std::make_unique<ShellServer>(queue);
+        QVERIFY2(server->listen(QStringLiteral("served")), qPrintable(server->errorString()));
         const QString folder = inRuntime ? runtime : place.filePath(OwnFolderName());
-        QCOMPARE(server.socketPath(), folder + QStringLiteral("/served"));
-        QCOMPARE(server.socketPath(), ShellSocketPath(QStringLiteral("served")));
+        QCOMPARE(server->socketPath(), folder + QStringLiteral("/served"));
+        QCOMPARE(server->socketPath(), ShellSocketPath(QStringLiteral("served")));
         QCOMPARE(PrivateFolderProblem(folder), QString());
         QLocalSocket client;
-        client.connectToServer(server.socketPath());
+        client.connectToServer(server->socketPath());
         QVERIFY(client.waitForConnected(2000));
+        // The server takes its socket file away when it stops.
+        const QString socket = server->socketPath();
+        server.reset();
+        QVERIFY(!QFileInfo::exists(socket));
     }
 
     // A folder of that name that is not the user's private one is refused, with the cause:

@@ -18,6 +18,7 @@ private slots:
         QTest::newRow("overlong, surrogate and too-high forms")
             << QByteArray("\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80");
         QTest::newRow("truncated sequence at the end") << QByteArray("a\xe3\x81");
+        QTest::newRow("the lowest and highest raw bytes") << QByteArray("/a\x80\xff.tlw");
         QTest::newRow("byte order marks, one after a raw byte")
             << QByteArray("\xef\xbb\xbf/a\xff\xef\xbb\xbf\xef\xbb\xbf.tlw");
     }
