@@ -3,6 +3,8 @@
 #include "AboutDlg.h"
 #include "BookFinder.h"
 #include "CutSaveOffer.h"
+#include "BookLockKeeper.h"
+#include "RecoveryKeeper.h"
 #include "MainFrame.h"
 #include "MainMenus.h"
 #include "PaneViewKeeper.h"
@@ -84,9 +86,16 @@ void CTellwickApp::exitInstance() {
 
 void CTellwickApp::createDocumentAndFrame() {
     document_ = std::make_unique<CTellwickDoc>();
+    recovery_ = std::make_unique<RecoveryKeeper>(*document_);
+    locks_ = std::make_unique<BookLockKeeper>(*document_);
     documents_ = std::make_unique<DocumentManager>(*document_, prompter_, recentFiles_,
                                                    AddressBookTemplate());
     documents_->setImporter(std::make_unique<ContactBookImporter>(*document_, prompter_));
+    // A book open in another window is opened only when the user says so; printing and
+    // serving never ask.
+    documents_->setOpenGuard([this](const QString& path) {
+        return prompter_.unattended() || locks_->mayOpen(path, prompter_, frame_.get());
+    });
     tree_ = new CTlwTreeView(*document_, prompter_);
     list_ = new CTlwListView(*document_, prompter_);
     printing_ = std::make_unique<BookPrinting>(prompter_);
@@ -151,9 +160,16 @@ QList<CommandTarget*> CTellwickApp::commandChain() const {
 
 bool CTellwickApp::runShellCommand(const CommandLineInfo& info) {
     using Shell = CommandLineInfo::ShellCommand;
-    // Only a window run asks about saves that were cut; printing and serving run unattended.
-    if (info.shellCommand == Shell::New || info.shellCommand == Shell::Open)
+    // Only a window run asks about saves that were cut and unsaved changes left behind;
+    // printing and serving run unattended. A book brought back takes the place of the one
+    // the command line named.
+    if (info.shellCommand == Shell::New || info.shellCommand == Shell::Open) {
         OfferCutSaves(prompter_, frame_.get());
+        if (recovery_->offerLeftCopies(prompter_, frame_.get())) {
+            frame_->show();
+            return true;
+        }
+    }
     switch (info.shellCommand) {
     case Shell::New:
         if (!documents_->fileNew())

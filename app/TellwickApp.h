@@ -14,6 +14,8 @@ class BookFinder;
 class BookPrinting;
 class CMainFrame;
 class CTellwickDoc;
+class RecoveryKeeper;
+class BookLockKeeper;
 class CTlwListView;
 class CTlwTreeView;
 class CommandRouter;
@@ -60,6 +62,7 @@ public:
     int startUpExitCode() const { return startedToPrint() && printedAtStartUp_ ? 0 : 1; }
     // Opens each file in turn, each after the question about unsaved changes.
     void openDroppedFiles(const QStringList& paths);
+    RecoveryKeeper& recovery() const { return *recovery_; }
 
 private:
     void loadProfile();
@@ -95,4 +98,6 @@ private:
     QPointer<QWidget> activePane_;
     CommandLineInfo pendingPrint_;
     bool printedAtStartUp_ = false;
+    std::unique_ptr<BookLockKeeper> locks_;
+    std::unique_ptr<RecoveryKeeper> recovery_; // goes first: it reads the document
 };

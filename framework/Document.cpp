@@ -113,6 +113,20 @@ FileResult Document::loadFromDevice(QIODevice& device, const QString& path) {
     return result;
 }
 
+FileResult Document::openRecovered(QIODevice& device, const QString& path) {
+    IODeviceStreamBuf buffer(device);
+    std::istream in(&buffer);
+    const FileResult result = ReadStream(in, [this](std::istream& in) { load(in); });
+    if (!result.ok())
+        return result;
+    // The file's present state is what the recovered changes are saved over.
+    setPathName(path.isEmpty() ? QString() : AbsolutePathName(path));
+    stamp_ = path.isEmpty() ? DiskStamp{} : DiskStamp::of(path);
+    setModifiedFlag(true);
+    onImported();
+    return result;
+}
+
 void Document::load(std::istream& in) {
     Archive archive(in);
     serialize(archive);

@@ -84,6 +84,9 @@ public:
     FileResult saveDocument(const QString& path);
     // Whether the file was changed on disk since this document last read or wrote it.
     bool fileChangedOnDisk() const;
+    // Reads a book kept for recovery after a crash: it becomes the book at path (untitled
+    // when empty) with changes not yet saved there. The contents stay on any failure.
+    FileResult openRecovered(QIODevice& device, const QString& path);
     // Forgets the file and marks the contents changed: they were imported from a file of
     // another kind, which a save must not write over.
     void becomeImported();

@@ -100,6 +100,8 @@ bool DocumentManager::openRecentFile(int index) {
 bool DocumentManager::openWithoutAsking(const QString& path, bool dropFromRecentOnFailure) {
     if (importer_ && importer_->imports(path))
         return importWithoutAsking(path, dropFromRecentOnFailure);
+    if (openGuard_ && !openGuard_(path))
+        return false;
     const FileResult result = document_.openDocument(path);
     if (!result.ok()) {
         reportOpenFailure(path, result);

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class RecentFileList;
@@ -37,6 +38,10 @@ public:
     const DocumentTemplate& docTemplate() const { return template_; }
     // The save dialog's types; the open dialog offers the importer's too.
     QList<FileFilter> fileFilters() const;
+    // Asked before a file is read as the document; false leaves the document as it is.
+    void setOpenGuard(std::function<bool(const QString& path)> guard) {
+        openGuard_ = std::move(guard);
+    }
     void setImporter(std::unique_ptr<DocumentImporter> importer) {
         importer_ = std::move(importer);
     }
@@ -75,4 +80,5 @@ private:
     DocumentTemplate template_;
     QPointer<QWidget> dialogParent_;
     std::unique_ptr<DocumentImporter> importer_;
+    std::function<bool(const QString& path)> openGuard_;
 };

@@ -1,11 +1,10 @@
 #include "storage/SaveJournal.h"
 
 #include "storage/FileBytes.h"
+#include "storage/StateRecords.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -14,7 +13,7 @@
 namespace {
 
 constexpr char kMagic[] = "tellwick rewrite 1\n";
-constexpr char kRecordPrefix[] = "rewrite-";
+constexpr char kRecordPrefix[] = "rewrite";
 
 bool ReadFile(const std::string& path, std::string& bytes) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -24,28 +23,6 @@ bool ReadFile(const std::string& path, std::string& bytes) {
     const bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ReadWhole(fd, bytes) == 0;
     ::close(fd);
     return ok;
-}
-
-// Makes each missing folder of path with mode 0700.
-int MakeFolders(const std::string& path) {
-    for (std::size_t slash = 1; slash != std::string::npos;) {
-        slash = path.find('/', slash + 1);
-        const std::string part = path.substr(0, slash);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return errno;
-    }
-    return 0;
-}
-
-bool ProcessRuns(pid_t pid) {
-    return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
-}
-
-// The pid in a record's name "rewrite-PID-N", or 0.
-pid_t PidOf(const std::string& name) {
-    if (name.rfind(kRecordPrefix, 0) != 0)
-        return 0;
-    return pid_t(std::strtol(name.c_str() + sizeof kRecordPrefix - 1, nullptr, 10));
 }
 
 // Parses a whole record; false for one cut short or not a record at all.
@@ -68,11 +45,7 @@ bool Parse(const std::string& bytes, CutSave& save) {
 } // namespace
 
 std::string SaveRecordFolder() {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    if (state && *state == '/')
-        return std::string(state) + "/tellwick/saves";
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : "/tmp") + "/.local/state/tellwick/saves";
+    return StateFolder("saves");
 }
 
 std::string BeginRewriteRecord(const std::string& target, const std::string& oldBytes,
@@ -80,9 +53,7 @@ std::string BeginRewriteRecord(const std::string& target, const std::string& old
     const std::string folder = SaveRecordFolder();
     if ((error = MakeFolders(folder)) != 0)
         return {};
-    static unsigned counter = 0;
-    const std::string record =
-        folder + '/' + kRecordPrefix + std::to_string(::getpid()) + '-' + std::to_string(++counter);
+    const std::string record = folder + '/' + NewRecordName(kRecordPrefix);
     const int fd = ::open(record.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         error = errno;
@@ -116,17 +87,7 @@ void EndRewriteRecord(const std::string& record) {
 std::vector<CutSave> FindCutSaves() {
     std::vector<CutSave> cut;
     const std::string folder = SaveRecordFolder();
-    DIR* listing = ::opendir(folder.c_str());
-    if (!listing)
-        return cut;
-    std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(listing)) {
-        const std::string name = entry->d_name;
-        const pid_t pid = PidOf(name);
-        if (pid != 0 && pid != ::getpid() && !ProcessRuns(pid))
-            names.push_back(name);
-    }
-    ::closedir(listing);
+    const std::vector<std::string> names = LeftRecords(folder, kRecordPrefix);
     for (const std::string& name : names) {
         CutSave save;
         save.record = folder + '/' + name;
