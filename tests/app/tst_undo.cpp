@@ -169,6 +169,17 @@ private slots:
         QCOMPARE(seen().book, before.book);
     }
 
+    // The pane the step was made in gets the focus back, wherever the user went since.
+    void undoGoesBackToThePaneOfTheStep() {
+        open(kBook);
+        showTopLevel();
+        run(ID_INSERT_SEPARATOR);
+        tree().setFocus();
+        QVERIFY(!list().hasFocus());
+        press(QKeyCombination(Qt::CTRL, Qt::Key_Z));
+        QVERIFY(list().hasFocus());
+    }
+
     // In an edit box the keys are the box's own: the book is left alone.
     void editBoxesKeepTheirOwnUndo() {
         open(kBook);
