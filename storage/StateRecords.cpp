@@ -29,8 +29,17 @@ int MakeFolders(const std::string& path) {
     return 0;
 }
 
+// A process that ended but is not reaped yet still answers kill; its state says it is gone.
 bool ProcessRuns(pid_t pid) {
-    return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
+    if (pid <= 0 || (::kill(pid, 0) != 0 && errno != EPERM))
+        return false;
+    std::string stat;
+    if (ReadSmallFile("/proc/" + std::to_string(pid) + "/stat", 4096, stat)) {
+        const std::size_t nameEnd = stat.rfind(')');
+        if (nameEnd != std::string::npos && nameEnd + 2 < stat.size() && stat[nameEnd + 2] == 'Z')
+            return false;
+    }
+    return true;
 }
 
 pid_t OwnerOf(const std::string& name, const std::string& prefix) {

@@ -12,7 +12,8 @@
 std::string StateFolder(const std::string& kind);
 // Makes each missing folder of path with mode 0700; 0 or an errno value.
 int MakeFolders(const std::string& path);
-// Whether the process runs (a process of another user counts as running).
+// Whether the process runs (a process of another user counts as running; one that ended
+// and waits to be reaped does not).
 bool ProcessRuns(pid_t pid);
 // The pid in a record's name "PREFIX-PID-N", or 0 for a name of another kind.
 pid_t OwnerOf(const std::string& name, const std::string& prefix);

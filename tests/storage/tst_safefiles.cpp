@@ -1,5 +1,6 @@
 #include "storage/SafeFiles.h"
 #include "storage/SaveJournal.h"
+#include "storage/StateRecords.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -222,6 +223,17 @@ private slots:
             QCOMPARE(StatOf(file).st_ino, inode);
             QCOMPARE(ReadBytes(path("other.tlw")), bytes);
         }
+    }
+
+    // A process that ended but waits to be reaped left its records behind: it is gone.
+    void anUnreapedProcessIsGone() {
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(0);
+        QVERIFY(child > 0);
+        const auto reap = qScopeGuard([child] { ::waitpid(child, nullptr, 0); });
+        QTRY_VERIFY(!ProcessRuns(child));
+        QVERIFY(ProcessRuns(::getpid()));
     }
 
     // Only what a killed save of this user provably left is removed: this program's name
