@@ -52,7 +52,8 @@ tree       Prints the structure as UTF-8, one entry a line, indented two spaces
            shown as U+FFFD; '"', '\' and control characters are written \", \\
            and \xHH.
 export     Writes the address entries of the book as UTF-8 contacts, to standard
-           output or to OUT (replaced as normalize replaces it). Groups become a
+           output or to OUT (replaced as normalize replaces it; a disk that fills
+           up fails the export and leaves OUT as it was). Groups become a
            path "GROUP/SUBGROUP" ("%" and "/" in a name written %25 and %2F, an
            empty name as a lone "%"); separators are left out. An existing OUT
            that is a book (named .tlw, or holding one) or contacts of another
