@@ -57,6 +57,10 @@ void ReadBook(std::istream& archive, EntryTree& tree);
 void WriteBook(std::ostream& archive, const EntryTree& tree);
 // Writes each entry with everything below it, as the top level of a book of their own.
 void WriteEntries(std::ostream& archive, std::span<const EntryNode* const> entries);
+// Reads a book from in and writes it to out exactly as ReadBook and then WriteBook would,
+// a line at a time, never holding more of the book than one line: for normalizing a book of
+// any size. Throws BookIoError when either stream fails (out's state tells which).
+void NormalizeBook(std::istream& in, std::ostream& out);
 // The exact number of bytes WriteBook writes for the tree, UINT64_MAX when that does not fit;
 // lets a caller see before writing whether the book fits where it goes.
 std::uint64_t BookOutputSize(const EntryTree& tree);

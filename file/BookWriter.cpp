@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -177,4 +178,34 @@ void WriteEntries(std::ostream& archive, std::span<const EntryNode* const> entri
     for (const EntryNode* entry : entries)
         WriteFrom(out, entry, entry);
     Finish(out, archive);
+}
+
+// The writer's walk, driven by the reader's nesting instead of a tree: a GROUP line opens a
+// level, END GROUP closes the innermost open one (none at the top level), and the groups
+// still open at the end are closed, as the reader leaves them closed.
+void NormalizeBook(std::istream& archive, std::ostream& written) {
+    LineReader reader(archive);
+    ChunkedOutput out(written);
+    EntryTree scratch;
+    std::vector<std::string_view> pieces;
+    std::size_t depth = 0;
+    std::string_view rawLine;
+    while (reader.Next(rawLine)) {
+        const std::string_view line = TrimLeadingBlanks(rawLine);
+        const LineKind kind = ClassifyLine(line);
+        if (kind == LineKind::Ignored || kind == LineKind::Comment)
+            continue;
+        if (kind == LineKind::EndGroup) {
+            if (depth > 0)
+                WriteEndGroup(out, --depth);
+            continue;
+        }
+        scratch.ClearForReuse();
+        WriteEntryLine(out, *MakeEntry(scratch, line, kind, pieces), depth);
+        if (kind == LineKind::Group)
+            ++depth;
+    }
+    while (depth > 0)
+        WriteEndGroup(out, --depth);
+    Finish(out, written);
 }

@@ -27,6 +27,11 @@ std::string ReadThenWrite(const std::string& bytes) {
     ReadBook(in, tree);
     std::ostringstream out;
     WriteBook(out, tree);
+    std::istringstream again(bytes);
+    std::ostringstream streamed;
+    NormalizeBook(again, streamed);
+    if (streamed.str() != out.str())
+        Fail("the line-at-a-time normalizer wrote other bytes than read and write");
     return std::move(out).str();
 }
 

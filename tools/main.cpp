@@ -99,18 +99,23 @@ void FinishStandardOutput() {
                         std::strerror(errno != 0 ? errno : EIO));
 }
 
+// Into a file, the book is read whole first, so that its size is checked against the free
+// space before the file is touched; to standard output it streams a line at a time, as cat
+// would (a read error part way comes after what was written).
 void Normalize(const Arguments& arguments) {
-    EntryTree tree;
-    LoadBook(arguments.file, tree);
     if (arguments.output) {
+        EntryTree tree;
+        LoadBook(arguments.file, tree);
         WriteOutputFile(*arguments.output, BookOutputSize(tree),
                         [&tree](std::ostream& out) { WriteBook(out, tree); });
         return;
     }
     try {
-        WriteBook(std::cout, tree);
-    } catch (const BookIoError&) {
-        FinishStandardOutput();
+        ReadingBook(arguments.file, [](std::istream& in) { NormalizeBook(in, std::cout); });
+    } catch (const ToolError&) {
+        if (!std::cout)
+            FinishStandardOutput(); // the write failed, not the read
+        throw;
     }
 }
 
