@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,15 +46,16 @@ std::vector<std::string> BookLockKeeper::lockPaths(const QString& path) const {
 }
 
 std::optional<LockHolder> BookLockKeeper::otherHolder(const QString& path) const {
-    for (const std::string& lock : lockPaths(path)) {
+    std::vector<std::string> locks = lockPaths(path);
+    // A shared folder this user may not write can still hold another user's lock.
+    const std::string side = SideLockPath(EncodePathBytes(path).toStdString());
+    if (std::find(locks.begin(), locks.end(), side) == locks.end())
+        locks.push_back(side);
+    for (const std::string& lock : locks) {
         LockHolder holder;
         if (ReadLock(lock, holder) && HeldByOther(holder))
             return holder;
     }
-    // A shared folder this user may not write can still hold another user's lock.
-    LockHolder holder;
-    if (ReadLock(SideLockPath(EncodePathBytes(path).toStdString()), holder) && HeldByOther(holder))
-        return holder;
     return std::nullopt;
 }
 

@@ -6,6 +6,7 @@
 #include "SilentPrompter.h"
 #include "app/MainFrame.h"
 #include "app/TellwickApp.h"
+#include "framework/CommandRouter.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -28,6 +29,13 @@ public:
         app.frame().show();
         QApplication::setActiveWindow(&app.frame());
         return true;
+    }
+
+    // Runs a command and lets the window repaint; false when the command did not run.
+    bool run(int command) {
+        const bool ran = app.router().execute(command);
+        QCoreApplication::processEvents();
+        return ran;
     }
 
     QTemporaryDir dir;

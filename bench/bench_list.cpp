@@ -46,9 +46,8 @@ int main(int argc, char* argv[]) {
     const auto paint = [&] { QCoreApplication::processEvents(); };
     bool allRan = true;
     const auto run = [&](int command) {
-        app.router().updateAll();
-        allRan = app.router().execute(command) && allRan;
-        paint();
+        app.router().updateAll(); // as the idle loop has done before the user acts
+        allRan = window.run(command) && allRan;
     };
     const auto undo = [&] { run(ID_EDIT_UNDO); };
     const auto selectGroup = [&](EntryNode* group) {

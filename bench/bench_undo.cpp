@@ -36,10 +36,7 @@ int main(int argc, char* argv[]) {
     CTellwickDoc& doc = app.document();
     CTlwTreeView& tree = app.treePane();
     bool allRan = true;
-    const auto run = [&](int command) {
-        allRan = app.router().execute(command) && allRan;
-        QCoreApplication::processEvents();
-    };
+    const auto run = [&](int command) { allRan = window.run(command) && allRan; };
     EntryNode* huge = doc.tree.first->next;
     const auto selectHuge = [&] {
         tree.setFocus();

@@ -27,10 +27,17 @@ LineKind ClassifyLine(std::string_view line);
 // The entry a trimmed Group, EndGroup, Separator or Address line stands for: a new, unlinked
 // node of tree.
 EntryNode* MakeEntry(EntryTree& tree, std::string_view line, LineKind kind);
-// The same, with scratch space the caller keeps for the addresses, so that the lines of a
-// whole book share one allocation.
-EntryNode* MakeEntry(EntryTree& tree, std::string_view line, LineKind kind,
-                     std::vector<std::string_view>& pieces);
+// The entry of one line at a time, for readers that look at a book line by line without
+// building it: each line's entry reuses the memory of the one before.
+class LineEntry {
+public:
+    // Valid until the next call.
+    const EntryNode& Make(std::string_view line, LineKind kind);
+
+private:
+    EntryTree scratch_;
+    std::vector<std::string_view> pieces_;
+};
 
 // Builds a tree line by line; ReadBook feeds it every line of the stream.
 class BookBuilder {

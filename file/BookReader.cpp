@@ -77,9 +77,9 @@ EntryNode* MakeEntry(EntryTree& tree, std::string_view line, LineKind kind) {
     return MakeEntryWith(tree, line, kind, pieces);
 }
 
-EntryNode* MakeEntry(EntryTree& tree, std::string_view line, LineKind kind,
-                     std::vector<std::string_view>& pieces) {
-    return MakeEntryWith(tree, line, kind, pieces);
+const EntryNode& LineEntry::Make(std::string_view line, LineKind kind) {
+    scratch_.ClearForReuse();
+    return *MakeEntryWith(scratch_, line, kind, pieces_);
 }
 
 void BookBuilder::CloseGroup() {

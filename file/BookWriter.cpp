@@ -186,8 +186,7 @@ void WriteEntries(std::ostream& archive, std::span<const EntryNode* const> entri
 void NormalizeBook(std::istream& archive, std::ostream& written) {
     LineReader reader(archive);
     ChunkedOutput out(written);
-    EntryTree scratch;
-    std::vector<std::string_view> pieces;
+    LineEntry entry;
     std::size_t depth = 0;
     std::string_view rawLine;
     while (reader.Next(rawLine)) {
@@ -200,8 +199,7 @@ void NormalizeBook(std::istream& archive, std::ostream& written) {
                 WriteEndGroup(out, --depth);
             continue;
         }
-        scratch.ClearForReuse();
-        WriteEntryLine(out, *MakeEntry(scratch, line, kind, pieces), depth);
+        WriteEntryLine(out, entry.Make(line, kind), depth);
         if (kind == LineKind::Group)
             ++depth;
     }

@@ -105,18 +105,20 @@ FileResult Document::openDocument(const QString& path) {
 
 FileResult Document::loadFromDevice(QIODevice& device, const QString& path) {
     const DiskStamp stamp = DiskStamp::of(path);
-    IODeviceStreamBuf buffer(device);
-    std::istream in(&buffer);
-    const FileResult result = ReadStream(in, [this](std::istream& in) { load(in); });
+    const FileResult result = loadDevice(device);
     if (result.ok())
         takeLoadedFile(path, stamp);
     return result;
 }
 
-FileResult Document::openRecovered(QIODevice& device, const QString& path) {
+FileResult Document::loadDevice(QIODevice& device) {
     IODeviceStreamBuf buffer(device);
     std::istream in(&buffer);
-    const FileResult result = ReadStream(in, [this](std::istream& in) { load(in); });
+    return ReadStream(in, [this](std::istream& in) { load(in); });
+}
+
+FileResult Document::openRecovered(QIODevice& device, const QString& path) {
+    const FileResult result = loadDevice(device);
     if (!result.ok())
         return result;
     // The file's present state is what the recovered changes are saved over.

@@ -111,6 +111,7 @@ protected:
 
 private:
     void load(std::istream& in);
+    FileResult loadDevice(QIODevice& device);
     void takeLoadedFile(const QString& path, const DiskStamp& stamp);
     void setPathName(const QString& path);
     void setTitle(const QString& title);

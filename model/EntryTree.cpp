@@ -373,17 +373,20 @@ void EntryTree::FreeChildren(EntryNode* group) {
 }
 
 void EntryTree::Clear() {
-    ++revision_;
-    bookId_ = NewBookId();
-    first = nullptr;
+    ForgetBook();
     arena_.Release();
 }
 
 void EntryTree::ClearForReuse() {
+    ForgetBook();
+    arena_.Rewind();
+}
+
+// Whatever was derived from the book (folded copies, pointers kept by revision) is stale.
+void EntryTree::ForgetBook() {
     ++revision_;
     bookId_ = NewBookId();
     first = nullptr;
-    arena_.Rewind();
 }
 
 std::uint64_t EntryTree::NewBookId() {

@@ -129,6 +129,7 @@ private:
     void FreeChain(EntryNode*& head);
     static EntryNode* AdoptTopLevel(EntryTree& other, EntryNode* parent);
     static std::uint64_t NewBookId();
+    void ForgetBook();
 
     EntryArena arena_;
     std::uint64_t revision_ = 0;

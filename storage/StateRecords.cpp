@@ -5,11 +5,32 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// A regular file, not through a symbolic link, of at most limit bytes; when privateOnly, one
+// this user owns and nobody else may read or write.
+bool ReadRegularFile(const std::string& path, std::size_t limit, bool privateOnly,
+                     std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    const bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                    static_cast<std::size_t>(info.st_size) <= limit &&
+                    (!privateOnly || (info.st_uid == ::geteuid() && (info.st_mode & 077) == 0)) &&
+                    ReadWhole(fd, bytes) == 0;
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
 
 std::string StateFolder(const std::string& kind) {
     const char* state = std::getenv("XDG_STATE_HOME");
@@ -70,24 +91,9 @@ std::vector<std::string> LeftRecords(const std::string& folder, const std::strin
 }
 
 bool ReadPrivateFile(const std::string& path, std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat info {};
-    const bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-                    info.st_uid == ::geteuid() && (info.st_mode & 077) == 0 &&
-                    ReadWhole(fd, bytes) == 0;
-    ::close(fd);
-    return ok;
+    return ReadRegularFile(path, SIZE_MAX, true, bytes);
 }
 
 bool ReadSmallFile(const std::string& path, std::size_t limit, std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat info {};
-    const bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-                    static_cast<std::size_t>(info.st_size) <= limit && ReadWhole(fd, bytes) == 0;
-    ::close(fd);
-    return ok;
+    return ReadRegularFile(path, limit, false, bytes);
 }

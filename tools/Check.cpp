@@ -44,9 +44,8 @@ private:
     }
 
     CheckReport report_;
-    std::vector<std::size_t> openGroups_;  // line numbers of the GROUP lines still open
-    EntryTree scratch_;                    // holds the one line being looked at
-    std::vector<std::string_view> pieces_; // its addresses, while they are split
+    std::vector<std::size_t> openGroups_; // line numbers of the GROUP lines still open
+    LineEntry entry_;                     // the one line being looked at
 };
 
 void BookChecker::AddLine(std::size_t number, std::string_view rawLine) {
@@ -82,8 +81,7 @@ void BookChecker::CountEntry(std::size_t& counter) {
 void BookChecker::CheckGroup(std::size_t number, std::string_view line) {
     CountEntry(report_.groups);
     openGroups_.push_back(number);
-    scratch_.ClearForReuse();
-    const EntryNode* group = MakeEntry(scratch_, line, LineKind::Group, pieces_);
+    const EntryNode* group = &entry_.Make(line, LineKind::Group);
     std::string_view afterKeyword = line.substr(kGroupKeyword);
     // An empty name comes back as "GROUP ", which holds nothing more than "GROUP" did.
     if (group->Name().empty())
@@ -109,8 +107,7 @@ void BookChecker::CheckAddress(std::size_t number, std::string_view line) {
         Note(number, kNoColon);
         return;
     }
-    scratch_.ClearForReuse();
-    const EntryNode* address = MakeEntry(scratch_, line, LineKind::Address, pieces_);
+    const EntryNode* address = &entry_.Make(line, LineKind::Address);
     std::size_t addressText = address->Addresses().size() - 1; // the commas
     for (std::string_view piece : address->Addresses())
         addressText += piece.size();

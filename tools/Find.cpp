@@ -59,8 +59,7 @@ public:
             groups_.pop_back();
         if (kind != LineKind::Group && kind != LineKind::Address)
             return; // separators never match
-        scratch_.ClearForReuse();
-        const EntryNode* entry = MakeEntry(scratch_, line, kind, pieces_);
+        const EntryNode* entry = &entry_.Make(line, kind);
         fields_.clear();
         AppendFoldedFields(*entry, fields_);
         if (!folded_.empty() && Contains(fields_, folded_)) {
@@ -75,8 +74,7 @@ public:
 private:
     const std::string folded_;
     ChunkedOutput& out_;
-    EntryTree scratch_;
-    std::vector<std::string_view> pieces_;
+    LineEntry entry_;
     std::string fields_;
     std::vector<std::string> groups_; // the names of the groups open, outermost first
     std::size_t found_ = 0;

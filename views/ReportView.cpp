@@ -133,11 +133,6 @@ void ReportView::reset() {
     rowsChanged();
 }
 
-void ReportView::doItemsLayout() {
-    QAbstractItemView::doItemsLayout();
-    rowsChanged();
-}
-
 QModelIndex ReportView::moveCursor(CursorAction action, Qt::KeyboardModifiers) {
     const int count = model() ? model()->rowCount() : 0;
     if (count == 0)

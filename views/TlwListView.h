@@ -93,7 +93,7 @@ private:
     std::vector<RowRun> rowsActedOn() const;
     std::vector<int> selectedRowNumbers() const;
     static std::size_t RowsIn(const std::vector<RowRun>& runs);
-    std::vector<EntryNode*> entriesToCopy() const;
+    std::vector<EntryNode*> entriesIn(const std::vector<RowRun>& runs) const;
     // Takes the rows' entries out of the book, as one part of a step.
     void removeRows(const std::vector<RowRun>& runs);
     bool removeChainRun(int top, int bottom);
@@ -103,7 +103,6 @@ private:
     void cutEntries();
     void pasteEntries();
     void beginDrag(int pressedRow);
-    std::vector<EntryNode*> selectedEntries() const;
     void dragOver(const QPoint& viewportPoint) override;
     void dropOnTarget() override;
     void dropOn(int row);

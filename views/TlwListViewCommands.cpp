@@ -294,9 +294,10 @@ std::vector<int> CTlwListView::selectedRowNumbers() const {
     return rows;
 }
 
-std::vector<EntryNode*> CTlwListView::entriesToCopy() const {
+// The entries of the runs' rows, in row order.
+std::vector<EntryNode*> CTlwListView::entriesIn(const std::vector<RowRun>& runs) const {
     std::vector<EntryNode*> entries;
-    for (const RowRun& run : rowsActedOn()) {
+    for (const RowRun& run : runs) {
         for (int row = run.top; row <= run.bottom; ++row)
             entries.push_back(rows_->entryAt(row));
     }
@@ -384,7 +385,7 @@ void CTlwListView::moveSelected(int step, const std::vector<int>& rows) {
 }
 
 void CTlwListView::copyEntries() {
-    const std::vector<EntryNode*> entries = entriesToCopy();
+    const std::vector<EntryNode*> entries = entriesIn(rowsActedOn());
     if (!entries.empty())
         EntryClipboard::copy(std::vector<const EntryNode*>(entries.begin(), entries.end()));
 }

@@ -52,21 +52,13 @@ void CTlwListView::mouseReleaseEvent(QMouseEvent* event) {
     ReportView::mouseReleaseEvent(event);
 }
 
-// The entry of every selected row, in row order.
-std::vector<EntryNode*> CTlwListView::selectedEntries() const {
-    std::vector<EntryNode*> entries;
-    for (int row : selectedRowNumbers())
-        entries.push_back(rows_->entryAt(row));
-    return entries;
-}
-
 // Every selected row goes, in row order, under the picture of the pressed row.
 void CTlwListView::beginDrag(int pressedRow) {
     if (document_.dragging || !rows_->entryAt(pressedRow))
         return;
     dropTarget_ = QPersistentModelIndex();
     const QModelIndex pressed = rows_->index(pressedRow, EntryListModel::NameColumn);
-    StartDrag(document_, this, selectedEntries(),
+    StartDrag(document_, this, entriesIn(selectedRuns()),
               DragPicture(pressed.data(Qt::DecorationRole).value<QIcon>(), iconSize(),
                           pressed.data().toString(), font()),
               QCursor::pos());
