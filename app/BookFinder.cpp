@@ -80,6 +80,7 @@ void BookFinder::onTextChanged(const QString& text) {
     folded_ = std::move(folded);
     if (narrows) {
         matches_ = book_->PlacesContaining(folded_, matches_);
+        searched_ = folded_;
         followCurrentMatch();
     } else {
         searchAgain();
@@ -93,12 +94,22 @@ void BookFinder::onTextChanged(const QString& text) {
 // The matches of the bar's text in the book as it is now, folding again what changed in
 // the book.
 void BookFinder::searchAgain() {
-    if (!upToDate()) {
-        book_ = book_ ? FoldedBook(tree_, *book_) : FoldedBook(tree_);
+    if (upToDate()) {
+        matches_ = book_->PlacesContaining(folded_);
+    } else {
+        if (book_ && searched_ == folded_) {
+            // The matches in what the last fold shares with this one are known already.
+            FoldedBook folded(tree_, *book_);
+            matches_ = folded.PlacesContaining(folded_, *book_, matches_);
+            book_ = std::move(folded);
+        } else {
+            book_ = book_ ? FoldedBook(tree_, *book_) : FoldedBook(tree_);
+            matches_ = book_->PlacesContaining(folded_);
+        }
         revision_ = tree_.Revision();
         pendingEntryPlace_.reset();
     }
-    matches_ = book_->PlacesContaining(folded_);
+    searched_ = folded_;
     followCurrentMatch();
 }
 

@@ -70,6 +70,7 @@ private:
     std::uint64_t revision_ = 0;         // of the tree that book_ was built from
     std::string folded_;                 // the bar's text, folded
     std::vector<std::size_t> matches_;   // places in tree order
+    std::string searched_;               // the folded text matches_ hold the places of
     std::optional<std::size_t> current_; // into matches_
     std::size_t currentPlace_ = 0;       // where the current match was, kept across changes
     std::uintptr_t currentAddress_ = 0;  // never turned back into a pointer

@@ -139,7 +139,14 @@ public:
         }
         for (char32_t& c : singles_)
             c = FoldCharacter(c);
+        for (int byte = 1; byte < 0x80; ++byte) {
+            if (singles_[byte] > 0 && singles_[byte] < 0x80)
+                asciiFolds_[byte] = static_cast<char>(singles_[byte]);
+        }
     }
+    // What an ASCII byte folds to when that is ASCII too, else 0.
+    char AsciiFold(unsigned char byte) const { return asciiFolds_[byte]; }
+    const char* AsciiFolds() const { return asciiFolds_.data(); }
     char32_t Single(unsigned char byte) const { return singles_[byte]; }
     // kNothing when lead and trail make no character.
     char32_t Pair(unsigned char lead, unsigned char trail) const {
@@ -148,6 +155,7 @@ public:
 
 private:
     std::array<char32_t, 0x100> singles_{};
+    std::array<char, 0x100> asciiFolds_{};
     std::vector<char32_t> pairs_;
 };
 
@@ -160,9 +168,6 @@ const Cp932Table& Cp932Characters() {
 // so that a voiced mark after it can still join it.
 class FoldedWriter {
 public:
-    // At most this many bytes for every byte read, CP932 or UTF-8.
-    static constexpr std::size_t kGrowth = 3;
-
     explicit FoldedWriter(char* to) : to_(to) {}
 
     void Add(char32_t folded) {
@@ -176,11 +181,6 @@ public:
         if (held_ != kNothing)
             to_ = PutUtf8(held_, to_);
         held_ = folded;
-    }
-    // A folded ASCII character: nothing joins it, so it is written at once.
-    void AddAscii(char folded) {
-        Finish();
-        *to_++ = folded;
     }
     char* Finish() {
         if (held_ != kNothing)
@@ -198,35 +198,55 @@ private:
 // out, and keeps what it wrote.
 template <typename Write> void AppendFolded(std::size_t inputSize, std::string& out, Write write) {
     const std::size_t start = out.size();
-    out.resize(start + FoldedWriter::kGrowth * inputSize + 4);
+    out.resize(start + FoldedRoom(inputSize)); // three bytes at most for a byte, CP932 or UTF-8
     FoldedWriter writer(out.data() + start);
     write(writer);
     out.resize(static_cast<std::size_t>(writer.Finish() - out.data()));
 }
 
+// Folds a run of ASCII that folds to ASCII, up to the first byte that does not; nothing
+// joins such text, so it is written at once. Kept in locals: a store through a char pointer
+// could alias anything, and the loop must not reload its bounds after each one.
+const unsigned char* FoldAsciiRun(const unsigned char* from, const unsigned char* end,
+                                  const char* folds, char*& to) {
+    char* out = to;
+    for (char folded; from < end && (folded = folds[*from]) != 0; ++from)
+        *out++ = folded;
+    to = out;
+    return from;
+}
+
 } // namespace
 
-void AppendFoldedBookText(std::string_view cp932, std::string& out) {
+char* FoldBookTextInto(std::string_view cp932, char* to) {
     const Cp932Table& table = Cp932Characters();
-    AppendFolded(cp932.size(), out, [&](FoldedWriter& writer) {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(cp932.data());
-        const std::size_t size = cp932.size();
-        for (std::size_t at = 0; at < size;) {
-            if (bytes[at] < 0x80 && table.Single(bytes[at]) < 0x80) { // most addresses
-                writer.AddAscii(static_cast<char>(table.Single(bytes[at++])));
+    const auto* at = reinterpret_cast<const unsigned char*>(cp932.data());
+    const auto* const end = at + cp932.size();
+    FoldedWriter writer(to);
+    while (at < end) {
+        if (table.AsciiFold(*at) != 0) { // most addresses
+            to = writer.Finish();
+            at = FoldAsciiRun(at, end, table.AsciiFolds(), to);
+            writer = FoldedWriter(to);
+            continue;
+        }
+        if (end - at > 1) {
+            const char32_t pair = table.Pair(at[0], at[1]);
+            if (pair != kNothing) {
+                writer.Add(pair);
+                at += 2;
                 continue;
             }
-            if (at + 1 < size) {
-                const char32_t pair = table.Pair(bytes[at], bytes[at + 1]);
-                if (pair != kNothing) {
-                    writer.Add(pair);
-                    at += 2;
-                    continue;
-                }
-            }
-            writer.Add(table.Single(bytes[at++]));
         }
-    });
+        writer.Add(table.Single(*at++));
+    }
+    return writer.Finish();
+}
+
+void AppendFoldedBookText(std::string_view cp932, std::string& out) {
+    const std::size_t start = out.size();
+    out.resize(start + FoldedRoom(cp932.size()));
+    out.resize(static_cast<std::size_t>(FoldBookTextInto(cp932, out.data() + start) - out.data()));
 }
 
 std::string FoldBookText(std::string_view cp932) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,12 @@
 // byte that starts no character folds to U+FFFD, as it is shown).
 void AppendFoldedBookText(std::string_view cp932, std::string& out);
 std::string FoldBookText(std::string_view cp932);
+// The most bytes the folded form of size bytes of book text takes.
+constexpr std::size_t FoldedRoom(std::size_t size) {
+    return 3 * size + 4;
+}
+// Writes the folded form at to, which has FoldedRoom(cp932.size()) bytes; returns its end.
+char* FoldBookTextInto(std::string_view cp932, char* to);
 
 // The folded form of text typed by the user (UTF-8; a malformed byte folds to U+FFFD).
 std::string FoldTypedText(std::string_view utf8);
