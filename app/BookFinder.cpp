@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -18,11 +19,15 @@ QEvent::Type ShowFoundEntryEvent() {
 }
 
 constexpr int kWrapMessageMs = 5000;
+// Entries folded between two events: a few milliseconds' work.
+constexpr std::size_t kFoldingStepPlaces = 32768;
 
 } // namespace
 
 BookFinder::BookFinder(CMainFrame& frame, const EntryTree& tree, const BookEdits& edits)
-    : QObject(&frame), frame_(frame), tree_(tree), bar_(new FindBar) {
+    : QObject(&frame), frame_(frame), tree_(tree), bar_(new FindBar), foldTimer_(new QTimer(this)) {
+    foldTimer_->setInterval(0);
+    connect(foldTimer_, &QTimer::timeout, this, &BookFinder::foldSomeMore);
     bar_->hide();
     frame_.addBottomBar(bar_);
     connect(bar_, &FindBar::textChanged, this, &BookFinder::onTextChanged);
@@ -42,7 +47,7 @@ void BookFinder::open() {
                 paneBefore_ = frame_.pane(column);
         }
         bar_->show();
-        searchAgain(); // folds the book while the user starts typing
+        startFolding(); // while the user starts typing
     }
     bar_->focusText();
 }
@@ -53,6 +58,8 @@ void BookFinder::open() {
 void BookFinder::close() {
     QWidget* pane = paneOfCurrentMatch();
     bar_->hide();
+    foldTimer_->stop();
+    folding_.reset();
     book_.reset();
     matches_.clear();
     current_.reset();
@@ -68,15 +75,47 @@ QWidget* BookFinder::paneOfCurrentMatch() const {
     return paneBefore_ ? paneBefore_.data() : frame_.pane(0);
 }
 
+void BookFinder::startFolding() {
+    folding_ = std::make_unique<FoldedBook::Folding>(tree_, nullptr);
+    foldingRevision_ = tree_.Revision();
+    bar_->clearCount();
+    foldTimer_->start();
+}
+
+// A change of the book between two parts starts the fold again: the entries it walked may
+// be gone.
+void BookFinder::foldSomeMore() {
+    if (tree_.Revision() != foldingRevision_)
+        startFolding();
+    else if (folding_->Continue(kFoldingStepPlaces))
+        searchAgain();
+}
+
+// The book folded whole; no text searched in it yet.
+void BookFinder::completeFolding() {
+    if (!folding_)
+        return;
+    foldTimer_->stop();
+    if (tree_.Revision() != foldingRevision_)
+        folding_ = std::make_unique<FoldedBook::Folding>(tree_, nullptr);
+    book_ = folding_->Finish();
+    folding_.reset();
+    revision_ = tree_.Revision();
+    pendingEntryPlace_.reset();
+    matches_.clear();
+    searched_.clear();
+}
+
 bool BookFinder::upToDate() const {
     return book_ && revision_ == tree_.Revision();
 }
 
 // Typing on only narrows the matches: the longer text is looked for where the shorter was.
 void BookFinder::onTextChanged(const QString& text) {
+    completeFolding();
     std::string folded = FoldTypedText(text.toStdString());
-    const bool narrows =
-        upToDate() && !folded_.empty() && folded.find(folded_) != std::string::npos;
+    const bool narrows = upToDate() && !folded_.empty() && searched_ == folded_ &&
+                         folded.find(folded_) != std::string::npos;
     folded_ = std::move(folded);
     if (narrows) {
         matches_ = book_->PlacesContaining(folded_, matches_);
@@ -94,6 +133,7 @@ void BookFinder::onTextChanged(const QString& text) {
 // The matches of the bar's text in the book as it is now, folding again what changed in
 // the book.
 void BookFinder::searchAgain() {
+    completeFolding();
     if (upToDate()) {
         matches_ = book_->PlacesContaining(folded_);
     } else {
@@ -163,7 +203,8 @@ void BookFinder::findPrevious() {
 void BookFinder::step(bool forward) {
     if (folded_.empty())
         return;
-    if (!upToDate())
+    completeFolding();
+    if (!upToDate() || searched_ != folded_)
         searchAgain();
     if (matches_.empty())
         return;

@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 class CMainFrame;
 class EntryTree;
 class FindBar;
+class QTimer;
 
 // Finding in the whole book: the find bar's text against every name and address, in tree
 // order. Going to a match tells the panes through the frame, as they tell each other; the
@@ -39,12 +41,15 @@ public:
     void findPrevious();
     // Whether the finder holds a folded copy of the book, as large as the book's text: only
     // while the bar is open.
-    bool holdsFoldedBook() const { return book_.has_value(); }
+    bool holdsFoldedBook() const { return book_.has_value() || folding_; }
 
 protected:
     bool event(QEvent* event) override;
 
 private:
+    void startFolding();
+    void foldSomeMore();
+    void completeFolding();
     void onTextChanged(const QString& text);
     void followBookChanges();
     bool upToDate() const;
@@ -67,6 +72,11 @@ private:
     const EntryTree& tree_;
     FindBar* bar_;
     std::optional<FoldedBook> book_;
+    // While the bar has just opened, the book is folded a part at a time between events, so
+    // that the window answers at once; anything that needs the matches completes it first.
+    std::unique_ptr<FoldedBook::Folding> folding_;
+    std::uint64_t foldingRevision_ = 0;
+    QTimer* foldTimer_;
     std::uint64_t revision_ = 0;         // of the tree that book_ was built from
     std::string folded_;                 // the bar's text, folded
     std::vector<std::size_t> matches_;   // places in tree order

@@ -60,6 +60,10 @@ void FindBar::focusText() {
     text_->setFocus(Qt::ShortcutFocusReason);
 }
 
+void FindBar::clearCount() {
+    count_->clear();
+}
+
 void FindBar::showCount(qsizetype current, qsizetype total) {
     if (total == 0)
         count_->setText(QStringLiteral("0 / 0"));

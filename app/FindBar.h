@@ -20,6 +20,8 @@ public:
     void focusText();
     // "current / total"; current 0 when no match is current.
     void showCount(qsizetype current, qsizetype total);
+    // No count while the matches are being counted.
+    void clearCount();
     // The text box turns the usual colour of text that was not found.
     void showNotFound(bool notFound);
 

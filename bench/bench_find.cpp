@@ -119,7 +119,10 @@ template <typename Step> Times MedianTimes(int repetitions, Step step) {
 void Report(const char* what, Times times, double target, bool* allMet) {
     const bool met = target <= 0 || times.cpu < target;
     *allMet = *allMet && met;
-    std::printf("%-50s %8.2f ms wall %8.2f ms CPU", what, times.wall, times.cpu);
+    if (times.wall < 0)
+        std::printf("%-50s %16s %8.2f ms CPU", what, "", times.cpu);
+    else
+        std::printf("%-50s %8.2f ms wall %8.2f ms CPU", what, times.wall, times.cpu);
     if (target > 0)
         std::printf("  (target < %.0f ms) %s", target, met ? "ok" : "SLOW");
     std::printf("\n");
@@ -156,6 +159,33 @@ private:
     CTellwickApp app_;
     bool opened_ = false;
 };
+
+// The bar opens at once and folds the book between events until the count shows: the
+// opening itself, the longest the window is held by one step after it, and the whole fold.
+void MeasureOpening(Window& window, bool* allMet) {
+    std::vector<double> openings, longestSteps, wholeFolds;
+    for (int i = 0; i < 5; ++i) {
+        window.app().finder().close();
+        const double start = CpuMs();
+        window.app().finder().open();
+        openings.push_back(CpuMs() - start);
+        double longest = 0;
+        while (window.count().isEmpty()) {
+            const double before = CpuMs();
+            QCoreApplication::processEvents();
+            longest = std::max(longest, CpuMs() - before);
+        }
+        longestSteps.push_back(longest);
+        wholeFolds.push_back(CpuMs() - start);
+    }
+    const auto median = [](std::vector<double> times) {
+        std::sort(times.begin(), times.end());
+        return Times{-1, times[times.size() / 2]}; // no wall time measured
+    };
+    Report("opening the bar (CPU only)", median(openings), 50, allMet);
+    Report("  longest step while it folds, count shown", median(longestSteps), 50, allMet);
+    Report("  whole fold in steps until the count shows", median(wholeFolds), 0, allMet);
+}
 
 // The search alone, and its floor: counting the needle's occurrences with a plain scan.
 void MeasureSearchAlone(Window& window, bool* allMet) {
@@ -229,9 +259,7 @@ int main(int argc, char** argv) {
     Report("first search after opening the bar", first, 0, &allMet);
     std::printf("  count %s\n", qPrintable(window.count()));
 
-    const Times opening = MedianTimes(
-        5, [&] { window.app().finder().open(); }, [&] { window.app().finder().close(); });
-    Report("opening the bar (folds the book)", opening, 0, &allMet);
+    MeasureOpening(window, &allMet);
     window.app().finder().open();
     window.type(QStringLiteral("ﾔﾏ"));
     const Times firstCharacter = MedianTimes(

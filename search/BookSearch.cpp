@@ -290,19 +290,36 @@ private:
 };
 
 FoldedBook::FoldedBook(const EntryTree& tree, std::size_t chunkPlaces)
-    : firstPlaces_{0}, chunkPlaces_(std::max<std::size_t>(chunkPlaces, 1)), bookId_(tree.BookId()) {
-    Builder builder(*this, nullptr);
-    for (const EntryNode* entry = tree.first; entry; entry = NextInTreeOrder(entry))
-        builder.Add(*entry);
-    builder.Finish();
-}
+    : FoldedBook(Folding(tree, nullptr, chunkPlaces).Finish()) {}
 
 FoldedBook::FoldedBook(const EntryTree& tree, const FoldedBook& previous)
-    : firstPlaces_{0}, chunkPlaces_(previous.chunkPlaces_), bookId_(tree.BookId()) {
-    Builder builder(*this, previous.bookId_ == tree.BookId() ? &previous : nullptr);
-    for (const EntryNode* entry = tree.first; entry; entry = NextInTreeOrder(entry))
-        builder.Add(*entry);
-    builder.Finish();
+    : FoldedBook(Folding(tree, &previous, previous.chunkPlaces_).Finish()) {}
+
+FoldedBook::Folding::Folding(const EntryTree& tree, const FoldedBook* previous,
+                             std::size_t chunkPlaces)
+    : book_(std::make_unique<FoldedBook>()), next_(tree.first) {
+    book_->firstPlaces_ = {0};
+    book_->chunkPlaces_ = std::max<std::size_t>(chunkPlaces, 1);
+    book_->bookId_ = tree.BookId();
+    builder_ = std::make_unique<Builder>(
+        *book_, previous && previous->bookId_ == tree.BookId() ? previous : nullptr);
+}
+
+FoldedBook::Folding::~Folding() = default;
+
+bool FoldedBook::Folding::Continue(std::size_t places) {
+    for (; next_ && places > 0; --places) {
+        builder_->Add(*next_);
+        next_ = NextInTreeOrder(next_);
+    }
+    return !next_;
+}
+
+FoldedBook FoldedBook::Folding::Finish() {
+    while (!Continue(std::numeric_limits<std::size_t>::max())) {
+    }
+    builder_->Finish();
+    return std::move(*book_);
 }
 
 void FoldedBook::Push(std::shared_ptr<const Chunk> chunk) {

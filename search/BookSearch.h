@@ -28,6 +28,8 @@ class FoldedBook {
 public:
     static constexpr std::size_t kChunkPlaces = 4096;
 
+    class Folding;
+
     FoldedBook() = default;
     explicit FoldedBook(const EntryTree& tree, std::size_t chunkPlaces = kChunkPlaces);
     // The same, after the book changed since previous was built: an entry whose text run
@@ -74,4 +76,25 @@ private:
     std::vector<std::size_t> firstPlaces_;
     std::size_t chunkPlaces_ = kChunkPlaces;
     std::uint64_t bookId_ = 0;
+};
+
+// Folds a book a part at a time, so that a window can go on between the parts. The tree
+// must not change until it is done, and a previous book given must outlive it.
+class FoldedBook::Folding {
+public:
+    Folding(const EntryTree& tree, const FoldedBook* previous,
+            std::size_t chunkPlaces = kChunkPlaces);
+    ~Folding();
+    Folding(const Folding&) = delete;
+    Folding& operator=(const Folding&) = delete;
+
+    // Folds up to places more entries; true once the whole book is folded.
+    bool Continue(std::size_t places);
+    // The book, folding what is left first.
+    FoldedBook Finish();
+
+private:
+    std::unique_ptr<FoldedBook> book_;
+    std::unique_ptr<Builder> builder_;
+    const EntryNode* next_;
 };

@@ -257,6 +257,36 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), &list());
     }
 
+    // A book larger than a step of folding is folded between events: the bar opens at once,
+    // text typed before the end is looked for in the whole book, and an edit made between
+    // two steps is counted (the fold starts again: what it was to walk next may be gone).
+    void aLargeBookIsFoldedBetweenEvents() {
+        closeApp();
+        QByteArray book = "GROUP g\r\n";
+        for (int i = 0; i < 70000; ++i)
+            book += "  n" + QByteArray::number(i) + ": x\r\n";
+        open(book + "END GROUP\r\nlast: x\r\n");
+        find(QStringLiteral("LAST"));
+        QCOMPARE(count(), QStringLiteral("1 / 1"));
+        QTest::keyClick(&textBox(), Qt::Key_Escape);
+        pressCtrlF();
+        QVERIFY(count().isEmpty()); // still counting
+        QCoreApplication::processEvents();
+        QVERIFY(count().isEmpty());
+        CTellwickDoc& document = app_->document();
+        {
+            const auto step = document.edits.beginStep(QStringLiteral("名前の変更"));
+            document.edits.setName(document.tree.first->firstChild, "last too");
+        }
+        QTRY_COMPARE(count(), QStringLiteral("2 / 2"));
+        QTest::keyClick(&textBox(), Qt::Key_Escape);
+        pressCtrlF();
+        QCoreApplication::processEvents();
+        prompter_->answers = {Prompter::Answer::No}; // the changes go with the book
+        app_->router().execute(ID_FILE_NEW);
+        QTRY_COMPARE(count(), QStringLiteral("0 / 0"));
+    }
+
     // Typing through an input method finds nothing until the text is committed.
     void preEditTextDoesNotSearch() {
         pressCtrlF();
