@@ -21,7 +21,12 @@ enum class LineKind { Ignored, Comment, Group, EndGroup, Separator, Address };
 inline bool IsBlank(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
-std::string_view TrimLeadingBlanks(std::string_view text);
+inline std::string_view TrimLeadingBlanks(std::string_view text) {
+    std::size_t skip = 0;
+    while (skip < text.size() && IsBlank(text[skip]))
+        ++skip;
+    return text.substr(skip);
+}
 // Classifies a line whose leading blanks are already removed.
 LineKind ClassifyLine(std::string_view line);
 // The entry a trimmed Group, EndGroup, Separator or Address line stands for: a new, unlinked

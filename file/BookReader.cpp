@@ -40,13 +40,6 @@ EntryNode* MakeEntryWith(EntryTree& tree, std::string_view line, LineKind kind,
 
 } // namespace
 
-std::string_view TrimLeadingBlanks(std::string_view text) {
-    std::size_t skip = 0;
-    while (skip < text.size() && IsBlank(text[skip]))
-        ++skip;
-    return text.substr(skip);
-}
-
 LineKind ClassifyLine(std::string_view line) {
     if (line.empty())
         return LineKind::Ignored;

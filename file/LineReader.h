@@ -25,14 +25,12 @@ public:
 
 private:
     bool Refill();
-    const char* FindLineEnd(const char* from, const char* to);
+    static const char* FindLineEnd(const char* from, const char* to);
 
     std::istream& in_;
     std::vector<char> buffer_;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
-    const char* nextCr_ = nullptr; // the chunk's next CR and LF as memchr last found them
-    const char* nextLf_ = nullptr;
     std::string spill_;   // a line that crosses a chunk boundary
     bool skipLf_ = false; // the previous line ended with CR: an LF right after it belongs to it
     bool atEnd_ = false;

@@ -130,6 +130,15 @@ private slots:
         QCOMPARE(SplitLines("\n\r", 4), (Strings{"", ""}));
         const std::string longLine(300000, 'x');
         QCOMPARE(SplitLines(longLine + "\ry", 4096), (Strings{longLine, "y"}));
+        // Line ends are looked for eight bytes at a time: one at every offset of a word, among
+        // bytes one away from CR and LF or differing from them in the high bit only.
+        for (std::size_t at = 0; at < 17; ++at) {
+            for (const char* end : {"\r", "\n", "\r\n"}) {
+                const std::string head = std::string(at, '\x0B') + "\x8D\x8A\x0C\x0E\x09";
+                const std::string tail = std::string(at % 5, '\x8A') + "\x0E";
+                QCOMPARE(SplitLines(head + end + tail, 65536), (Strings{head, tail}));
+            }
+        }
     }
 
     void lineKinds_data() {
