@@ -3,7 +3,9 @@
 #include "framework/Cp932.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -143,7 +145,13 @@ public:
             if (singles_[byte] > 0 && singles_[byte] < 0x80)
                 asciiFolds_[byte] = static_cast<char>(singles_[byte]);
         }
+        for (int byte = 0x20; byte < 0x7F; ++byte) {
+            const bool capital = byte >= 'A' && byte <= 'Z';
+            printablePlain_ = printablePlain_ && asciiFolds_[byte] == byte + (capital ? 0x20 : 0);
+        }
     }
+    // Whether printable ASCII folds to itself but capitals, as the codec decodes it.
+    bool PrintableAsciiFoldsPlainly() const { return printablePlain_; }
     // What an ASCII byte folds to when that is ASCII too, else 0.
     char AsciiFold(unsigned char byte) const { return asciiFolds_[byte]; }
     const char* AsciiFolds() const { return asciiFolds_.data(); }
@@ -156,6 +164,7 @@ public:
 private:
     std::array<char32_t, 0x100> singles_{};
     std::array<char, 0x100> asciiFolds_{};
+    bool printablePlain_ = true;
     std::vector<char32_t> pairs_;
 };
 
@@ -204,12 +213,41 @@ template <typename Write> void AppendFolded(std::size_t inputSize, std::string& 
     out.resize(static_cast<std::size_t>(writer.Finish() - out.data()));
 }
 
+// Folds eight bytes at a time while they are printable ASCII, which only small letters
+// for capitals changes; returns where that stops.
+const unsigned char* FoldPrintableWords(const unsigned char* from, const unsigned char* end,
+                                        char*& out) {
+    if constexpr (std::endian::native != std::endian::little)
+        return from;
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHighs = 0x8080808080808080u;
+    for (; end - from >= 8; from += 8, out += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, from, sizeof word);
+        // A high bit, a byte below a space or DEL ends the fast way (a borrow may stop it a
+        // little early, never late).
+        const std::uint64_t notDel = word ^ (kOnes * 0x7F);
+        if (((word & kHighs) | ((word - kOnes * 0x20) & ~word & kHighs) |
+             ((notDel - kOnes) & ~notDel & kHighs)) != 0)
+            break;
+        // Bytes of 0x20 to 0x7E: these sums carry into no neighbour.
+        const std::uint64_t aboveZ = word + kOnes * (0x7F - 'Z');
+        const std::uint64_t fromA = word + kOnes * (0x80 - 'A');
+        word |= (fromA & ~aboveZ & kHighs) >> 2; // 0x20 on every capital
+        std::memcpy(out, &word, sizeof word);
+    }
+    return from;
+}
+
 // Folds a run of ASCII that folds to ASCII, up to the first byte that does not; nothing
 // joins such text, so it is written at once. Kept in locals: a store through a char pointer
 // could alias anything, and the loop must not reload its bounds after each one.
 const unsigned char* FoldAsciiRun(const unsigned char* from, const unsigned char* end,
-                                  const char* folds, char*& to) {
+                                  const Cp932Table& table, char*& to) {
     char* out = to;
+    if (table.PrintableAsciiFoldsPlainly())
+        from = FoldPrintableWords(from, end, out);
+    const char* const folds = table.AsciiFolds();
     for (char folded; from < end && (folded = folds[*from]) != 0; ++from)
         *out++ = folded;
     to = out;
@@ -226,7 +264,7 @@ char* FoldBookTextInto(std::string_view cp932, char* to) {
     while (at < end) {
         if (table.AsciiFold(*at) != 0) { // most addresses
             to = writer.Finish();
-            at = FoldAsciiRun(at, end, table.AsciiFolds(), to);
+            at = FoldAsciiRun(at, end, table, to);
             writer = FoldedWriter(to);
             continue;
         }

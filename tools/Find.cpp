@@ -8,12 +8,14 @@
 #include "search/TextFolding.h"
 
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr std::size_t kPathLevelsShown = 32;
+constexpr char kGroupKeyword[] = "GROUP";
 
 void AppendPath(const std::vector<std::string>& groups, std::string& out) {
     std::size_t from = 0;
@@ -59,22 +61,36 @@ public:
             groups_.pop_back();
         if (kind != LineKind::Group && kind != LineKind::Address)
             return; // separators never match
-        const EntryNode* entry = &entry_.Make(line, kind);
-        fields_.clear();
-        AppendFoldedFields(*entry, fields_);
-        if (!folded_.empty() && Contains(fields_, folded_)) {
-            PrintMatch(out_, number, groups_, *entry);
-            ++found_;
+        if (!folded_.empty() && LineMayMatch(line)) {
+            const EntryNode& entry = entry_.Make(line, kind);
+            fields_.clear();
+            AppendFoldedFields(entry, fields_);
+            if (Contains(fields_, folded_)) {
+                PrintMatch(out_, number, groups_, entry);
+                ++found_;
+            }
         }
         if (kind == LineKind::Group)
-            groups_.emplace_back(entry->Name());
+            groups_.emplace_back(TrimLeadingBlanks(line.substr(std::size(kGroupKeyword) - 1)));
     }
     std::size_t found() const { return found_; }
 
 private:
+    // The line folded whole holds each of its fields folded, between ASCII that joins
+    // nothing: a line it misses has no match, and most lines are passed over without making
+    // their entry.
+    bool LineMayMatch(std::string_view line) {
+        if (lineFolded_.size() < FoldedRoom(line.size()))
+            lineFolded_.resize(FoldedRoom(line.size()));
+        const char* end = FoldBookTextInto(line, lineFolded_.data());
+        return Contains(std::string_view(lineFolded_.data(), std::size_t(end - lineFolded_.data())),
+                        folded_);
+    }
+
     const std::string folded_;
     ChunkedOutput& out_;
     LineEntry entry_;
+    std::string lineFolded_; // room for the longest line yet
     std::string fields_;
     std::vector<std::string> groups_; // the names of the groups open, outermost first
     std::size_t found_ = 0;

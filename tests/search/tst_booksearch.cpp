@@ -184,6 +184,18 @@ private slots:
                 }
             }
         }
+        // ASCII is folded eight bytes at a time: each byte at each offset of a word, then a
+        // byte that stops the fast way.
+        for (const char stop : {'\0', '\n', '\x1F', '\x7F', '\x80', '\xB6'}) {
+            for (std::size_t at = 0; at < 8; ++at) {
+                bytes.assign(at, 'Q');
+                for (char c = ' '; c < '\x7F'; ++c)
+                    bytes += c;
+                bytes += stop;
+                bytes += "ZzAa@[`{ MIXED case";
+                QCOMPARE(FoldBookText(bytes), FoldTypedText(Cp932ToUtf8(bytes)));
+            }
+        }
     }
 
     // Entries are found in tree order, a group before its children, each once however
