@@ -29,6 +29,23 @@ inline std::string_view TrimLeadingBlanks(std::string_view text) {
 }
 // Classifies a line whose leading blanks are already removed.
 LineKind ClassifyLine(std::string_view line);
+// The name of a trimmed Group line: what follows the keyword, leading blanks trimmed.
+inline std::string_view GroupName(std::string_view line) {
+    return TrimLeadingBlanks(line.substr(5));
+}
+// A trimmed Address line as the reader takes it: the name before the first colon (empty
+// without one), and the address text after it, leading blanks trimmed, which the commas
+// split into the addresses.
+struct AddressLine {
+    std::string_view name;
+    std::string_view addresses;
+};
+inline AddressLine SplitAddressLine(std::string_view line) {
+    const std::size_t colon = line.find(kNameEnd);
+    if (colon == std::string_view::npos)
+        return {{}, TrimLeadingBlanks(line)};
+    return {line.substr(0, colon), TrimLeadingBlanks(line.substr(colon + 1))};
+}
 // The entry a trimmed Group, EndGroup, Separator or Address line stands for: a new, unlinked
 // node of tree.
 EntryNode* MakeEntry(EntryTree& tree, std::string_view line, LineKind kind);

@@ -20,7 +20,7 @@ EntryNode* MakeEntryWith(EntryTree& tree, std::string_view line, LineKind kind,
                          std::vector<std::string_view>& pieces) {
     switch (kind) {
     case LineKind::Group:
-        return tree.NewEntry(EntryKind::Group, TrimLeadingBlanks(line.substr(5)));
+        return tree.NewEntry(EntryKind::Group, GroupName(line));
     case LineKind::EndGroup:
         return tree.NewEntry(EntryKind::EndGroup);
     case LineKind::Separator:
@@ -28,14 +28,9 @@ EntryNode* MakeEntryWith(EntryTree& tree, std::string_view line, LineKind kind,
     default:
         break;
     }
-    std::string_view name;
-    std::string_view addressPart = line;
-    if (std::size_t colon = line.find(kNameEnd); colon != std::string_view::npos) {
-        name = line.substr(0, colon);
-        addressPart = line.substr(colon + 1);
-    }
-    SplitAddresses(TrimLeadingBlanks(addressPart), pieces);
-    return tree.NewEntry(EntryKind::Address, name, std::span<const std::string_view>(pieces));
+    const AddressLine parts = SplitAddressLine(line);
+    SplitAddresses(parts.addresses, pieces);
+    return tree.NewEntry(EntryKind::Address, parts.name, std::span<const std::string_view>(pieces));
 }
 
 } // namespace

@@ -69,7 +69,8 @@ private:
 };
 
 char* Put(char* to, std::string_view bytes) {
-    std::memcpy(to, bytes.data(), bytes.size());
+    if (!bytes.empty()) // an empty view may have no data at all, which memcpy must not get
+        std::memcpy(to, bytes.data(), bytes.size());
     return to + bytes.size();
 }
 
@@ -122,6 +123,23 @@ void WriteEntryLine(ChunkedOutput& out, const EntryNode& entry, std::size_t dept
         }
         break;
     }
+    out.Append("\r\n");
+}
+
+// The line of an address whose addresses, with the commas between them, are one text.
+void WriteAddressLine(ChunkedOutput& out, const AddressLine& line, std::size_t depth) {
+    if (char* to = out.Reserve(2 * depth + line.name.size() + line.addresses.size() + 4)) {
+        std::memset(to, ' ', 2 * depth);
+        to = Put(to + 2 * depth, line.name);
+        to = Put(to, ": ");
+        to = Put(to, line.addresses);
+        out.Commit(Put(to, "\r\n"));
+        return;
+    }
+    out.AppendIndent(depth);
+    out.Append(line.name);
+    out.Append(": ");
+    out.Append(line.addresses);
     out.Append("\r\n");
 }
 
@@ -182,26 +200,37 @@ void WriteEntries(std::ostream& archive, std::span<const EntryNode* const> entri
 
 // The writer's walk, driven by the reader's nesting instead of a tree: a GROUP line opens a
 // level, END GROUP closes the innermost open one (none at the top level), and the groups
-// still open at the end are closed, as the reader leaves them closed.
+// still open at the end are closed, as the reader leaves them closed. A line is written
+// from its parts as the reader splits it, which is what its entry would write.
 void NormalizeBook(std::istream& archive, std::ostream& written) {
     LineReader reader(archive);
     ChunkedOutput out(written);
-    LineEntry entry;
     std::size_t depth = 0;
     std::string_view rawLine;
     while (reader.Next(rawLine)) {
         const std::string_view line = TrimLeadingBlanks(rawLine);
-        const LineKind kind = ClassifyLine(line);
-        if (kind == LineKind::Ignored || kind == LineKind::Comment)
-            continue;
-        if (kind == LineKind::EndGroup) {
+        switch (ClassifyLine(line)) {
+        case LineKind::Ignored:
+        case LineKind::Comment:
+            break;
+        case LineKind::EndGroup:
             if (depth > 0)
                 WriteEndGroup(out, --depth);
-            continue;
+            break;
+        case LineKind::Group:
+            out.AppendIndent(depth++);
+            out.Append("GROUP ");
+            out.Append(GroupName(line));
+            out.Append("\r\n");
+            break;
+        case LineKind::Separator:
+            out.AppendIndent(depth);
+            out.Append("SEPARATOR\r\n");
+            break;
+        case LineKind::Address:
+            WriteAddressLine(out, SplitAddressLine(line), depth);
+            break;
         }
-        WriteEntryLine(out, entry.Make(line, kind), depth);
-        if (kind == LineKind::Group)
-            ++depth;
     }
     while (depth > 0)
         WriteEndGroup(out, --depth);

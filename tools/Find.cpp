@@ -8,14 +8,12 @@
 #include "search/TextFolding.h"
 
 #include <cstring>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr std::size_t kPathLevelsShown = 32;
-constexpr char kGroupKeyword[] = "GROUP";
 
 void AppendPath(const std::vector<std::string>& groups, std::string& out) {
     std::size_t from = 0;
@@ -71,7 +69,7 @@ public:
             }
         }
         if (kind == LineKind::Group)
-            groups_.emplace_back(TrimLeadingBlanks(line.substr(std::size(kGroupKeyword) - 1)));
+            groups_.emplace_back(GroupName(line));
     }
     std::size_t found() const { return found_; }
 
