@@ -1,5 +1,5 @@
 // Contact export and import: a book twice the size must take about twice as long, whether it
-// is wide (many addresses in many groups) or deep (one address under a long chain of groups,
+// is wide (many addresses in many groups) or deep (addresses under long chains of groups,
 // whose whole path every card and row carries). Prints the time per entry or level for each
 // size; exits 3 when a doubling costs more than kMaxDoublingRatio times as long, 1 when an
 // import does not give the book back.
@@ -20,6 +20,14 @@ namespace {
 
 constexpr double kMaxDoublingRatio = 2.6;
 constexpr int kRepetitions = 3;
+constexpr int kChainLevels = 250; // an import refuses group paths deeper than 256
+
+EntryNode* LastTopLevel(const EntryTree& tree) {
+    EntryNode* last = tree.first;
+    while (last->next)
+        last = last->next;
+    return last;
+}
 
 // Groups of 100 addresses, each with a Japanese name and three addresses.
 void FillWide(EntryTree& tree, int addresses) {
@@ -27,15 +35,21 @@ void FillWide(EntryTree& tree, int addresses) {
     FillWideBook(tree, addresses, postal);
 }
 
-// A chain of groups with one address in the innermost.
+// Chains of groups as deep as an import takes, one address in the innermost of each; levels
+// is the number of groups in all.
 void FillDeep(EntryTree& tree, int levels) {
-    EntryNode* parent = nullptr;
-    for (int level = 0; level < levels; ++level) {
-        EntryNode* group = tree.NewEntry(EntryKind::Group, Cp932("階層/" + std::to_string(level)));
-        parent = tree.AppendEntry(group, parent, parent != nullptr);
-    }
     const std::string addresses[] = {"a@example.jp"};
-    tree.AppendEntry(tree.NewEntry(EntryKind::Address, "name", addresses), parent, true);
+    for (int chain = 0; chain < levels / kChainLevels; ++chain) {
+        EntryNode* parent = nullptr;
+        for (int level = 0; level < kChainLevels; ++level) {
+            EntryNode* group =
+                tree.NewEntry(EntryKind::Group, Cp932("階層/" + std::to_string(level)));
+            parent = parent ? tree.AppendEntry(group, parent, true)
+                            : tree.AppendEntry(group, tree.first ? LastTopLevel(tree) : nullptr,
+                                               false);
+        }
+        tree.AppendEntry(tree.NewEntry(EntryKind::Address, "name", addresses), parent, true);
+    }
 }
 
 std::string Exported(const EntryTree& tree, ContactFormat format) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "file/LineReader.h"
+
 #include <cstddef>
 #include <string_view>
 
@@ -28,8 +30,8 @@ public:
 
 private:
     std::size_t LineLength() const {
-        const std::size_t end = rest_.find_first_of("\r\n");
-        return end == std::string_view::npos ? rest_.size() : end;
+        return static_cast<std::size_t>(FindLineEnd(rest_.data(), rest_.data() + rest_.size()) -
+                                        rest_.data());
     }
 
     std::string_view rest_;

@@ -15,6 +15,14 @@ namespace {
     throw ImportError(problem, line, std::move(detail));
 }
 
+// Whether text is word, which is in capitals, in any case.
+bool IsWord(std::string_view text, std::string_view word) {
+    return text.size() == word.size() &&
+           std::equal(text.begin(), text.end(), word.begin(), [](char c, char capital) {
+               return (c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) == capital;
+           });
+}
+
 std::string Upper(std::string_view text) {
     std::string upper(text);
     for (char& c : upper) {
@@ -79,7 +87,7 @@ bool NextContentLine(TextLines& lines, ContentLine& content, bool keepFoldBlank)
         const std::string_view next = lines.Peek();
         const bool softBreak = !content.text.empty() && content.text.back() == '=' &&
                                IsQuotedPrintable(content.text, quotedPrintable);
-        if (softBreak && Upper(TrimmedBlanks(next)) == "END:VCARD") {
+        if (softBreak && IsWord(TrimmedBlanks(next), "END:VCARD")) {
             content.text.pop_back();
             break;
         }
@@ -344,7 +352,7 @@ std::string NameFromStructured(std::string_view value) {
 }
 
 std::string WithoutTelScheme(std::string number) {
-    if (Upper(std::string_view(number).substr(0, 4)) == "TEL:")
+    if (IsWord(std::string_view(number).substr(0, 4), "TEL:"))
         number.erase(0, 4);
     return number;
 }
@@ -392,7 +400,7 @@ public:
 
 private:
     void Handle(const Property& property, std::size_t line) {
-        const bool cardWord = Upper(TrimmedBlanks(property.value)) == "VCARD";
+        const bool cardWord = IsWord(TrimmedBlanks(property.value), "VCARD");
         if (property.name == "BEGIN" && cardWord) {
             if (card_)
                 Fail(line, ImportProblem::BeginVCardInsideCard);

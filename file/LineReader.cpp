@@ -26,7 +26,7 @@ bool LineReader::Refill() {
 // The first CR or LF in [from, to), or to. Lines are short, so eight bytes are looked at
 // together for either byte in one pass; a call of memchr per line end, one for each byte,
 // cost more than the scan itself.
-const char* LineReader::FindLineEnd(const char* from, const char* to) {
+const char* FindLineEnd(const char* from, const char* to) {
     if constexpr (std::endian::native == std::endian::little) {
         constexpr std::uint64_t kOnes = 0x0101010101010101u;
         constexpr std::uint64_t kHighs = 0x8080808080808080u;

@@ -12,6 +12,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The first CR or LF in [from, to), or to.
+const char* FindLineEnd(const char* from, const char* to);
+
 // Splits a byte stream into lines ended by CR LF, LF or a lone CR. Lines of any length are
 // returned whole, without their line end; a final line end adds no empty line.
 class LineReader {
@@ -25,7 +28,6 @@ public:
 
 private:
     bool Refill();
-    static const char* FindLineEnd(const char* from, const char* to);
 
     std::istream& in_;
     std::vector<char> buffer_;

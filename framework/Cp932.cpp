@@ -115,9 +115,35 @@ bool SameAsciiAndLength(std::string_view a, std::string_view b) {
     return i == a.size() && j == b.size();
 }
 
+bool IsAllAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), IsAscii);
+}
+
+std::optional<std::string> Converted(Converter& converter, std::string_view text) {
+    Output output(text.size());
+    if (converter.Reset().Convert(text, output) != 0)
+        return std::nullopt;
+    return output.Take();
+}
+
+// Whether the codec takes every ASCII character to itself both ways, as CP932 does: then
+// text of ASCII alone, most addresses, is itself in either encoding and needs no call of
+// the codec. Asked once.
+bool AsciiIsItself() {
+    static const bool itself = [] {
+        std::string ascii;
+        for (int c = 0; c < 0x80; ++c)
+            ascii += static_cast<char>(c);
+        return Converted(Decoder(), ascii) == ascii && Converted(Encoder(), ascii) == ascii;
+    }();
+    return itself;
+}
+
 } // namespace
 
 std::string Cp932ToUtf8(std::string_view bytes) {
+    if (IsAllAscii(bytes) && AsciiIsItself())
+        return std::string(bytes);
     // Every byte gives at most three bytes of UTF-8, U+FFFD included.
     Output text(3 * bytes.size());
     Converter& decoder = Decoder().Reset();
@@ -129,11 +155,13 @@ std::string Cp932ToUtf8(std::string_view bytes) {
 }
 
 std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
-    Output output(utf8.size()); // CP932 never needs more bytes than UTF-8
-    std::string_view rest = utf8;
-    if (Encoder().Reset().Convert(rest, output) != 0)
+    if (IsAllAscii(utf8) && AsciiIsItself())
+        return std::string(utf8);
+    // CP932 never needs more bytes than UTF-8.
+    std::optional<std::string> converted = Converted(Encoder(), utf8);
+    if (!converted)
         return std::nullopt;
-    std::string bytes = output.Take();
+    std::string bytes = std::move(*converted);
     // glibc takes a few characters CP932 lacks to look-alikes (U+00A5 to a backslash) and
     // silently drops Unicode tag characters: decoding the result again shows both.
     if (!SameAsciiAndLength(utf8, Cp932ToUtf8(bytes)))
