@@ -191,8 +191,10 @@ private:
 // index_), not copied yet, or, once something differed, an open chunk being filled.
 class FoldedBook::Builder {
 public:
-    Builder(FoldedBook& book, const FoldedBook* previous)
-        : book_(book), previous_(previous), reuse_(previous ? *previous : book) {}
+    Builder(FoldedBook& book, const FoldedBook* previous) : book_(book), previous_(previous) {
+        if (previous)
+            reuse_.emplace(*previous);
+    }
 
     void Add(const EntryNode& entry) {
         if (AtCursor(entry)) {
@@ -204,7 +206,7 @@ public:
         if (!open_)
             OpenWithPending();
         const std::optional<std::size_t> kept =
-            previous_ ? reuse_.PlaceOf(RunKey(entry), CursorPlace()) : std::nullopt;
+            reuse_ ? reuse_->PlaceOf(RunKey(entry), CursorPlace()) : std::nullopt;
         if (kept) {
             open_->AddCopy(entry, previous_->FieldsAt(*kept));
             MoveCursorTo(*kept + 1);
@@ -281,7 +283,7 @@ private:
 
     FoldedBook& book_;
     const FoldedBook* previous_;
-    Reuse reuse_;
+    std::optional<Reuse> reuse_; // with a previous book only
     std::size_t chunk_ = 0;      // the cursor: a previous chunk
     std::size_t index_ = 0;      // and a place in it
     std::size_t sharedFrom_ = 0; // where the entries met since the last chunk given begin
