@@ -71,8 +71,7 @@ struct FoldedBook::Chunk {
         Place(&entry, RunKey(entry));
     }
     void AddCopy(const EntryNode& entry, std::string_view fields) {
-        std::memcpy(Room(fields.size()), fields.data(), fields.size());
-        textSize += fields.size();
+        Append(fields.data(), fields.size());
         Place(&entry, RunKey(entry));
     }
     // Places [from, to) of another chunk.
@@ -80,16 +79,22 @@ struct FoldedBook::Chunk {
         if (from == to)
             return;
         const std::size_t begin = from == 0 ? 0 : other.ends[from - 1];
-        const std::size_t size = other.ends[to - 1] - begin;
-        std::memcpy(Room(size), other.text.get() + begin, size);
         for (std::size_t index = from; index < to; ++index)
             ends.push_back(textSize + other.ends[index] - begin);
-        textSize += size;
+        Append(other.text.get() + begin, other.ends[to - 1] - begin);
         entries.insert(entries.end(), other.entries.begin() + from, other.entries.begin() + to);
         runs.insert(runs.end(), other.runs.begin() + from, other.runs.begin() + to);
     }
 
 private:
+    // Separators have no text: a chunk of them alone has no room at all, which memcpy must
+    // not be given even for no bytes.
+    void Append(const char* bytes, std::size_t size) {
+        if (size == 0)
+            return;
+        std::memcpy(Room(size), bytes, size);
+        textSize += size;
+    }
     void Place(const EntryNode* entry, const char* run) {
         ends.push_back(textSize);
         entries.push_back(entry);
