@@ -13,10 +13,18 @@
 
 namespace {
 
-QEvent::Type ShowFoundEntryEvent() {
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-}
+// The list's part of going to a match, numbered. Only the one posted last acts: an earlier
+// one may be queued ahead of what the tree posted for a later match, and the tree showing
+// its group after the row was selected would take the row's selection away.
+class ShowFoundEntryEvent : public QEvent {
+public:
+    explicit ShowFoundEntryEvent(std::uint64_t number) : QEvent(Type()), number(number) {}
+    static QEvent::Type Type() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    const std::uint64_t number;
+};
 
 constexpr int kWrapMessageMs = 5000;
 // Entries folded between two events: a few milliseconds' work.
@@ -245,13 +253,14 @@ void BookFinder::goToMatch(std::size_t match) {
     currentAddress_ = reinterpret_cast<std::uintptr_t>(entry);
     sendToPane(UM_SHOWFOUNDGROUP, entry->IsGroup() ? entry : entry->parent);
     pendingEntryPlace_ = currentPlace_;
-    QCoreApplication::postEvent(this, new QEvent(ShowFoundEntryEvent()));
+    QCoreApplication::postEvent(this, new ShowFoundEntryEvent(++foundEntryPosts_));
 }
 
 bool BookFinder::event(QEvent* event) {
-    if (event->type() != ShowFoundEntryEvent())
+    if (event->type() != ShowFoundEntryEvent::Type())
         return QObject::event(event);
-    showFoundEntry();
+    if (static_cast<ShowFoundEntryEvent*>(event)->number == foundEntryPosts_)
+        showFoundEntry();
     return true;
 }
 

@@ -85,5 +85,6 @@ private:
     std::size_t currentPlace_ = 0;       // where the current match was, kept across changes
     std::uintptr_t currentAddress_ = 0;  // never turned back into a pointer
     std::optional<std::size_t> pendingEntryPlace_; // the list's part of going to a match
+    std::uint64_t foundEntryPosts_ = 0;            // the number of the last one posted
     QPointer<QWidget> paneBefore_;                 // had the focus when the bar opened
 };

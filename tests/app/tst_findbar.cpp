@@ -287,6 +287,18 @@ private slots:
         QTRY_COMPARE(count(), QStringLiteral("0 / 0"));
     }
 
+    // Text typed faster than the window handles its events: the row found last is selected
+    // once the tree has shown its group, even when an earlier keystroke's part is still
+    // queued ahead of the tree's.
+    void typingFasterThanTheWindowAnswers() {
+        find(QStringLiteral("ヤマダ"));
+        expectFound("遠い親戚", kDeepTaro, "1 / 3");
+        commit(QStringLiteral(" ﾀ")); // the same match, in the group the tree shows
+        textBox().selectAll();
+        commit(QStringLiteral("商店")); // a match at the top level
+        expectFound(tree().rootItem()->text(0), "やまだ商店", "1 / 1");
+    }
+
     // Typing through an input method finds nothing until the text is committed.
     void preEditTextDoesNotSearch() {
         pressCtrlF();
