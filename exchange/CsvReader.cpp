@@ -2,6 +2,7 @@
 #include "ContactRecord.h"
 #include "CsvFormulaMark.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -48,7 +49,11 @@ private:
     bool AtQuote() const { return at_ < text_.size() && text_[at_] == '"'; }
 
     std::string PlainField() {
-        const std::size_t end = std::min(text_.find_first_of(",\r\n", at_), text_.size());
+        // A loop, not find_first_of, which calls memchr on its set for every byte.
+        const auto stop =
+            std::find_if(text_.begin() + static_cast<std::ptrdiff_t>(at_), text_.end(),
+                         [](char c) { return c == ',' || c == '\r' || c == '\n'; });
+        const auto end = static_cast<std::size_t>(stop - text_.begin());
         const std::string_view field = text_.substr(at_, end - at_);
         if (field.find('"') != std::string_view::npos)
             Fail(line_, ImportProblem::CsvQuoteInUnquotedField);

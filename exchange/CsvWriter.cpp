@@ -1,6 +1,8 @@
 #include "ContactWriters.h"
 #include "CsvFormulaMark.h"
 
+#include <algorithm>
+
 namespace {
 
 // RFC 4180: a field holding a comma, a quote or a line break is quoted, its quotes doubled.
@@ -8,7 +10,8 @@ namespace {
 void AppendField(std::string& out, std::string_view text) {
     const std::string field =
         csv_formula::NeedsMark(text) ? "'" + std::string(text) : std::string(text);
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    if (std::none_of(field.begin(), field.end(),
+                     [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; })) {
         out.append(field);
         return;
     }

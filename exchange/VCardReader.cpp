@@ -143,8 +143,10 @@ Parameter ParameterOf(std::string_view text) {
 // NAME *(";" PARAM) ":" VALUE, the name perhaps behind a group ("item1.EMAIL"); a quoted
 // parameter value may hold ";" and ":". nullopt when there is no ":" to end the parameters.
 std::optional<Property> ParsedProperty(std::string_view text) {
-    const std::size_t nameEnd = text.find_first_of(";:");
-    if (nameEnd == std::string_view::npos)
+    const std::size_t nameEnd = static_cast<std::size_t>(
+        std::find_if(text.begin(), text.end(), [](char c) { return c == ';' || c == ':'; }) -
+        text.begin());
+    if (nameEnd == text.size())
         return std::nullopt;
     std::string_view name = text.substr(0, nameEnd);
     if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos)

@@ -23,6 +23,16 @@ bool LineReader::Refill() {
     return true;
 }
 
+std::string ReadAll(std::istream& in) {
+    std::string text;
+    std::vector<char> chunk(1 << 16);
+    do {
+        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        text.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+    } while (in);
+    return text;
+}
+
 // The first CR or LF in [from, to), or to. Lines are short, so eight bytes are looked at
 // together for either byte in one pass; a call of memchr per line end, one for each byte,
 // cost more than the scan itself.

@@ -12,6 +12,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Everything left in the stream, read a chunk at a time (a character at a time through
+// stream iterators cost a sixth of a contact import); in.bad() tells a read error.
+std::string ReadAll(std::istream& in);
+
 // The first CR or LF in [from, to), or to.
 const char* FindLineEnd(const char* from, const char* to);
 

@@ -13,7 +13,7 @@ namespace {
 
 std::string ReadContactsFile(const std::string& path) {
     return ReadingBook(path, [&path](std::istream& in) {
-        std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::string text = ReadAll(in);
         if (in.bad())
             ThrowReadError(path);
         return text;

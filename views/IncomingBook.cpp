@@ -4,6 +4,7 @@
 #include "document/TellwickDoc.h"
 #include "exchange/ContactFormats.h"
 #include "exchange/ContactImport.h"
+#include "file/LineReader.h"
 #include "framework/FileErrors.h"
 #include "framework/Prompter.h"
 
@@ -93,9 +94,8 @@ ImportReport Import(ContactFormat format, const std::string& text, EntryTree& in
 IncomingRead ReadContactFile(const QString& path, ContactFormat format, EntryTree& into,
                              Prompter& prompter, QWidget* parent) {
     std::string text;
-    const FileResult result = ReadRegularFile(path, [&text](std::istream& in) {
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    });
+    const FileResult result =
+        ReadRegularFile(path, [&text](std::istream& in) { text = ReadAll(in); });
     if (!result.ok()) {
         prompter.inform(parent, QCoreApplication::applicationName(),
                         OpenFailureText(path, result.error), Prompter::Icon::Warning);
