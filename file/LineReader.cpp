@@ -25,6 +25,18 @@ bool LineReader::Refill() {
 
 std::string ReadAll(std::istream& in) {
     std::string text;
+    // A file tells its size: room for it at once spares growing and copying the text.
+    std::streambuf& bytes = *in.rdbuf();
+    const std::streampos here = bytes.pubseekoff(0, std::ios::cur, std::ios::in);
+    if (here != std::streampos(-1)) {
+        const std::streampos end = bytes.pubseekoff(0, std::ios::end, std::ios::in);
+        if (end != std::streampos(-1)) {
+            if (end > here)
+                text.reserve(static_cast<std::size_t>(end - here));
+            if (bytes.pubseekpos(here, std::ios::in) != here)
+                in.setstate(std::ios::badbit); // the bytes ahead could not be found again
+        }
+    }
     std::vector<char> chunk(1 << 16);
     do {
         in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
