@@ -11,8 +11,13 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstddef>
 #include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -58,6 +63,31 @@ pid_t DeadPid() {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return pid;
+}
+
+// Saves in a child whose kernel answers error to every open of an unnamed file, as older
+// kernels and some file systems do; returns the child's exit status, the save's error.
+int SaveWhereUnnamedFilesFail(const QString& path, const QByteArray& bytes, int error) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),
+            BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | std::uint32_t(error)),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        sock_fprog program{sizeof filter / sizeof filter[0], filter};
+        if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+            ::_exit(255);
+        ::_exit(Save(path, bytes).error);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 } // namespace
@@ -223,6 +253,38 @@ private slots:
             QCOMPARE(StatOf(file).st_ino, inode);
             QCOMPARE(ReadBytes(path("other.tlw")), bytes);
         }
+    }
+
+    // Where unnamed files are not to be had the save makes a named one; any other failure
+    // to create the file is the save's.
+    void unnamedFilesRefusedFallBackToNamed_data() {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("outcome");
+        QTest::newRow("EOPNOTSUPP") << EOPNOTSUPP << 0;
+        QTest::newRow("EISDIR") << EISDIR << 0;
+        QTest::newRow("EINVAL") << EINVAL << 0;
+        QTest::newRow("ENOSPC") << ENOSPC << ENOSPC;
+    }
+    void unnamedFilesRefusedFallBackToNamed() {
+        QFETCH(int, error);
+        QFETCH(int, outcome);
+        QCOMPARE(SaveWhereUnnamedFilesFail(path("book.tlw"), "book", error), outcome);
+        QCOMPARE(Listing(dir_->path()), outcome ? QStringList() : QStringList{"book.tlw"});
+        if (!outcome)
+            QCOMPARE(ReadBytes(path("book.tlw")), QByteArray("book"));
+    }
+
+    // A link named from the working folder points from its own folder, also when that
+    // folder's name is a single letter.
+    void aRelativeLinkCountsFromItsFolder() {
+        QVERIFY(QDir(dir_->path()).mkpath("s/t"));
+        QVERIFY(::symlink("t/book.tlw", Name(path("s/link.tlw")).constData()) == 0);
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir_->path()));
+        const FileOutcome outcome = Save("s/link.tlw", "book");
+        QVERIFY(QDir::setCurrent(previous));
+        QCOMPARE(outcome.error, 0);
+        QCOMPARE(ReadBytes(path("s/t/book.tlw")), QByteArray("book"));
     }
 
     // A process that ended but waits to be reaped left its records behind: it is gone.
