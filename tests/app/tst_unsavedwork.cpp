@@ -235,6 +235,24 @@ private slots:
         QVERIFY(prompter_->shown.isEmpty());
     }
 
+    // A lock from another host asks whatever runs here; one whose process id is not a
+    // positive number is no lock at all.
+    void onlyWholeLocksAsk() {
+        const QString book = writeFile(QStringLiteral("book.tlw"), kBook);
+        for (const auto& [pid, asks] : {std::pair{"4242", true},
+                                        {"4242x", false},
+                                        {"0", false},
+                                        {"-4242", false},
+                                        {"", false}}) {
+            writeFile(QStringLiteral(".book.tlw.tellwick-lock"),
+                      QByteArray("tellwick lock 1\nsomeone\nelsewhere.invalid\n") + pid + '\n');
+            start({book}, {Prompter::Answer::Yes});
+            QCOMPARE(prompter_->shown.size(), asks ? 1 : 0);
+            QCOMPARE(app_->document().pathName(), book);
+            closeApp();
+        }
+    }
+
     // The locks follow the book through a save, which gives it a new file, and go with it.
     void locksGoWithTheBook() {
         open(kBook);
