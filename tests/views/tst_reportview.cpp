@@ -4,7 +4,19 @@
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QStandardItemModel>
+#include <QStyledItemDelegate>
 #include <QtTest>
+
+// Notes the rows a paint draws as under the mouse.
+struct HoverRecorder : QStyledItemDelegate {
+    mutable QSet<int> rows;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        if (option.state & QStyle::State_MouseOver)
+            rows.insert(index.row());
+        QStyledItemDelegate::paint(painter, option, index);
+    }
+};
 
 // The report view on a plain two-column model: where rows are, how keys and the mouse move
 // and select, and that edits of the model keep its scroll range right.
@@ -41,10 +53,11 @@ private slots:
     void cleanup() { delete view_; }
 
     // Every row's rectangle maps back to its index, scrolled or not, and only rows that
-    // exist are found.
+    // exist are found, none above the first or below the last.
     void placesRowsByNumber() {
         for (int scrolled : {0, 17, view_->verticalScrollBar()->maximum()}) {
             view_->verticalScrollBar()->setValue(scrolled);
+            QVERIFY(!view_->indexAt({5, -1 - scrolled * view_->rowHeight()}).isValid());
             for (int row = scrolled; row < scrolled + 5; ++row) {
                 for (int column : {0, 1})
                     QCOMPARE(view_->indexAt(view_->visualRect(at(row, column)).center()),
@@ -102,6 +115,21 @@ private slots:
         QTest::mouseRelease(view_->viewport(), Qt::LeftButton, {}, centre(kRows - 3));
     }
 
+    // Only the row under the mouse is drawn as such, and none once the mouse has left.
+    void drawsTheRowUnderTheMouse() {
+        HoverRecorder recorder;
+        view_->setItemDelegate(&recorder);
+        for (const QEvent::Type type : {QEvent::HoverMove, QEvent::HoverLeave}) {
+            QHoverEvent hover(type, centre(4), view_->viewport()->mapToGlobal(centre(4)),
+                              centre(2));
+            QCoreApplication::sendEvent(view_->viewport(), &hover);
+            recorder.rows.clear();
+            view_->viewport()->grab();
+            QCOMPARE(recorder.rows, type == QEvent::HoverMove ? QSet<int>{4} : QSet<int>{});
+        }
+        view_->setItemDelegate(nullptr);
+    }
+
     // Rows taken out or put in anywhere keep the scroll range, and the current row, right.
     void followsRowsInsertedAndRemoved() {
         view_->setCurrentIndex(at(kRows - 1));
@@ -114,6 +142,11 @@ private slots:
         model_->removeRows(0, model_->rowCount());
         QCOMPARE(view_->verticalScrollBar()->maximum(), 0);
         QVERIFY(!view_->indexAt({5, 5}).isValid());
+        // Rows are as high as the first row asks, measured again once the list was empty.
+        auto* tall = new QStandardItem(QStringLiteral("tall"));
+        tall->setSizeHint(QSize(50, 40));
+        model_->appendRow(tall);
+        QCOMPARE(view_->rowHeight(), 40);
     }
 };
 
