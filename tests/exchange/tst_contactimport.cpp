@@ -189,6 +189,8 @@ void TestContactImport::cardSyntax_data() {
     QTest::newRow("base64 and quoted-printable")
         << Card("FN;ENCODING=B:5bGx55Sw\r\nEMAIL;QUOTED-PRINTABLE:a=3Db=\r\n =20c=ZZ\r\n")
         << "山田: a=b  c=ZZ\n"s;
+    QTest::newRow("a quoted empty charset is none")
+        << Card("FN;ENCODING=B;CHARSET=\"\":YWI=\r\n") << "ab: \n"s;
     QTest::newRow("base64 padding")
         << Card("FN;ENCODING=BASE64:YWI=\r\nEMAIL;BASE64:Y Q==\r\n") << "ab: a\n"s;
     QTest::newRow("Shift_JIS and Latin-1")
