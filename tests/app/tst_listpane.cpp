@@ -4,6 +4,7 @@
 #include "framework/DocumentManager.h"
 #include "tests/support/PaneFixture.h"
 #include "views/Commands.h"
+#include "views/DragImage.h"
 #include "views/PaneMessages.h"
 
 #include <QInputMethodEvent>
@@ -416,6 +417,21 @@ private slots:
         QVERIFY(WrittenBook(app.document()).endsWith("A2: w\r\n"));
     }
 
+    // An editor open on a row that a move of other rows changes takes the row's new name:
+    // Enter then leaves the entry that came there as it was.
+    void anOpenEditorFollowsARowMovedUnderIt() {
+        CTellwickApp& app = openWithLog(kBook);
+        clickRow(1);
+        clickRow(2, Qt::ShiftModifier);
+        list().selectionModel()->setCurrentIndex(rowIndex(0), QItemSelectionModel::NoUpdate);
+        QTest::keyClick(list().viewport(), Qt::Key_F2);
+        QVERIFY(editor());
+        QVERIFY(app.router().execute(ID_MOVE_UP));
+        QCOMPARE(editor()->text(), QStringLiteral("A1"));
+        typeInEditor(editor()->text());
+        QCOMPARE(listNames().mid(0, 3), (QStringList{"A1", "セパレータ", "G1"}));
+    }
+
     // Another window taking the activation (a dialog, a switch of windows) leaves the
     // in-place editor open with its text.
     void theEditorOutlivesLosingTheActivation() {
@@ -634,6 +650,9 @@ private slots:
         QCoreApplication::sendEvent(list().viewport(), &move);
         QVERIFY(app.document().dragging);
         QCOMPARE(app.document().dragList.size(), std::size_t(5001));
+        // Its picture shows the pressed row's icon, at the list's size, before the name.
+        QVERIFY(app.document().dragImage->width() >=
+                16 + list().fontMetrics().horizontalAdvance(QStringLiteral("e0")));
         releaseOver(tree().viewport(), tree().visualItemRect(item("target")).center());
         QCOMPARE(listNames(), QStringList{"target"}); // the group is skipped, not put in itself
         QCOMPARE(app.document().tree.first->firstChild->Name(), std::string_view("e0"));
