@@ -758,6 +758,12 @@ private slots:
         QCOMPARE(app.listPane().model()->headerData(1, Qt::Horizontal).toString(),
                  QStringLiteral("アドレス"));
         QCOMPARE(frame.pane(0), &app.treePane());
+        // A wider window widens the list; the tree keeps its width.
+        const int treeWidth = app.treePane().width();
+        const int listWidth = app.listPane().width();
+        frame.resize(frame.width() + 120, frame.height());
+        QTRY_COMPARE(app.listPane().width(), listWidth + 120);
+        QCOMPARE(app.treePane().width(), treeWidth);
         QVERIFY(app.treePane().hasFocus());               // the tree starts as the active pane
         QVERIFY(app.treePane().rootItem()->isSelected()); // drawn selected, not in a pale box
         QVERIFY(frame.toolBar()->isVisible());
