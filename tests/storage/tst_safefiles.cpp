@@ -268,7 +268,10 @@ private slots:
     void unnamedFilesRefusedFallBackToNamed() {
         QFETCH(int, error);
         QFETCH(int, outcome);
-        QCOMPARE(SaveWhereUnnamedFilesFail(path("book.tlw"), "book", error), outcome);
+        const int saved = SaveWhereUnnamedFilesFail(path("book.tlw"), "book", error);
+        if (saved == 255)
+            QSKIP("this machine lets no process take a system call filter");
+        QCOMPARE(saved, outcome);
         QCOMPARE(Listing(dir_->path()), outcome ? QStringList() : QStringList{"book.tlw"});
         if (!outcome)
             QCOMPARE(ReadBytes(path("book.tlw")), QByteArray("book"));
