@@ -2,6 +2,7 @@
 # Usage: bench/run.sh BUILD_DIR [extra benchmark flags]
 # Runs bench_book with five repetitions and prints the median throughput of each benchmark
 # and how many times slower than its floor the book reader and writer are (lower is better).
+# --window-memory among the flags takes the book's memory as the window does (huge pages).
 set -eu
 if [ $# -lt 1 ]; then
     echo "usage: $0 BUILD_DIR [benchmark flags]" >&2
