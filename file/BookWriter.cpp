@@ -81,20 +81,47 @@ std::size_t AddressLineBound(const EntryNode& entry) {
     return entry.textSize + 4;
 }
 
+char* PutAddresses(char* to, const AddressList& addresses) {
+    bool firstAddress = true;
+    for (std::string_view address : addresses) {
+        if (!std::exchange(firstAddress, false))
+            *to++ = kAddressSeparator;
+        to = Put(to, address);
+    }
+    return to;
+}
+
+// The part of a text run after the name is each address behind its length. Where every
+// length takes one byte (addresses shorter than 128 bytes), that part copied whole without
+// its first byte, each later length made a comma, is the addresses joined by commas: one
+// copy where there were as many as addresses.
+char* PutAddressesOfRun(char* to, const char* from, const char* end) {
+    if (from == end)
+        return to;
+    const auto size = static_cast<std::size_t>(end - from) - 1;
+    std::memcpy(to, from + 1, size);
+    for (const char* length = from; length < end;) {
+        const auto bytes = static_cast<unsigned char>(*length);
+        if (bytes >= 0x80)
+            return PutAddresses(to, AddressList(from, end));
+        if (length != from)
+            to[length - from - 1] = kAddressSeparator;
+        length += 1 + bytes;
+    }
+    return to + size;
+}
+
 // Address lines are nearly every line of a book: one bounds check for the whole line.
 bool WriteAddressLineFast(ChunkedOutput& out, const EntryNode& entry, std::size_t depth) {
     char* to = out.Reserve(2 * depth + AddressLineBound(entry));
     if (!to)
         return false;
     std::memset(to, ' ', 2 * depth);
-    to = Put(to + 2 * depth, entry.Name());
+    const std::string_view name = entry.Name();
+    to = Put(to + 2 * depth, name);
     to = Put(to, ": ");
-    bool firstAddress = true;
-    for (std::string_view address : entry.Addresses()) {
-        if (!std::exchange(firstAddress, false))
-            *to++ = kAddressSeparator;
-        to = Put(to, address);
-    }
+    if (entry.text)
+        to = PutAddressesOfRun(to, name.data() + name.size(), entry.text + entry.textSize);
     out.Commit(Put(to, "\r\n"));
     return true;
 }

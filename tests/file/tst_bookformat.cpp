@@ -240,6 +240,14 @@ private slots:
             QCOMPARE(tree.first->Addresses().ToStrings().back(), "a" + std::to_string(count - 1));
             QCOMPARE(Normalize(line + "\r\n"), line + "\r\n");
         }
+        // Either side of 128 bytes, where an address's length takes two bytes in a text run.
+        for (std::size_t first : {0, 127, 128, 300}) {
+            for (std::size_t second : {1, 127, 128}) {
+                const std::string line =
+                    "n: " + std::string(first, 'x') + "," + std::string(second, 'y') + ",z\r\n";
+                QCOMPARE(Normalize(line), line);
+            }
+        }
     }
 
     // The faults the editors name, where they stand; the fuzz target checks the rule against
