@@ -28,7 +28,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <utility>
 #include <vector>
@@ -83,12 +82,6 @@ bool WriteBook(const QString& path) {
     return file.error() == QFileDevice::NoError;
 }
 
-double CpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
 // Medians of the wall time and of the process's CPU time: on a shared machine the wall time
 // also counts the waits for a core.
 struct Times {
@@ -102,13 +95,12 @@ Times MedianTimes(int repetitions, Step step, Setup setup) {
     const double wall = MedianMs(
         repetitions,
         [&] {
-            const double before = CpuMs();
+            const double before = ProcessCpuMs();
             step();
-            cpu.push_back(CpuMs() - before);
+            cpu.push_back(ProcessCpuMs() - before);
         },
         setup);
-    std::sort(cpu.begin(), cpu.end());
-    return {wall, cpu[cpu.size() / 2]};
+    return {wall, Median(cpu)};
 }
 
 template <typename Step> Times MedianTimes(int repetitions, Step step) {
@@ -166,21 +158,20 @@ void MeasureOpening(Window& window, bool* allMet) {
     std::vector<double> openings, longestSteps, wholeFolds;
     for (int i = 0; i < 5; ++i) {
         window.app().finder().close();
-        const double start = CpuMs();
+        const double start = ProcessCpuMs();
         window.app().finder().open();
-        openings.push_back(CpuMs() - start);
+        openings.push_back(ProcessCpuMs() - start);
         double longest = 0;
         while (window.count().isEmpty()) {
-            const double before = CpuMs();
+            const double before = ProcessCpuMs();
             QCoreApplication::processEvents();
-            longest = std::max(longest, CpuMs() - before);
+            longest = std::max(longest, ProcessCpuMs() - before);
         }
         longestSteps.push_back(longest);
-        wholeFolds.push_back(CpuMs() - start);
+        wholeFolds.push_back(ProcessCpuMs() - start);
     }
-    const auto median = [](std::vector<double> times) {
-        std::sort(times.begin(), times.end());
-        return Times{-1, times[times.size() / 2]}; // no wall time measured
+    const auto median = [](const std::vector<double>& times) {
+        return Times{-1, Median(times)}; // no wall time measured
     };
     Report("opening the bar (CPU only)", median(openings), 50, allMet);
     Report("  longest step while it folds, count shown", median(longestSteps), 50, allMet);

@@ -17,15 +17,41 @@ const char* RunKey(const EntryNode& entry) {
     return entry.kind == EntryKind::Separator ? &kSeparatorKey : entry.text;
 }
 
+// A field of n bytes takes at least n + 1 bytes of the run and folds into at most
+// FoldedRoom(n) + 1 bytes: never more than five times the run and five.
+std::size_t FoldedFieldsRoom(const EntryNode& entry) {
+    return 5 * entry.textSize + 5;
+}
+
+// Writes the entry's folded fields at to, which has FoldedFieldsRoom bytes; returns the end.
+char* FoldFieldsInto(const EntryNode& entry, char* to) {
+    to = FoldBookTextInto(entry.Name(), to);
+    *to++ = kFieldEnd;
+    for (std::string_view address : entry.Addresses()) {
+        to = FoldBookTextInto(address, to);
+        *to++ = kFieldEnd;
+    }
+    return to;
+}
+
+// The chunks of a folded book with their numbers, ordered by address for looking up.
+template <typename Chunk>
+std::vector<std::pair<const Chunk*, std::size_t>>
+ChunksByAddress(const std::vector<std::shared_ptr<const Chunk>>& chunks) {
+    std::vector<std::pair<const Chunk*, std::size_t>> sorted;
+    sorted.reserve(chunks.size());
+    for (std::size_t chunk = 0; chunk < chunks.size(); ++chunk)
+        sorted.emplace_back(chunks[chunk].get(), chunk);
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+}
+
 } // namespace
 
 void AppendFoldedFields(const EntryNode& entry, std::string& text) {
-    AppendFoldedBookText(entry.Name(), text);
-    text += kFieldEnd;
-    for (std::string_view address : entry.Addresses()) {
-        AppendFoldedBookText(address, text);
-        text += kFieldEnd;
-    }
+    const std::size_t start = text.size();
+    text.resize(start + FoldedFieldsRoom(entry));
+    text.resize(static_cast<std::size_t>(FoldFieldsInto(entry, text.data() + start) - text.data()));
 }
 
 const EntryNode* NextInTreeOrder(const EntryNode* entry) {
@@ -57,16 +83,8 @@ struct FoldedBook::Chunk {
 
     void AddFolded(const EntryNode& entry) {
         if (entry.kind != EntryKind::Separator) {
-            // A field of n bytes takes at least n + 1 bytes of the run and folds into at
-            // most FoldedRoom(n) + 1 bytes, never more than five times the run and five.
-            char* to = Room(5 * entry.textSize + 5);
-            to = FoldBookTextInto(entry.Name(), to);
-            *to++ = kFieldEnd;
-            for (std::string_view address : entry.Addresses()) {
-                to = FoldBookTextInto(address, to);
-                *to++ = kFieldEnd;
-            }
-            textSize = static_cast<std::size_t>(to - text.get());
+            const char* end = FoldFieldsInto(entry, Room(FoldedFieldsRoom(entry)));
+            textSize = static_cast<std::size_t>(end - text.get());
         }
         Place(&entry, RunKey(entry));
     }
@@ -351,13 +369,12 @@ std::string_view FoldedBook::FieldsAt(std::size_t place) const {
 }
 
 std::size_t FoldedBook::ChunksSharedWith(const FoldedBook& other) const {
-    std::vector<const Chunk*> mine;
-    for (const auto& chunk : chunks_)
-        mine.push_back(chunk.get());
-    std::sort(mine.begin(), mine.end());
+    const auto mine = ChunksByAddress(chunks_);
     return static_cast<std::size_t>(
         std::count_if(other.chunks_.begin(), other.chunks_.end(), [&](const auto& chunk) {
-            return std::binary_search(mine.begin(), mine.end(), chunk.get());
+            const auto found =
+                std::lower_bound(mine.begin(), mine.end(), std::pair(chunk.get(), std::size_t{0}));
+            return found != mine.end() && found->first == chunk.get();
         }));
 }
 
@@ -379,10 +396,7 @@ FoldedBook::PlacesContaining(std::string_view folded, const FoldedBook& previous
     std::vector<std::size_t> places;
     if (folded.empty())
         return places;
-    std::vector<std::pair<const Chunk*, std::size_t>> previousChunks;
-    for (std::size_t chunk = 0; chunk < previous.chunks_.size(); ++chunk)
-        previousChunks.emplace_back(previous.chunks_[chunk].get(), chunk);
-    std::sort(previousChunks.begin(), previousChunks.end());
+    const auto previousChunks = ChunksByAddress(previous.chunks_);
     for (std::size_t chunk = 0; chunk < chunks_.size(); ++chunk) {
         const auto shared = std::lower_bound(previousChunks.begin(), previousChunks.end(),
                                              std::pair(chunks_[chunk].get(), std::size_t{0}));
