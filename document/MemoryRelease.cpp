@@ -2,6 +2,7 @@
 
 #include "model/EntryArena.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib> // defines __GLIBC__ on glibc
 #include <sys/mman.h>
@@ -22,10 +23,12 @@ std::size_t WholePages(std::size_t size) {
 }
 
 // Blocks of at least a huge page are mapped on a huge-page boundary, so all of them can be
-// backed by huge pages; smaller ones come from malloc as before.
-void* AllocateBlock(std::size_t size) {
+// backed by huge pages; smaller ones come from malloc as before. A huge page is aligned more
+// than any block asks.
+void* AllocateBlock(std::size_t size, std::size_t alignment) {
     if (size < kHugePage)
-        return std::malloc(size);
+        return alignment <= alignof(std::max_align_t) ? std::malloc(size)
+                                                      : std::aligned_alloc(alignment, size);
     size = WholePages(size);
     const std::size_t mapped = size + kHugePage;
     void* area = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);

@@ -1,7 +1,11 @@
 #include "EntryArena.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -29,13 +33,14 @@ namespace {
 
 // Blocks grow from small (many books are tiny, and a read-in book is a tree of its own) to a
 // size where the allocator's per-block work no longer shows.
-constexpr std::size_t kFirstNodeBlock = 4 * 1024;
+constexpr std::size_t kFirstNodeBlock = node_space::kGranuleSize;
 constexpr std::size_t kFirstTextBlock = 4 * 1024;
 constexpr std::size_t kLargestBlock = 4 * 1024 * 1024;
 constexpr std::size_t kHeader = 16; // keeps the data behind a block header 16-aligned
 
-void* Allocate(std::size_t size) {
-    return std::malloc(size);
+void* Allocate(std::size_t size, std::size_t alignment) {
+    return alignment <= alignof(std::max_align_t) ? std::malloc(size)
+                                                  : std::aligned_alloc(alignment, size);
 }
 
 void Release(void* block, std::size_t) {
@@ -50,13 +55,72 @@ std::size_t RoundUp(std::size_t size, std::size_t alignment) {
 
 } // namespace
 
+char* node_space::granules[node_space::kMaxGranules];
+
+namespace {
+
+// Granule numbers given back, and the lowest never given out. Several threads may each
+// read a book of their own.
+std::mutex granuleNumbersLock;
+std::vector<std::uint32_t> freeGranuleNumbers;
+std::uint32_t unusedGranuleNumber = 0;
+
+std::uint32_t NewGranuleNumber() {
+    if (!freeGranuleNumbers.empty()) {
+        const std::uint32_t number = freeGranuleNumbers.back();
+        freeGranuleNumbers.pop_back();
+        return number;
+    }
+    if (unusedGranuleNumber == node_space::kMaxGranules)
+        throw std::bad_alloc();
+    return unusedGranuleNumber++;
+}
+
+} // namespace
+
+void node_space::AddGranules(char* block, std::size_t size) {
+    const std::lock_guard lock(granuleNumbersLock);
+    const std::size_t count = size / kGranuleSize;
+    // Room for every number there can be, so that giving numbers back never allocates.
+    const std::size_t room = std::size_t{unusedGranuleNumber} + count;
+    if (freeGranuleNumbers.capacity() < room)
+        freeGranuleNumbers.reserve(std::max(room, 2 * freeGranuleNumbers.capacity()));
+    std::size_t numbered = 0;
+    try {
+        for (; numbered < count; ++numbered) {
+            char* granule = block + numbered * kGranuleSize;
+            const std::uint32_t number = NewGranuleNumber();
+            const std::uint32_t firstSlot = number * kSlotsPerGranule;
+            std::memcpy(granule + kFirstSlotAt, &firstSlot, sizeof firstSlot);
+            granules[number] = granule;
+        }
+    } catch (...) {
+        for (std::size_t i = 0; i < numbered; ++i) {
+            const char* granule = block + i * kGranuleSize;
+            freeGranuleNumbers.push_back(SlotOf(reinterpret_cast<const EntryNode*>(granule)) /
+                                         kSlotsPerGranule);
+        }
+        throw;
+    }
+}
+
+void node_space::RemoveGranules(char* block, std::size_t size) {
+    const std::lock_guard lock(granuleNumbersLock);
+    for (char* granule = block; granule < block + size; granule += kGranuleSize) {
+        const std::uint32_t number =
+            SlotOf(reinterpret_cast<const EntryNode*>(granule)) / kSlotsPerGranule;
+        granules[number] = nullptr;
+        freeGranuleNumbers.push_back(number);
+    }
+}
+
 void EntryArena::SetBlockSource(BlockSource source) {
     blockSource = source;
 }
 
-char* EntryArena::NewBlock(Region& region, std::size_t size) {
+char* EntryArena::NewBlock(Region& region, std::size_t size, std::size_t alignment) {
     const std::size_t blockSize = std::max(size + kHeader, region.nextSize);
-    auto* block = static_cast<Block*>(blockSource.allocate(blockSize));
+    auto* block = static_cast<Block*>(blockSource.allocate(blockSize, alignment));
     if (!block)
         throw std::bad_alloc();
     block->older = region.newest;
@@ -83,15 +147,42 @@ char* EntryArena::Take(Region& region, std::size_t size, std::size_t alignment,
     return taken;
 }
 
+// Node blocks are whole granules on a granule boundary; each granule's first slot is its
+// header (the block's own header shares the first one), so those slots are never handed out.
+void EntryArena::NewNodeBlock() {
+    if (nodes_.nextSize == 0)
+        nodes_.nextSize = kFirstNodeBlock;
+    char* cursor = NewBlock(nodes_, node_space::kGranuleSize - kHeader, node_space::kGranuleSize);
+    char* block = cursor - kHeader;
+    for (char* granule = block; granule < nodes_.limit; granule += node_space::kGranuleSize)
+        UNPOISON(granule, node_space::kSlotSize);
+    try {
+        node_space::AddGranules(block, static_cast<std::size_t>(nodes_.limit - block));
+    } catch (...) {
+        Block* taken = nodes_.newest;
+        nodes_.newest = taken->older;
+        nodes_.cursor = nodes_.limit = nullptr;
+        reserved_ -= taken->size;
+        taken->older = nullptr;
+        FreeBlocks(taken, false); // numbered nothing
+        throw;
+    }
+    nodes_.cursor = block + node_space::kSlotSize;
+}
+
 EntryNode* EntryArena::NewNode() {
     void* memory;
     if (!freeNodes_.empty()) {
         memory = freeNodes_.back();
         freeNodes_.pop_back();
-        UNPOISON(memory, sizeof(EntryNode));
     } else {
-        memory = Take(nodes_, sizeof(EntryNode), alignof(EntryNode), kFirstNodeBlock);
+        if (nodes_.cursor == nodes_.limit)
+            NewNodeBlock();
+        if ((reinterpret_cast<std::uintptr_t>(nodes_.cursor) & (node_space::kGranuleSize - 1)) == 0)
+            nodes_.cursor += node_space::kSlotSize;
+        memory = std::exchange(nodes_.cursor, nodes_.cursor + sizeof(EntryNode));
     }
+    UNPOISON(memory, sizeof(EntryNode));
     return new (memory) EntryNode();
 }
 
@@ -111,10 +202,12 @@ void EntryArena::AbandonText(const char* text, std::size_t size) {
         POISON(text, RoundUp(size, kTextAlignment));
 }
 
-void EntryArena::FreeBlocks(Block* newest) {
+void EntryArena::FreeBlocks(Block* newest, bool nodes) {
     while (newest) {
         Block* older = newest->older;
         UNPOISON(newest, newest->size);
+        if (nodes)
+            node_space::RemoveGranules(reinterpret_cast<char*>(newest), newest->size);
         blockSource.release(newest, newest->size);
         newest = older;
     }
@@ -147,8 +240,8 @@ void EntryArena::Adopt(EntryArena& other) {
 }
 
 void EntryArena::Release() {
-    FreeBlocks(nodes_.newest);
-    FreeBlocks(texts_.newest);
+    FreeBlocks(nodes_.newest, true);
+    FreeBlocks(texts_.newest, false);
     nodes_ = Region{};
     texts_ = Region{};
     std::vector<EntryNode*>().swap(freeNodes_);
@@ -156,21 +249,26 @@ void EntryArena::Release() {
 }
 
 void EntryArena::Rewind() {
-    RewindRegion(nodes_);
-    RewindRegion(texts_);
+    RewindRegion(nodes_, true);
+    RewindRegion(texts_, false);
     freeNodes_.clear();
 }
 
-void EntryArena::RewindRegion(Region& region) {
+void EntryArena::RewindRegion(Region& region, bool nodes) {
     Block* kept = region.newest;
     if (!kept)
         return;
     for (Block* older = kept->older; older; older = older->older)
         reserved_ -= older->size;
-    FreeBlocks(kept->older);
+    FreeBlocks(kept->older, nodes);
     kept->older = nullptr;
-    region.cursor = reinterpret_cast<char*>(kept) + kHeader;
+    auto* start = reinterpret_cast<char*>(kept);
+    region.cursor = start + (nodes ? node_space::kSlotSize : kHeader);
     POISON(region.cursor, static_cast<std::size_t>(region.limit - region.cursor));
+    if (nodes) {
+        for (char* granule = start; granule < region.limit; granule += node_space::kGranuleSize)
+            UNPOISON(granule, node_space::kSlotSize);
+    }
 }
 
 void EntryArena::Swap(EntryArena& other) noexcept {

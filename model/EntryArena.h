@@ -8,14 +8,17 @@
 // Memory for one book's nodes and text runs, taken in big blocks and given back all at once:
 // reading a book is a bump of a pointer per entry and freeing it a handful of frees, however
 // many entries it had. Nodes freed while editing are reused; text that an edit replaced stays
-// until the book goes. In the sanitizer build every byte not handed out is poisoned, so a
-// read through a stale pointer is still caught.
+// until the book goes. Node blocks are whole granules of the node space (EntryNode.h), so
+// that links between nodes can be 32-bit. In the sanitizer build every byte not handed out
+// is poisoned, so a read through a stale pointer is still caught.
 class EntryArena {
 public:
     // Where blocks come from: malloc unless a program sets another source (pages of the
     // system's own, say); release is given back each block with the size it was taken with.
+    // A block must start on a multiple of alignment, a power of two that divides its size
+    // whenever it exceeds the malloc's own.
     struct BlockSource {
-        void* (*allocate)(std::size_t size);
+        void* (*allocate)(std::size_t size, std::size_t alignment);
         void (*release)(void* block, std::size_t size);
     };
     // For every arena, from now on; set it before any book is read.
@@ -58,9 +61,10 @@ private:
     };
 
     char* Take(Region& region, std::size_t size, std::size_t alignment, std::size_t firstSize);
-    char* NewBlock(Region& region, std::size_t size);
-    static void FreeBlocks(Block* newest);
-    void RewindRegion(Region& region);
+    char* NewBlock(Region& region, std::size_t size, std::size_t alignment = 16);
+    void NewNodeBlock();
+    static void FreeBlocks(Block* newest, bool nodes);
+    void RewindRegion(Region& region, bool nodes);
     static void AppendBlocks(Region& to, Region& from);
 
     Region nodes_;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -19,6 +20,9 @@ enum class EntryKind : std::uint8_t {
 // behind its length as a little-endian base-128 number. One run per entry, no per-string
 // headers, is what keeps a million-entry book small; a change writes a new run.
 namespace entry_text {
+
+// The longest run an entry may have: its size is kept in 32 bits.
+inline constexpr std::size_t kMaxTextSize = 0xFFFFFFFF;
 
 // Bytes a length takes in front of its piece.
 constexpr std::size_t LengthSize(std::size_t length) {
@@ -107,16 +111,73 @@ private:
     const char* end_ = nullptr;
 };
 
+struct EntryNode;
+
+// Where every node lives: blocks made of whole granules of 64 KiB, each granule aligned to
+// its size. A granule's first 32-byte slot holds the number of its first node slot, so a
+// link between nodes is a 32-bit slot number instead of a 64-bit pointer, and both ways
+// between the two are a few instructions. That halves the links of a million-entry book.
+namespace node_space {
+
+inline constexpr unsigned kSlotShift = 5; // 32-byte nodes
+inline constexpr unsigned kGranuleShift = 16;
+inline constexpr std::size_t kSlotSize = std::size_t{1} << kSlotShift;
+inline constexpr std::size_t kGranuleSize = std::size_t{1} << kGranuleShift;
+inline constexpr std::uint32_t kSlotsPerGranule = kGranuleSize / kSlotSize;
+inline constexpr std::size_t kMaxGranules = (std::size_t{1} << 32) / kSlotsPerGranule;
+// Where in its header slot a granule keeps the number of its first slot.
+inline constexpr std::size_t kFirstSlotAt = 16;
+
+// Granules by number; null where none is registered.
+extern char* granules[kMaxGranules];
+
+inline EntryNode* At(std::uint32_t slot) {
+    return reinterpret_cast<EntryNode*>(granules[slot / kSlotsPerGranule] +
+                                        std::size_t{slot % kSlotsPerGranule} * kSlotSize);
+}
+
+inline std::uint32_t SlotOf(const EntryNode* node) {
+    const auto address = reinterpret_cast<std::uintptr_t>(node);
+    const auto granule = address & ~std::uintptr_t{kGranuleSize - 1};
+    std::uint32_t first;
+    std::memcpy(&first, reinterpret_cast<const char*>(granule) + kFirstSlotAt, sizeof first);
+    return first + static_cast<std::uint32_t>((address - granule) >> kSlotShift);
+}
+
+// Numbers the granules of a block (size a multiple of kGranuleSize, the block aligned to
+// kGranuleSize) and writes each one's first slot number. Throws std::bad_alloc when every
+// number is taken.
+void AddGranules(char* block, std::size_t size);
+// Gives the numbers of a block's granules back.
+void RemoveGranules(char* block, std::size_t size);
+
+} // namespace node_space
+
+// A link to a node, or none; reads and assigns like an EntryNode*.
+class NodeLink {
+public:
+    NodeLink() = default;
+    NodeLink(std::nullptr_t) {}
+    // Explicit, so that a choice between a link and a pointer is a pointer.
+    explicit NodeLink(EntryNode* node) : slot_(node ? node_space::SlotOf(node) : 0) {}
+    NodeLink& operator=(EntryNode* node) { return *this = NodeLink(node); }
+    operator EntryNode*() const { return slot_ ? node_space::At(slot_) : nullptr; }
+    EntryNode* operator->() const { return *this; }
+
+private:
+    std::uint32_t slot_ = 0; // 0, a granule's header slot, is never a node
+};
+
 // One entry of the book. Links are non-owning; the EntryTree owns every node and every text
 // run, and sets them (nodes are made by the tree, never by new).
 // Names and addresses hold the file's bytes (CP932) and are never converted here.
 struct EntryNode {
-    EntryNode* parent = nullptr;
-    EntryNode* firstChild = nullptr;
-    EntryNode* next = nullptr;
-    EntryNode* prev = nullptr;
+    NodeLink parent;
+    NodeLink firstChild;
+    NodeLink next;
+    NodeLink prev;
     const char* text = nullptr; // the run; null for an empty name and no addresses
-    std::size_t textSize = 0;
+    std::uint32_t textSize = 0; // at most entry_text::kMaxTextSize
     EntryKind kind = EntryKind::Address;
 
     bool IsGroup() const { return kind == EntryKind::Group; }
@@ -138,3 +199,5 @@ struct EntryNode {
 // share: that name behind its length.
 inline constexpr char kSeparatorName[] = "\x83\x5A\x83\x70\x83\x8C\x81\x5B\x83\x5E";
 inline constexpr char kSeparatorRun[] = "\x0A\x83\x5A\x83\x70\x83\x8C\x81\x5B\x83\x5E";
+
+static_assert(sizeof(EntryNode) == node_space::kSlotSize);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <stdexcept>
 #include <vector>
 
 template <typename Address>
@@ -10,6 +11,8 @@ TextRun EntryTree::MakeText(std::string_view name, std::span<const Address> addr
     std::size_t size = LengthSize(name.size()) + name.size();
     for (std::string_view address : addresses)
         size += LengthSize(address.size()) + address.size();
+    if (size > entry_text::kMaxTextSize)
+        throw std::length_error("an entry's text is longer than 4 GiB");
     char* run = arena_.NewText(size);
     char* to = entry_text::PutPiece(run, name);
     for (std::string_view address : addresses)
@@ -36,7 +39,7 @@ TextRun EntryTree::ExchangeText(EntryNode* node, TextRun run) {
     ++revision_;
     const TextRun old{node->text, node->textSize};
     node->text = run.text;
-    node->textSize = run.size;
+    node->textSize = static_cast<std::uint32_t>(run.size);
     return old;
 }
 
@@ -306,16 +309,21 @@ void EntryTree::LinkRun(EntryNode* first, EntryNode* last, EntryPlace place) {
         if (entry == last)
             break;
     }
-    EntryNode*& head = place.parent ? place.parent->firstChild : this->first;
-    EntryNode* after = place.prev ? place.prev->next : head;
+    EntryNode* after = this->first;
+    if (place.prev)
+        after = place.prev->next;
+    else if (place.parent)
+        after = place.parent->firstChild;
     last->next = after;
     if (after)
         after->prev = last;
     first->prev = place.prev;
     if (place.prev)
         place.prev->next = first;
+    else if (place.parent)
+        place.parent->firstChild = first;
     else
-        head = first;
+        this->first = first;
 }
 
 void EntryTree::FreeRun(EntryNode* first) {
@@ -346,30 +354,28 @@ EntryTree::RunSize EntryTree::MeasureRun(const EntryNode* first, const EntryNode
 }
 
 // Frees a whole chain with its subtrees, children before their group and each chain from
-// head to tail. An explicit stack of chain heads replaces recursion on nesting depth.
-void EntryTree::FreeChain(EntryNode*& head) {
+// head to tail. An explicit stack of the next entry of each open chain replaces recursion on
+// nesting depth.
+void EntryTree::FreeChain(EntryNode* head) {
     ++revision_;
-    std::vector<EntryNode**> open{&head};
+    std::vector<EntryNode*> open{head};
     while (!open.empty()) {
-        EntryNode** chainHead = open.back();
-        EntryNode* entry = *chainHead;
+        EntryNode* entry = open.back();
         if (!entry) {
             open.pop_back();
             continue;
         }
         if (entry->IsGroup() && entry->firstChild) {
-            open.push_back(&entry->firstChild);
+            open.push_back(std::exchange(entry->firstChild, nullptr));
             continue;
         }
-        *chainHead = entry->next;
-        if (entry->next)
-            entry->next->prev = nullptr;
+        open.back() = entry->next;
         arena_.FreeNode(entry);
     }
 }
 
 void EntryTree::FreeChildren(EntryNode* group) {
-    FreeChain(group->firstChild);
+    FreeChain(std::exchange(group->firstChild, nullptr));
 }
 
 void EntryTree::Clear() {

@@ -126,7 +126,7 @@ private:
     void Unlink(EntryNode* node);
     void LinkAfter(EntryNode* node, EntryNode* anchor);
     EntryNode* UnlinkedCopy(const EntryNode& templ);
-    void FreeChain(EntryNode*& head);
+    void FreeChain(EntryNode* head);
     static EntryNode* AdoptTopLevel(EntryTree& other, EntryNode* parent);
     static std::uint64_t NewBookId();
     void ForgetBook();

@@ -185,6 +185,36 @@ private slots:
         QCOMPARE(Describe(tree), std::string());
     }
 
+    // Links are numbers of slots in memory shared by every tree: books spanning many blocks
+    // keep their links while others come and go, reuse what a freed book gave back, and
+    // take over a book's memory whole.
+    void linksHoldAcrossBlocksAndBooks() {
+        const auto fill = [](EntryTree& tree, const std::string& tag, int groups) {
+            std::string shape;
+            for (int g = 0; g < groups; ++g) {
+                EntryNode* group = tree.AppendEntry(Group(tree, tag), nullptr, false);
+                for (int i = 0; i < 1500; ++i)
+                    tree.AppendEntry(Make(tree, tag), group, true);
+            }
+            return Describe(tree);
+        };
+        EntryTree a, b, c, scratch;
+        const std::string shapeA = fill(a, "a", 12), shapeB = fill(b, "b", 3);
+        for (int round = 0; round < 3; ++round) {
+            fill(scratch, "s", 4);
+            round % 2 ? scratch.Clear() : scratch.ClearForReuse();
+        }
+        const std::string shapeC = fill(c, "c", 12);
+        a.Clear();
+        const std::string moreB = fill(b, "b", 12);
+        QCOMPARE(Describe(c), shapeC);
+        b.TakeBookAfter(c, nullptr);
+        c.Clear();
+        fill(a, "a", 12);
+        QCOMPARE(Describe(b), moreB + "," + shapeC);
+        QVERIFY(shapeA.size() > 12 * 1500 * 2 && moreB.substr(0, shapeB.size()) == shapeB);
+    }
+
     // Random runs of edits, each edit followed by checks of the links, of every entry's
     // text and of the written book read back; the sanitizer build also poisons what an edit
     // freed or replaced, so a stale read fails there.
