@@ -74,6 +74,16 @@ std::string BookText(std::string_view text, TextPlace place, RecordProblems& pro
     return bytes;
 }
 
+// BookText as a view: text itself when the book keeps it as it is, the usual case, which
+// costs no copy; otherwise bytes, which holds it.
+std::string_view BookTextIn(std::string_view text, TextPlace place, RecordProblems& problems,
+                            std::string& bytes) {
+    if (IsSameInCp932(text) && CheckRoundTrip(text, place).Survives())
+        return text;
+    bytes = BookText(text, place, problems);
+    return bytes;
+}
+
 void ContactBuilder::Add(const ContactRecord& record) {
     if (!record.groupPath.empty() &&
         static_cast<std::size_t>(std::count(record.groupPath.begin(), record.groupPath.end(),
@@ -83,16 +93,20 @@ void ContactBuilder::Add(const ContactRecord& record) {
     ++report_.records;
     RecordProblems problems;
     EntryNode* group = GroupFor(record.groupPath, problems);
-    const std::string name = BookText(record.name, TextPlace::EntryName, problems);
-    std::vector<std::string> addresses;
+    // Sized before any view is taken of them, so no view moves.
+    if (bytes_.size() < record.addresses.size() + 1)
+        bytes_.resize(record.addresses.size() + 1);
+    const std::string_view name =
+        BookTextIn(record.name, TextPlace::EntryName, problems, bytes_[0]);
+    addresses_.clear();
     for (const std::string& address : record.addresses) {
-        const auto place = addresses.empty() ? TextPlace::FirstAddress : TextPlace::LaterAddress;
-        addresses.push_back(BookText(address, place, problems));
+        const auto place = addresses_.empty() ? TextPlace::FirstAddress : TextPlace::LaterAddress;
+        addresses_.push_back(BookTextIn(address, place, problems, bytes_[addresses_.size() + 1]));
     }
-    if (addresses.empty())
-        addresses.emplace_back(); // what the book reads back for an entry without addresses
-    AppendTo(group,
-             tree_.NewEntry(EntryKind::Address, name, std::span<const std::string>(addresses)));
+    if (addresses_.empty())
+        addresses_.emplace_back(); // what the book reads back for an entry without addresses
+    AppendTo(group, tree_.NewEntry(EntryKind::Address, name,
+                                   std::span<const std::string_view>(addresses_)));
     Report(record, problems);
 }
 

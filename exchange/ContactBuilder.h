@@ -92,4 +92,8 @@ private:
     // last path are kept, so the names a path shares with it need no new look-up.
     std::string lastPath_;
     std::vector<PathStep> lastSteps_;
+    // Kept from record to record, so that adding one allocates nothing here: the bytes of
+    // the name and addresses that had to change, and views of what the entry gets.
+    std::vector<std::string> bytes_;
+    std::vector<std::string_view> addresses_;
 };

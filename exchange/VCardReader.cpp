@@ -43,7 +43,9 @@ std::string_view TrimmedBlanks(std::string_view text) {
 // One property with its folded lines and soft line breaks joined.
 struct ContentLine {
     std::size_t number = 0;
-    std::string text;
+    // The input line itself, or joined when the property goes on over more lines.
+    std::string_view text;
+    std::string joined;
     // Where each input line after the first starts in text, and its number.
     std::vector<std::pair<std::size_t, std::size_t>> continuations;
 
@@ -76,68 +78,76 @@ bool IsFolded(std::string_view line) {
 // quoted-printable line ending in "=" goes on at the start of the next line, unless that line
 // ends the card: a writer that put a soft line break after the last value did not mean to
 // take the card's end into it.
+// Most properties stand on one line: those are viewed where they are, and only a property
+// that goes on over more lines is copied to be joined.
 bool NextContentLine(TextLines& lines, ContentLine& content, bool keepFoldBlank) {
     if (lines.AtEnd())
         return false;
-    content.text.assign(lines.Take());
+    content.text = lines.Take();
     content.number = lines.Number();
     content.continuations.clear();
     std::optional<bool> quotedPrintable;
+    bool joining = false;
     while (!lines.AtEnd()) {
         const std::string_view next = lines.Peek();
         const bool softBreak = !content.text.empty() && content.text.back() == '=' &&
                                IsQuotedPrintable(content.text, quotedPrintable);
         if (softBreak && IsWord(TrimmedBlanks(next), "END:VCARD")) {
-            content.text.pop_back();
+            content.text.remove_suffix(1);
             break;
+        }
+        if (!softBreak && !IsFolded(next))
+            break;
+        if (!joining) {
+            content.joined.assign(content.text);
+            joining = true;
         }
         if (softBreak) {
-            content.text.pop_back(); // the next line goes on verbatim
-            content.continuations.emplace_back(content.text.size(), lines.Number() + 1);
-            content.text.append(next);
-        } else if (IsFolded(next)) {
-            content.continuations.emplace_back(content.text.size(), lines.Number() + 1);
-            content.text.append(next.substr(keepFoldBlank ? 0 : 1));
+            content.joined.pop_back(); // the next line goes on verbatim
+            content.continuations.emplace_back(content.joined.size(), lines.Number() + 1);
+            content.joined.append(next);
         } else {
-            break;
+            content.continuations.emplace_back(content.joined.size(), lines.Number() + 1);
+            content.joined.append(next.substr(keepFoldBlank ? 0 : 1));
         }
+        content.text = content.joined;
         lines.Take();
     }
     return true;
 }
 
-struct Parameter {
-    std::string name; // upper case
-    std::string value;
-};
-
+// Of the parameters only the first ENCODING and the first CHARSET are ever asked for. All
+// parts view the content line, as written: compare them in any case (IsWord).
 struct Property {
-    std::string name; // upper case, without its group prefix
-    std::vector<Parameter> parameters;
+    std::string_view name; // without its group prefix
     std::string_view value;
-
-    std::string Upper(std::string_view parameter) const {
-        for (const Parameter& p : parameters) {
-            if (p.name == parameter)
-                return ::Upper(p.value);
-        }
-        return {};
-    }
+    std::string_view encoding; // empty when none is named
+    std::string_view charset;  // empty when none is named
 };
 
-// vCard 2.1 writes some parameters bare: "TEL;CELL:", "NOTE;QUOTED-PRINTABLE:".
-Parameter ParameterOf(std::string_view text) {
+// Takes a parameter into property unless one of its name came before. vCard 2.1 writes
+// some parameters bare: "TEL;CELL:", "NOTE;QUOTED-PRINTABLE:".
+void TakeParameter(std::string_view text, Property& property, bool& hasEncoding, bool& hasCharset) {
+    const auto take = [](std::string_view value, std::string_view& into, bool& has) {
+        if (!has)
+            into = value;
+        has = true;
+    };
     const std::size_t equals = text.find('=');
     if (equals == std::string_view::npos) {
-        std::string value = Upper(text);
-        const bool encoding =
-            value == "QUOTED-PRINTABLE" || value == "BASE64" || value == "8BIT" || value == "7BIT";
-        return {encoding ? "ENCODING" : "TYPE", std::move(value)};
+        if (IsWord(text, "QUOTED-PRINTABLE") || IsWord(text, "BASE64") || IsWord(text, "8BIT") ||
+            IsWord(text, "7BIT"))
+            take(text, property.encoding, hasEncoding);
+        return;
     }
+    const std::string_view name = text.substr(0, equals);
     std::string_view value = text.substr(equals + 1);
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
         value = value.substr(1, value.size() - 2);
-    return {Upper(text.substr(0, equals)), std::string(value)};
+    if (IsWord(name, "ENCODING"))
+        take(value, property.encoding, hasEncoding);
+    else if (IsWord(name, "CHARSET"))
+        take(value, property.charset, hasCharset);
 }
 
 // NAME *(";" PARAM) ":" VALUE, the name perhaps behind a group ("item1.EMAIL"); a quoted
@@ -151,7 +161,9 @@ std::optional<Property> ParsedProperty(std::string_view text) {
     std::string_view name = text.substr(0, nameEnd);
     if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos)
         name.remove_prefix(dot + 1);
-    Property property{Upper(name), {}, {}};
+    Property property{name, {}, {}, {}};
+    bool hasEncoding = false;
+    bool hasCharset = false;
     std::size_t at = nameEnd;
     while (text[at] == ';') {
         const std::size_t start = ++at;
@@ -160,7 +172,7 @@ std::optional<Property> ParsedProperty(std::string_view text) {
             quoted ^= text[at] == '"';
         if (at == text.size())
             return std::nullopt;
-        property.parameters.push_back(ParameterOf(text.substr(start, at - start)));
+        TakeParameter(text.substr(start, at - start), property, hasEncoding, hasCharset);
     }
     property.value = text.substr(at + 1);
     return property;
@@ -235,7 +247,7 @@ std::string Base64Decoded(std::string_view value, std::size_t line) {
 bool IsShiftJis(std::string_view charset) {
     for (std::string_view alias :
          {"SHIFT_JIS", "SHIFT-JIS", "SJIS", "CP932", "WINDOWS-31J", "MS_KANJI", "X-SJIS"}) {
-        if (charset == alias)
+        if (IsWord(charset, alias))
             return true;
     }
     return false;
@@ -256,35 +268,46 @@ std::string ShiftJisToUtf8(std::string_view bytes, std::size_t line) {
     return text;
 }
 
-// Phones write Shift_JIS values as they are, naming the charset but no transfer encoding.
-bool IsRawShiftJis(const Property& property) {
-    const std::string encoding = property.Upper("ENCODING");
-    return encoding != "QUOTED-PRINTABLE" && encoding != "B" && encoding != "BASE64" &&
-           IsShiftJis(property.Upper("CHARSET"));
+bool IsQuotedPrintableEncoded(const Property& property) {
+    return IsWord(property.encoding, "QUOTED-PRINTABLE");
 }
 
-std::string InUtf8(std::string bytes, const std::string& charset, std::size_t line) {
+bool IsBase64Encoded(const Property& property) {
+    return IsWord(property.encoding, "B") || IsWord(property.encoding, "BASE64");
+}
+
+// Phones write Shift_JIS values as they are, naming the charset but no transfer encoding.
+bool IsRawShiftJis(const Property& property) {
+    return !property.charset.empty() && !IsQuotedPrintableEncoded(property) &&
+           !IsBase64Encoded(property) && IsShiftJis(property.charset);
+}
+
+std::string InUtf8(std::string bytes, std::string_view charset, std::size_t line) {
     if (IsShiftJis(charset))
         return ShiftJisToUtf8(bytes, line);
-    if (charset == "ISO-8859-1" || charset == "LATIN1")
+    if (IsWord(charset, "ISO-8859-1") || IsWord(charset, "LATIN1"))
         return Latin1ToUtf8(bytes);
-    if (!charset.empty() && charset != "UTF-8" && charset != "UTF8" && charset != "US-ASCII")
-        Fail(line, ImportProblem::UnsupportedCharset, charset);
+    if (!charset.empty() && !IsWord(charset, "UTF-8") && !IsWord(charset, "UTF8") &&
+        !IsWord(charset, "US-ASCII"))
+        Fail(line, ImportProblem::UnsupportedCharset, Upper(charset));
     if (utf8::FindInvalid(bytes) != std::string::npos)
         Fail(line, ImportProblem::NotUtf8);
     return bytes;
 }
 
-// The value with its transfer encoding undone, as UTF-8; still escaped.
-std::string DecodedValue(const Property& property, std::size_t line) {
-    const std::string encoding = property.Upper("ENCODING");
-    if (encoding == "QUOTED-PRINTABLE")
-        return InUtf8(QuotedPrintableDecoded(property.value), property.Upper("CHARSET"), line);
-    if (encoding == "B" || encoding == "BASE64")
-        return InUtf8(Base64Decoded(property.value, line), property.Upper("CHARSET"), line);
-    if (IsRawShiftJis(property))
-        return ShiftJisToUtf8(property.value, line);
-    return std::string(property.value);
+// The value with its transfer encoding undone, as UTF-8; still escaped. A plain value, the
+// usual one, is the property's own (its line is known to be UTF-8); a decoded one is kept
+// in bytes.
+std::string_view DecodedValue(const Property& property, std::size_t line, std::string& bytes) {
+    if (IsQuotedPrintableEncoded(property))
+        bytes = InUtf8(QuotedPrintableDecoded(property.value), property.charset, line);
+    else if (IsBase64Encoded(property))
+        bytes = InUtf8(Base64Decoded(property.value, line), property.charset, line);
+    else if (IsRawShiftJis(property))
+        bytes = ShiftJisToUtf8(property.value, line);
+    else
+        return property.value;
+    return bytes;
 }
 
 // The property of a non-blank content line. Only a raw Shift_JIS value may hold bytes that
@@ -298,40 +321,49 @@ Property PropertyOf(const ContentLine& content) {
         Fail(content.LineAt(bad), ImportProblem::NotUtf8);
     if (!property)
         Fail(content.number, ImportProblem::PropertyWithoutColon);
-    return std::move(*property);
+    return *property;
 }
 
 // "\\", "\,", "\;", "\:" and "\n" or "\N" stand for the character and a line break; any
-// other backslash is kept as it is.
+// other backslash is kept as it is. The text between backslashes, most often all of it,
+// goes over in one piece.
 std::string Unescaped(std::string_view text) {
     std::string plain;
     plain.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
-        if (text[i] != '\\' || std::string_view("\\,;:nN").find(next) == std::string_view::npos) {
-            plain += text[i];
-            continue;
-        }
-        plain += (next == 'n' || next == 'N') ? '\n' : next;
-        ++i;
+    for (std::size_t backslash = text.find('\\'); backslash != std::string_view::npos;
+         backslash = text.find('\\')) {
+        plain.append(text.substr(0, backslash));
+        const char next = backslash + 1 < text.size() ? text[backslash + 1] : '\0';
+        const bool escape =
+            next == '\\' || next == ',' || next == ';' || next == ':' || next == 'n' || next == 'N';
+        plain += !escape ? '\\' : (next == 'n' || next == 'N') ? '\n' : next;
+        text.remove_prefix(backslash + (escape ? 2 : 1));
     }
+    plain.append(text);
     return plain;
+}
+
+// Where the first separator no backslash escapes stands, or the end of text.
+std::size_t UnescapedSeparator(std::string_view text, char separator) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\')
+            ++i;
+        else if (text[i] == separator)
+            return i;
+    }
+    return text.size();
 }
 
 // The pieces of a list or structured value, split at each separator no backslash escapes.
 std::vector<std::string_view> SplitUnescaped(std::string_view text, char separator) {
     std::vector<std::string_view> pieces;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\') {
-            ++i;
-        } else if (text[i] == separator) {
-            pieces.push_back(text.substr(start, i - start));
-            start = i + 1;
-        }
+    for (;;) {
+        const std::size_t end = UnescapedSeparator(text, separator);
+        pieces.push_back(text.substr(0, end));
+        if (end == text.size())
+            return pieces;
+        text.remove_prefix(end + 1);
     }
-    pieces.push_back(text.substr(start));
-    return pieces;
 }
 
 void AppendWord(std::string& text, std::string_view word) {
@@ -403,14 +435,15 @@ public:
 private:
     void Handle(const Property& property, std::size_t line) {
         const bool cardWord = IsWord(TrimmedBlanks(property.value), "VCARD");
-        if (property.name == "BEGIN" && cardWord) {
+        const bool end = cardWord && IsWord(property.name, "END");
+        if (cardWord && IsWord(property.name, "BEGIN")) {
             if (card_)
                 Fail(line, ImportProblem::BeginVCardInsideCard);
             card_.emplace().line = line;
         } else if (!card_) {
-            Fail(line, property.name == "END" && cardWord ? ImportProblem::EndVCardWithoutBegin
-                                                          : ImportProblem::ExpectedBeginVCard);
-        } else if (property.name == "END" && cardWord) {
+            Fail(line,
+                 end ? ImportProblem::EndVCardWithoutBegin : ImportProblem::ExpectedBeginVCard);
+        } else if (end) {
             Finish();
         } else {
             TakeProperty(property, line);
@@ -419,22 +452,29 @@ private:
 
     void TakeProperty(const Property& property, std::size_t line) {
         Card& card = *card_;
-        const std::string& name = property.name;
-        if (name == "VERSION") {
+        const std::string_view name = property.name;
+        const auto value = [&] { return DecodedValue(property, line, decoded_); };
+        if (IsWord(name, "VERSION")) {
             card.version21 = TrimmedBlanks(property.value) == "2.1";
-        } else if (name == "FN" && card.formattedName.empty()) {
-            card.formattedName = Unescaped(DecodedValue(property, line));
-        } else if (name == "N" && !card.structuredName) {
-            card.structuredName = NameFromStructured(DecodedValue(property, line));
-        } else if (name == "CATEGORIES" && card.category.empty()) {
-            card.category = Unescaped(SplitUnescaped(DecodedValue(property, line), ',').front());
-        } else if (name == "PRODID") {
+        } else if (IsWord(name, "FN")) {
+            if (card.formattedName.empty())
+                card.formattedName = Unescaped(value());
+        } else if (IsWord(name, "N")) {
+            if (!card.structuredName)
+                card.structuredName = NameFromStructured(value());
+        } else if (IsWord(name, "CATEGORIES")) {
+            if (card.category.empty()) {
+                const std::string_view categories = value();
+                card.category =
+                    Unescaped(categories.substr(0, UnescapedSeparator(categories, ',')));
+            }
+        } else if (IsWord(name, "PRODID")) {
             card.writtenByTellwick = TrimmedBlanks(property.value) == kOwnProductId;
-        } else if (name == "EMAIL" || name == "NOTE") {
-            card.addresses.push_back(Unescaped(DecodedValue(property, line)));
-            card.isNote.push_back(name == "NOTE");
-        } else if (name == "TEL") {
-            card.addresses.push_back(WithoutTelScheme(Unescaped(DecodedValue(property, line))));
+        } else if (const bool note = IsWord(name, "NOTE"); note || IsWord(name, "EMAIL")) {
+            card.addresses.push_back(Unescaped(value()));
+            card.isNote.push_back(note);
+        } else if (IsWord(name, "TEL")) {
+            card.addresses.push_back(WithoutTelScheme(Unescaped(value())));
             card.isNote.push_back(false);
         }
     }
@@ -452,6 +492,7 @@ private:
 
     const TakeRecord& take_;
     std::optional<Card> card_;
+    std::string decoded_; // the last value that had to be decoded
 };
 
 } // namespace

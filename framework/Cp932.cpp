@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <iconv.h>
 #include <stdexcept>
@@ -115,7 +116,14 @@ bool SameAsciiAndLength(std::string_view a, std::string_view b) {
     return i == a.size() && j == b.size();
 }
 
+// Eight bytes at a time: most text a book holds is ASCII, and this is asked of all of it.
 bool IsAllAscii(std::string_view text) {
+    std::uint64_t word;
+    for (; text.size() >= sizeof word; text.remove_prefix(sizeof word)) {
+        std::memcpy(&word, text.data(), sizeof word);
+        if ((word & 0x8080808080808080u) != 0)
+            return false;
+    }
     return std::all_of(text.begin(), text.end(), IsAscii);
 }
 
@@ -141,8 +149,12 @@ bool AsciiIsItself() {
 
 } // namespace
 
+bool IsSameInCp932(std::string_view text) {
+    return IsAllAscii(text) && AsciiIsItself();
+}
+
 std::string Cp932ToUtf8(std::string_view bytes) {
-    if (IsAllAscii(bytes) && AsciiIsItself())
+    if (IsSameInCp932(bytes))
         return std::string(bytes);
     // Every byte gives at most three bytes of UTF-8, U+FFFD included.
     Output text(3 * bytes.size());
@@ -155,7 +167,7 @@ std::string Cp932ToUtf8(std::string_view bytes) {
 }
 
 std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
-    if (IsAllAscii(utf8) && AsciiIsItself())
+    if (IsSameInCp932(utf8))
         return std::string(utf8);
     // CP932 never needs more bytes than UTF-8.
     std::optional<std::string> converted = Converted(Encoder(), utf8);

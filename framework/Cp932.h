@@ -18,3 +18,7 @@ std::string Cp932ToUtf8(std::string_view bytes);
 // but no non-ASCII character is ever turned into ASCII (U+00A5 YEN SIGN is refused rather
 // than stored as a backslash).
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
+
+// True when text is the same bytes in UTF-8 and CP932, as ASCII alone is: either conversion
+// would give it back unchanged, so a caller may keep it as it is.
+bool IsSameInCp932(std::string_view text);

@@ -121,6 +121,26 @@ private slots:
         QTEST(int(utf8::SequenceLength(std::string_view(bytes.data(), bytes.size()), 0)), "length");
     }
 
+    // ASCII is skipped a word at a time: what is not UTF-8 must be found at, across and
+    // after the edges of words all the same.
+    void utf8FindInvalid_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("at");
+        QTest::newRow("ASCII over words") << QByteArray("abcdefghijklmnopq") << -1;
+        QTest::newRow("first byte") << QByteArray("\xFF"
+                                                  "bcdefghij")
+                                    << 0;
+        QTest::newRow("after a word") << QByteArray("abcdefgh\xFF") << 8;
+        QTest::newRow("inside the second word") << QByteArray("abcdefghij\xFFklmnop") << 10;
+        QTest::newRow("valid across words") << QByteArray("abcdefg\xE5\xB1\xB1hijklmnop") << -1;
+        QTest::newRow("cut short at the end") << QByteArray("abcdef\xE5\xB1\xB1gh\xC3") << 11;
+    }
+    void utf8FindInvalid() {
+        QFETCH(QByteArray, text);
+        const std::size_t at = utf8::FindInvalid(std::string_view(text.data(), text.size()));
+        QTEST(at == std::string_view::npos ? -1 : int(at), "at");
+    }
+
     void readsCardsOfCommonClients();
     void cardSyntax_data();
     void cardSyntax();
@@ -179,8 +199,8 @@ void TestContactImport::cardSyntax_data() {
         << Card("fn:A\r\nitem1.email;type=\"x:y;z\";PREF=1:a@example.jp\r\n"
                 "Item2.Tel;VALUE=uri:tel:+81-3-0000-0000\r\nx-custom:ignored\r\n")
         << "A: a@example.jp,+81-3-0000-0000\n"s;
-    QTest::newRow("escapes") << Card("FN:a\\,b\\;c\\\\d\\x\r\nEMAIL:1\\;2\\:3\r\n")
-                             << "a,b;c\\d\\x: 1;2:3\n"s;
+    QTest::newRow("escapes") << Card("FN:a\\,b\\;c\\\\d\\x\r\nEMAIL:1\\;2\\:3\\\r\n")
+                             << "a,b;c\\d\\x: 1;2:3\\\n"s;
     QTest::newRow("name from N when FN is empty")
         << Card("FN:\r\nN:Family;Given;Middle,Second;Dr.;Jr.\r\n")
         << "Family Given Middle Second: \n"s;
@@ -189,6 +209,10 @@ void TestContactImport::cardSyntax_data() {
     QTest::newRow("base64 and quoted-printable")
         << Card("FN;ENCODING=B:5bGx55Sw\r\nEMAIL;QUOTED-PRINTABLE:a=3Db=\r\n =20c=ZZ\r\n")
         << "山田: a=b  c=ZZ\n"s;
+    QTest::newRow("only the first ENCODING and CHARSET count")
+        << Card("FN;ENCODING=b;ENCODING=QUOTED-PRINTABLE:YWJj\r\n"
+                "EMAIL;ENCODING=;BASE64:YWI=\r\nTEL;CHARSET=Sjis;CHARSET=KOI8-R:\x8eR\r\n")
+        << "abc: YWI=,山\n"s;
     QTest::newRow("a quoted empty charset is none")
         << Card("FN;ENCODING=B;CHARSET=\"\":YWI=\r\n") << "ab: \n"s;
     QTest::newRow("base64 padding")
@@ -357,6 +381,9 @@ void TestContactImport::malformedInputIsRefused_data() {
                                              << "line 4: invalid Shift_JIS value"s;
     QTest::newRow("unknown charset") << vcard << Card("FN;CHARSET=KOI8-R;ENCODING=B:wQ==\r\n")
                                      << "line 3: unsupported CHARSET KOI8-R"s;
+    QTest::newRow("unknown charset named in lower case")
+        << vcard << Card("FN;charset=koi8-r;ENCODING=B:wQ==\r\n")
+        << "line 3: unsupported CHARSET KOI8-R"s;
     QTest::newRow("bad base64") << vcard << Card("FN;ENCODING=B:ab*c\r\n")
                                 << "line 3: invalid base64 value"s;
     QTest::newRow("text before a card")

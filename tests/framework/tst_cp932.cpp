@@ -40,6 +40,7 @@ private slots:
     void encodingRefusesWhatCp932CannotHold();
     void jisVariantsEncodeToTheirFullWidthForms();
     void longInputDecodesWhole();
+    void onlyAsciiIsTheSameInBoth();
 };
 
 void TestCp932::singleBytesMapLikeTheTable() {
@@ -147,6 +148,7 @@ void TestCp932::invalidSequencesResync() {
 void TestCp932::encodingRefusesWhatCp932CannotHold_data() {
     QTest::addColumn<QByteArray>("utf8");
     QTest::newRow("emoji") << QByteArray("a\xF0\x9F\x98\x80");
+    QTest::newRow("emoji after words of ASCII") << QByteArray("abcdefghijklmnop\xF0\x9F\x98\x80");
     QTest::newRow("hangul") << QByteArray("\xEA\xB0\x80");
     QTest::newRow("yen sign") << QByteArray("\xC2\xA5");
     // Taken to a backslash, the yen sign leaves one byte where it had two: the kana after
@@ -184,6 +186,17 @@ void TestCp932::longInputDecodesWhole() {
     const QByteArray text = Decode(bytes);
     QCOMPARE(CodePoints(text).count(0xFFFD), 2 << 17); // two invalid bytes in nine
     QCOMPARE(text.size(), 17 << 17);
+}
+
+void TestCp932::onlyAsciiIsTheSameInBoth() {
+    QVERIFY(IsSameInCp932(""));
+    QVERIFY(IsSameInCp932("longer than a word of eight: \\ ~"));
+    // ASCII is looked at a word at a time: a byte past it tells wherever it stands.
+    for (std::size_t at : {0, 7, 8, 15, 16, 20}) {
+        std::string text(21, 'a');
+        text[at] = '\x80';
+        QVERIFY2(!IsSameInCp932(text), std::to_string(at).c_str());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCp932)
