@@ -113,18 +113,20 @@ private:
 
 struct EntryNode;
 
-// Where every node lives: blocks made of whole granules of 64 KiB, each granule aligned to
-// its size. A granule's first 32-byte slot holds the number of its first node slot, so a
-// link between nodes is a 32-bit slot number instead of a 64-bit pointer, and both ways
-// between the two are a few instructions. That halves the links of a million-entry book.
+// Where every node lives: blocks made of whole granules of 16 KiB, each granule aligned to
+// its size (a small book's first block is one granule, so granules stay small). A granule's first
+// 32-byte slot holds the number of its first node slot, so a link between nodes is a 32-bit slot
+// number instead of a 64-bit pointer, and both ways between the two are a few instructions. That
+// halves the links of a million-entry book.
 namespace node_space {
 
 inline constexpr unsigned kSlotShift = 5; // 32-byte nodes
-inline constexpr unsigned kGranuleShift = 16;
+inline constexpr unsigned kGranuleShift = 14;
 inline constexpr std::size_t kSlotSize = std::size_t{1} << kSlotShift;
 inline constexpr std::size_t kGranuleSize = std::size_t{1} << kGranuleShift;
 inline constexpr std::uint32_t kSlotsPerGranule = kGranuleSize / kSlotSize;
-inline constexpr std::size_t kMaxGranules = (std::size_t{1} << 32) / kSlotsPerGranule;
+// 2^30 nodes, 32 GiB of them, in a table of 16 MiB that is only touched where used.
+inline constexpr std::size_t kMaxGranules = std::size_t{1} << 21;
 // Where in its header slot a granule keeps the number of its first slot.
 inline constexpr std::size_t kFirstSlotAt = 16;
 
