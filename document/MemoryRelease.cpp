@@ -2,7 +2,6 @@
 
 #include "model/EntryArena.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <cstdlib> // defines __GLIBC__ on glibc
 #include <sys/mman.h>
@@ -27,8 +26,7 @@ std::size_t WholePages(std::size_t size) {
 // than any block asks.
 void* AllocateBlock(std::size_t size, std::size_t alignment) {
     if (size < kHugePage)
-        return alignment <= alignof(std::max_align_t) ? std::malloc(size)
-                                                      : std::aligned_alloc(alignment, size);
+        return EntryArena::AllocateFromHeap(size, alignment);
     size = WholePages(size);
     const std::size_t mapped = size + kHugePage;
     void* area = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -50,7 +48,7 @@ void* AllocateBlock(std::size_t size, std::size_t alignment) {
 
 void ReleaseBlock(void* block, std::size_t size) {
     if (size < kHugePage)
-        std::free(block);
+        EntryArena::ReleaseToHeap(block, size);
     else
         munmap(block, WholePages(size));
 }

@@ -1,7 +1,6 @@
 #include "Utf8.h"
 
-#include <cstdint>
-#include <cstring>
+#include "framework/Cp932.h"
 
 namespace utf8 {
 
@@ -59,17 +58,9 @@ std::size_t SequenceLength(std::string_view text, std::size_t at) {
 
 std::size_t FindInvalid(std::string_view text) {
     for (std::size_t at = 0; at < text.size();) {
-        // ASCII runs are the common case: skip them eight bytes at a time while no byte has
-        // its high bit, then a byte at a time without the table.
-        if (std::uint64_t word; text.size() - at >= sizeof word) {
-            std::memcpy(&word, text.data() + at, sizeof word);
-            if ((word & 0x8080808080808080u) == 0) {
-                at += sizeof word;
-                continue;
-            }
-        }
+        // ASCII runs are the common case: skip them whole, without the table.
         if (At(text, at) < 0x80) {
-            ++at;
+            at += AsciiRunLength(text.substr(at));
             continue;
         }
         const std::size_t length = SequenceLength(text, at);

@@ -126,29 +126,33 @@ bool WriteAddressLineFast(ChunkedOutput& out, const EntryNode& entry, std::size_
     return true;
 }
 
+void WriteGroupLine(ChunkedOutput& out, std::string_view name, std::size_t depth) {
+    out.AppendIndent(depth);
+    out.Append("GROUP ");
+    out.Append(name);
+    out.Append("\r\n");
+}
+
+void WriteSeparatorLine(ChunkedOutput& out, std::size_t depth) {
+    out.AppendIndent(depth);
+    out.Append("SEPARATOR\r\n");
+}
+
 void WriteEntryLine(ChunkedOutput& out, const EntryNode& entry, std::size_t depth) {
-    const bool isAddress = entry.kind != EntryKind::Group && entry.kind != EntryKind::Separator;
-    if (isAddress && WriteAddressLineFast(out, entry, depth))
+    if (entry.kind == EntryKind::Group)
+        return WriteGroupLine(out, entry.Name(), depth);
+    if (entry.kind == EntryKind::Separator)
+        return WriteSeparatorLine(out, depth);
+    if (WriteAddressLineFast(out, entry, depth))
         return;
     out.AppendIndent(depth);
-    switch (entry.kind) {
-    case EntryKind::Group:
-        out.Append("GROUP ");
-        out.Append(entry.Name());
-        break;
-    case EntryKind::Separator:
-        out.Append("SEPARATOR");
-        break;
-    default:
-        out.Append(entry.Name());
-        out.Append(": ");
-        bool firstAddress = true;
-        for (std::string_view address : entry.Addresses()) {
-            if (!std::exchange(firstAddress, false))
-                out.Append(",");
-            out.Append(address);
-        }
-        break;
+    out.Append(entry.Name());
+    out.Append(": ");
+    bool firstAddress = true;
+    for (std::string_view address : entry.Addresses()) {
+        if (!std::exchange(firstAddress, false))
+            out.Append(",");
+        out.Append(address);
     }
     out.Append("\r\n");
 }
@@ -245,14 +249,10 @@ void NormalizeBook(std::istream& archive, std::ostream& written) {
                 WriteEndGroup(out, --depth);
             break;
         case LineKind::Group:
-            out.AppendIndent(depth++);
-            out.Append("GROUP ");
-            out.Append(GroupName(line));
-            out.Append("\r\n");
+            WriteGroupLine(out, GroupName(line), depth++);
             break;
         case LineKind::Separator:
-            out.AppendIndent(depth);
-            out.Append("SEPARATOR\r\n");
+            WriteSeparatorLine(out, depth);
             break;
         case LineKind::Address:
             WriteAddressLine(out, SplitAddressLine(line), depth);

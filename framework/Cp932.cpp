@@ -116,17 +116,6 @@ bool SameAsciiAndLength(std::string_view a, std::string_view b) {
     return i == a.size() && j == b.size();
 }
 
-// Eight bytes at a time: most text a book holds is ASCII, and this is asked of all of it.
-bool IsAllAscii(std::string_view text) {
-    std::uint64_t word;
-    for (; text.size() >= sizeof word; text.remove_prefix(sizeof word)) {
-        std::memcpy(&word, text.data(), sizeof word);
-        if ((word & 0x8080808080808080u) != 0)
-            return false;
-    }
-    return std::all_of(text.begin(), text.end(), IsAscii);
-}
-
 std::optional<std::string> Converted(Converter& converter, std::string_view text) {
     Output output(text.size());
     if (converter.Reset().Convert(text, output) != 0)
@@ -149,8 +138,21 @@ bool AsciiIsItself() {
 
 } // namespace
 
+// Eight bytes at a time: most text a book holds is ASCII, and this is asked of all of it.
+std::size_t AsciiRunLength(std::string_view text) {
+    std::size_t at = 0;
+    for (std::uint64_t word; text.size() - at >= sizeof word; at += sizeof word) {
+        std::memcpy(&word, text.data() + at, sizeof word);
+        if ((word & 0x8080808080808080u) != 0)
+            break;
+    }
+    while (at < text.size() && IsAscii(text[at]))
+        ++at;
+    return at;
+}
+
 bool IsSameInCp932(std::string_view text) {
-    return IsAllAscii(text) && AsciiIsItself();
+    return AsciiRunLength(text) == text.size() && AsciiIsItself();
 }
 
 std::string Cp932ToUtf8(std::string_view bytes) {

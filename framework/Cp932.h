@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,9 @@ std::string Cp932ToUtf8(std::string_view bytes);
 // but no non-ASCII character is ever turned into ASCII (U+00A5 YEN SIGN is refused rather
 // than stored as a backslash).
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
+
+// The bytes at the start of text before the first that is not ASCII.
+std::size_t AsciiRunLength(std::string_view text);
 
 // True when text is the same bytes in UTF-8 and CP932, as ASCII alone is: either conversion
 // would give it back unchanged, so a caller may keep it as it is.

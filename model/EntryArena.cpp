@@ -38,16 +38,7 @@ constexpr std::size_t kFirstTextBlock = 4 * 1024;
 constexpr std::size_t kLargestBlock = 4 * 1024 * 1024;
 constexpr std::size_t kHeader = 16; // keeps the data behind a block header 16-aligned
 
-void* Allocate(std::size_t size, std::size_t alignment) {
-    return alignment <= alignof(std::max_align_t) ? std::malloc(size)
-                                                  : std::aligned_alloc(alignment, size);
-}
-
-void Release(void* block, std::size_t) {
-    std::free(block);
-}
-
-EntryArena::BlockSource blockSource{Allocate, Release};
+EntryArena::BlockSource blockSource{EntryArena::AllocateFromHeap, EntryArena::ReleaseToHeap};
 
 std::size_t RoundUp(std::size_t size, std::size_t alignment) {
     return (size + alignment - 1) / alignment * alignment;
@@ -112,6 +103,15 @@ void node_space::RemoveGranules(char* block, std::size_t size) {
         granules[number] = nullptr;
         freeGranuleNumbers.push_back(number);
     }
+}
+
+void* EntryArena::AllocateFromHeap(std::size_t size, std::size_t alignment) {
+    return alignment <= alignof(std::max_align_t) ? std::malloc(size)
+                                                  : std::aligned_alloc(alignment, size);
+}
+
+void EntryArena::ReleaseToHeap(void* block, std::size_t) {
+    std::free(block);
 }
 
 void EntryArena::SetBlockSource(BlockSource source) {

@@ -23,6 +23,9 @@ public:
     };
     // For every arena, from now on; set it before any book is read.
     static void SetBlockSource(BlockSource source);
+    // The source there is until another is set, for a source that leaves small blocks to it.
+    static void* AllocateFromHeap(std::size_t size, std::size_t alignment);
+    static void ReleaseToHeap(void* block, std::size_t size);
 
     EntryArena() = default;
     ~EntryArena() { Release(); }
